@@ -1,0 +1,231 @@
+#include "simulator/command_line.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <algorithm>
+#include <functional>
+#include <limits>
+#include <sstream>
+
+namespace dentora::sim {
+
+namespace {
+
+struct Flag {
+    const char* name;
+    const char* valueName;  // nullptr for a switch
+    const char* help;
+    std::function<void(SimulatorOptions&, const std::string& value)> apply;
+};
+
+unsigned long long parseUnsigned(const std::string& flag, const std::string& text, unsigned long long max) {
+    const bool hex = text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0;
+    const std::string digits = hex ? text.substr(2) : text;
+    if (digits.empty() || digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") != std::string::npos) {
+        throw UsageError(flag + " needs a whole number, not '" + text + "'");
+    }
+    errno = 0;
+    const unsigned long long value = std::strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
+    if (errno == ERANGE || value > max) {
+        throw UsageError(flag + " must be at most " + std::to_string(max) + ", not " + text);
+    }
+    return value;
+}
+
+double parseNumber(const std::string& flag, const std::string& text) {
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || errno == ERANGE || !std::isfinite(value)) {
+        throw UsageError(flag + " needs a number, not '" + text + "'");
+    }
+    return value;
+}
+
+int parseInt(const std::string& flag, const std::string& text) {
+    return static_cast<int>(parseUnsigned(flag, text, std::numeric_limits<int>::max()));
+}
+
+std::size_t parseIndex(const std::string& flag, const std::string& text) {
+    return static_cast<std::size_t>(parseUnsigned(flag, text, std::numeric_limits<std::size_t>::max()));
+}
+
+const std::vector<Flag>& engineFlags() {
+    static const std::vector<Flag> flags = {
+        {"--rpm", "RPM", "engine speed (default 3000)",
+         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.rpm = parseNumber("--rpm", v); }},
+        {"--teeth", "N", "crank tooth positions per revolution (default 36)",
+         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.teeth = parseInt("--teeth", v); }},
+        {"--missing-teeth", "N", "tooth positions left empty at the end of each revolution, e.g. 1 for a 36-1 wheel (default 0)",
+         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.missingTeeth = parseInt("--missing-teeth", v); }},
+        {"--duty", "FRACTION", "part of a tooth period the crank signal is high (default 0.5)",
+         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.crankDuty = parseNumber("--duty", v); }},
+        {"--cam-start", "DEGREES", "crank angle of the cam pulse's rising edge in the 720-degree cycle (default 60)",
+         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.camStartDegrees = parseNumber("--cam-start", v); }},
+        {"--cam-width", "DEGREES", "cam pulse width in crank degrees (default 36, a tenth of a revolution)",
+         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.camWidthDegrees = parseNumber("--cam-width", v); }},
+        {"--tick-us", "MICROSECONDS", "length of one tick of the log's tick counts (default 4)",
+         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.tickMicros = parseNumber("--tick-us", v); }},
+    };
+    return flags;
+}
+
+const std::vector<Flag>& exchangeFlags() {
+    static const std::vector<Flag> flags = {
+        {"--records", "N", "records the count announces, calibration included; count = 3 * N (default 300)",
+         [](SimulatorOptions& o, const std::string& v) { o.controller.records = static_cast<unsigned>(parseUnsigned("--records", v, 21845)); }},
+        {"--count", "BYTES", "announce this byte count instead, e.g. 0, 1, 2, 3 or 65534",
+         [](SimulatorOptions& o, const std::string& v) { o.controller.countOverride = static_cast<std::uint16_t>(parseUnsigned("--count", v, 0xFFFF)); }},
+        {"--ack-delay", "MS", "time from 'g' to the acknowledge 'd' (default 500)",
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.acknowledgeDelay = std::chrono::milliseconds(parseUnsigned("--ack-delay", v, 3600000));
+         }},
+        {"--seed", "N", "seed of the random bytes of --noise-before-ack and --random-answers (default 1)",
+         [](SimulatorOptions& o, const std::string& v) { o.controller.seed = static_cast<std::uint32_t>(parseUnsigned("--seed", v, 0xFFFFFFFF)); }},
+        {"--link", "PATH", "also make PATH a symbolic link to the device, removed on exit",
+         [](SimulatorOptions& o, const std::string& v) { o.linkPath = v; }},
+    };
+    return flags;
+}
+
+const std::vector<Flag>& faultFlags() {
+    static const std::vector<Flag> flags = {
+        {"--no-ack", nullptr, "never send the acknowledge 'd'",
+         [](SimulatorOptions& o, const std::string&) { o.controller.faults.neverAcknowledge = true; }},
+        {"--silent", nullptr, "answer nothing at all",
+         [](SimulatorOptions& o, const std::string&) { o.controller.faults.silent = true; }},
+        {"--noise-before-ack", "N", "send N random bytes, never 'd', at once after 'g', before the 'd'",
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.faults.noiseBeforeAcknowledge = static_cast<unsigned>(parseUnsigned("--noise-before-ack", v, 65535));
+         }},
+        {"--bad-type-at", "RECORD", "put a bad type byte into record RECORD (0 is the first calibration record)",
+         [](SimulatorOptions& o, const std::string& v) { o.controller.faults.badTypeAtRecord = parseIndex("--bad-type-at", v); }},
+        {"--bad-type-byte", "BYTE", "the bad type byte, decimal or 0x hex (default 0x58, 'X')",
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.faults.badTypeByte = static_cast<std::uint8_t>(parseUnsigned("--bad-type-byte", v, 0xFF));
+         }},
+        {"--drop-answer-at", "BYTE", "give no answer to the 'a' for log byte BYTE (0 is the first); later ones go on with the byte after it",
+         [](SimulatorOptions& o, const std::string& v) { o.controller.faults.dropAnswerAtByte = parseIndex("--drop-answer-at", v); }},
+        {"--end-early", nullptr, "stay silent to 'a' once the announced records are sent",
+         [](SimulatorOptions& o, const std::string&) { o.controller.faults.logEndsEarly = true; }},
+        {"--oversized-count", nullptr, "announce 9000 bytes, more than the tool's 8100-byte buffer, and keep answering",
+         [](SimulatorOptions& o, const std::string&) { o.controller.countOverride = kOversizedCount; }},
+        {"--zero-calibration", nullptr, "both calibration records carry tick count 0",
+         [](SimulatorOptions& o, const std::string&) { o.controller.faults.zeroCalibration = true; }},
+        {"--vanish-after", "RECORD", "answer records up to RECORD in full, then close the device at the next 'a'",
+         [](SimulatorOptions& o, const std::string& v) { o.controller.faults.vanishAfterRecord = parseIndex("--vanish-after", v); }},
+        {"--random-answers", nullptr, "answer the count and every 'a' with random bytes (see --seed)",
+         [](SimulatorOptions& o, const std::string&) { o.controller.faults.randomAnswers = true; }},
+    };
+    return flags;
+}
+
+const Flag* findFlag(const std::string& name) {
+    for (const auto* group : {&engineFlags(), &exchangeFlags(), &faultFlags()}) {
+        for (const Flag& flag : *group) {
+            if (name == flag.name) {
+                return &flag;
+            }
+        }
+    }
+    return nullptr;
+}
+
+constexpr std::size_t kHelpColumn = 30;
+constexpr std::size_t kHelpWidth = 80;
+
+void describe(std::ostringstream& out, const char* heading, const std::vector<Flag>& flags) {
+    out << heading << ":\n";
+    for (const Flag& flag : flags) {
+        std::string line = std::string("  ") + flag.name + (flag.valueName ? std::string(" ") + flag.valueName : "");
+        line.resize(std::max(line.size() + 2, kHelpColumn), ' ');
+        std::istringstream words(flag.help);
+        std::string word;
+        bool lineHasWord = false;
+        while (words >> word) {
+            if (lineHasWord && line.size() + 1 + word.size() > kHelpWidth) {
+                out << line << "\n";
+                line.assign(kHelpColumn, ' ');
+                lineHasWord = false;
+            }
+            line += (lineHasWord ? " " : "") + word;
+            lineHasWord = true;
+        }
+        out << line << "\n";
+    }
+    out << "\n";
+}
+
+}  // namespace
+
+SimulatorOptions parseCommandLine(const std::vector<std::string>& arguments) {
+    SimulatorOptions options;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "-h" || argument == "--help") {
+            options.showHelp = true;
+            continue;
+        }
+        const std::size_t equals = argument.find('=');
+        const std::string name = argument.substr(0, equals);
+        const Flag* flag = findFlag(name);
+        if (!flag) {
+            throw UsageError("unknown option '" + argument + "'");
+        }
+        if (!flag->valueName) {
+            if (equals != std::string::npos) {
+                throw UsageError(name + " takes no value");
+            }
+            flag->apply(options, {});
+        } else if (equals != std::string::npos) {
+            flag->apply(options, argument.substr(equals + 1));
+        } else if (i + 1 < arguments.size()) {
+            flag->apply(options, arguments[++i]);
+        } else {
+            throw UsageError(name + " needs a value (" + flag->valueName + ")");
+        }
+    }
+    return options;
+}
+
+std::string usageText() {
+    std::ostringstream out;
+    out << "Usage: dentora-sim [OPTION]...\n"
+           "\n"
+           "Simulates an engine controller on a pseudo-terminal, so that Dentora can read a\n"
+           "tach log without hardware. Prints the device path (e.g. /dev/pts/5) on a line of\n"
+           "its own, serves until interrupted (Ctrl+C or SIGTERM), then exits 0. Bad options\n"
+           "exit 2.\n"
+           "\n"
+           "The exchange (tool -> controller; the line is raw, any baud rate is accepted):\n"
+           "  'g'  start a capture; after the acknowledge delay the controller sends 'd' once\n"
+           "  'n'  answer the log's byte count, two bytes, low byte first\n"
+           "  'a'  answer the next byte of the log; other bytes are ignored\n"
+           "A record is three bytes: type ('R'/'F' crank rises/falls, 'r'/'f' cam rises/falls)\n"
+           "and a 16-bit tick count, low byte first, counting ticks since the previous edge of\n"
+           "the same signal. The first two records ('R', 'F') calibrate the time axis: each\n"
+           "carries one tooth period, which draws a crank half-tooth 10 chart units wide.\n"
+           "Past the announced count the engine keeps running for as long as 'a' is asked.\n"
+           "A new 'g' restarts the log from its first record.\n"
+           "\n"
+           "The engine: a crank wheel with evenly spaced tooth positions, some of which may be\n"
+           "missing at the end of each revolution, and one cam pulse per two revolutions. A\n"
+           "tooth period is low first, then high; the period is rounded to whole ticks, so the\n"
+           "speed actually simulated may differ slightly from --rpm (it is printed on start).\n"
+           "Every interval must fit in 16 bits: settings that would overflow are refused.\n"
+           "Edges that fall on the same tick are logged crank first.\n"
+           "\n";
+    describe(out, "Engine", engineFlags());
+    describe(out, "Exchange", exchangeFlags());
+    describe(out, "Faults (record and byte positions count from 0 since the last 'g')", faultFlags());
+    out << "  -h, --help                  show this text\n"
+           "\n"
+           "Example:\n"
+           "  dentora-sim --rpm 1200 --ack-delay 300 --missing-teeth 1 --link /tmp/dentora-sim\n"
+           "then type the printed path (or /tmp/dentora-sim) into Dentora's port box and run\n"
+           "the test.\n";
+    return out.str();
+}
+
+}  // namespace dentora::sim

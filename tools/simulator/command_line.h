@@ -1,0 +1,34 @@
+// Command line of dentora-sim, kept in the library so it can be tested.
+//
+// Library: dentora_simulator. Include as "simulator/command_line.h".
+#pragma once
+
+#include "simulator/controller_protocol.h"
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace dentora::sim {
+
+struct SimulatorOptions {
+    ControllerConfig controller;
+    std::string linkPath;  // empty: no symbolic link
+    bool showHelp = false;
+};
+
+// A flag that is unknown, lacks its value, or has a value that is not a
+// number in range. The message names the flag.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Parses the arguments after the program name; "--flag value" and
+// "--flag=value" are both accepted. Throws UsageError.
+SimulatorOptions parseCommandLine(const std::vector<std::string>& arguments);
+
+// The full --help text: the exchange, the engine model, every flag and fault.
+std::string usageText();
+
+}  // namespace dentora::sim

@@ -1,0 +1,115 @@
+// The engine controller's side of the serial exchange, with no I/O and no
+// threads: feed it the bytes the tool sends, with the time they arrived, and
+// take from it the bytes to send back. Also usable to drive a fuzzer in memory.
+//
+// Library: dentora_simulator. Include as "simulator/controller_protocol.h".
+//
+// The exchange (tool -> controller, controller -> tool):
+//   'g'  starts a capture: the log restarts at its first byte; after the
+//        acknowledge delay the controller sends 'd' once, unsolicited.
+//   'n'  answers the log's byte count, two bytes, low byte first.
+//   'a'  answers the next byte of the log (three per record).
+//   Any other byte is ignored.
+// The tool asks for more records than the count announces, so the log goes
+// on with the running engine for as long as 'a' is asked, unless the
+// "log ends early" fault is set.
+#pragma once
+
+#include "simulator/engine_model.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <vector>
+
+namespace dentora::sim {
+
+inline constexpr std::uint8_t kGoCommand = 'g';
+inline constexpr std::uint8_t kCountCommand = 'n';
+inline constexpr std::uint8_t kNextByteCommand = 'a';
+inline constexpr std::uint8_t kAcknowledge = 'd';
+
+// A count larger than the tool's 8100-byte capture buffer.
+inline constexpr std::uint16_t kOversizedCount = 9000;
+
+// Ways the controller can misbehave. Positions count from 0 since the last
+// 'g': record 0 is the first calibration record, byte 0 its type byte.
+struct ControllerFaults {
+    bool neverAcknowledge = false;
+    bool silent = false;                       // answers nothing at all, not even 'd'
+    unsigned noiseBeforeAcknowledge = 0;       // random bytes, never 'd', sent at once on 'g'
+    std::optional<std::size_t> badTypeAtRecord;
+    std::uint8_t badTypeByte = 'X';
+    std::optional<std::size_t> dropAnswerAtByte;  // that 'a' gets no answer; the byte is lost
+    bool logEndsEarly = false;                 // silent to 'a' past the announced count
+    bool zeroCalibration = false;              // both calibration tick counts 0
+    std::optional<std::size_t> vanishAfterRecord;  // the 'a' after this record closes the device
+    bool randomAnswers = false;                // every answer and the count are random bytes
+};
+
+struct ControllerConfig {
+    EngineConfig engine;
+    unsigned records = 300;                    // announced count = 3 * records
+    std::optional<std::uint16_t> countOverride;  // announced as is, whatever the log holds
+    std::chrono::milliseconds acknowledgeDelay{500};
+    std::uint32_t seed = 1;                    // for the noise and random-answer faults
+    ControllerFaults faults;
+};
+
+struct ProtocolStats {
+    std::uint64_t goCommands = 0;
+    std::uint64_t countCommands = 0;
+    std::uint64_t nextByteCommands = 0;
+    std::uint64_t ignoredBytes = 0;
+    std::uint64_t bytesQueued = 0;  // handed out by takeOutput()
+};
+
+class ControllerProtocol {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // Throws std::invalid_argument for an engine that does not fit the log
+    // format (see resolveTiming) or a record count whose byte count does not
+    // fit in 16 bits.
+    explicit ControllerProtocol(const ControllerConfig& config);
+
+    // Handles one byte from the tool. Timed events due by `now` are released
+    // first, so answers always follow an acknowledge that was already due.
+    void receive(std::uint8_t byte, Clock::time_point now);
+    // Releases the timed events due by `now` (the delayed acknowledge).
+    void advanceTo(Clock::time_point now);
+    std::optional<Clock::time_point> nextEventTime() const;
+    std::vector<std::uint8_t> takeOutput();
+
+    // True once the controller has vanished: the device must close, and
+    // nothing more is answered.
+    bool vanished() const { return vanished_; }
+
+    std::uint16_t announcedCount() const { return announcedCount_; }
+    const EngineTiming& timing() const { return timing_; }
+    const ProtocolStats& stats() const { return stats_; }
+
+private:
+    void startCapture(Clock::time_point now);
+    void answerCount();
+    void answerNextByte();
+    std::uint8_t logByte(std::size_t position);
+    std::uint8_t randomByte();
+
+    ControllerConfig config_;
+    EngineTiming timing_;
+    std::uint16_t announcedCount_ = 0;
+    TachLog log_;
+    std::size_t logPosition_ = 0;       // byte index of the next 'a' answer
+    std::size_t currentRecordIndex_ = 0;  // records taken from log_
+    Record currentRecord_;
+    std::optional<Clock::time_point> acknowledgeDue_;
+    std::mt19937 random_;
+    std::vector<std::uint8_t> output_;
+    ProtocolStats stats_;
+    bool vanished_ = false;
+};
+
+}  // namespace dentora::sim
