@@ -1,0 +1,75 @@
+#include "analyzer_dlg.h"
+
+#include "capture/decoder.h"
+#include "capture/test_run.h"
+#include "chart/chart_wnd.h"
+#include "res/resource.h"
+#include "serial/serial_link.h"
+
+CAnalyzerDlg::CAnalyzerDlg(CWnd* parent)
+    : CDialog(g_analyzerDialogTemplate, parent), m_hIcon(LoadAppIcon())
+{
+}
+
+BOOL CAnalyzerDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
+
+    g_pRunButton = GetDlgItem(IDC_RUN_TEST);
+    g_nComPort = 1;
+
+    auto* portList = GetDlgItemAs<CComboBox>(IDC_COMPORT);
+    for (int port = 1; port <= kPortListSize; ++port)
+        portList->AddString(QStringLiteral("COM%1").arg(port));
+    portList->SetCurSel(g_nComPort - 1);
+    OnPortListDropDown();
+
+    g_pStatus = GetDlgItem(IDC_STATUS);
+
+    // The chart covers the placeholder frame exactly.
+    RECT chartRect;
+    GetDlgItem(IDC_CHART_FRAME)->GetWindowRect(&chartRect);
+    ScreenToClient(&chartRect);
+    g_chart.Create(WS_VISIBLE | CWS_NOTIFY, chartRect, this, IDC_CHART_FRAME);
+
+    g_chart.AddLine(kCrankLine, RGB(0, 100, 255), 0, 1, TRUE, 10);
+    g_chart.AddLine(kCamLine, RGB(255, 255, 0), 0, 1, TRUE, 10);
+    g_chart.AddLine(kSpareLine, RGB(0, 255, 0), 0, 1, TRUE, 10);
+    const UINT lineIds[] = {kCrankLine, kCamLine, kSpareLine};
+    for (UINT id : lineIds)
+        g_chart.SetLineVisible(id, TRUE, TRUE);
+    for (UINT id : lineIds)
+        g_chart.SetLinePenStyle(id, PS_SOLID, TRUE);
+    for (UINT id : lineIds)
+        g_chart.SetLineWidth(id, 2, TRUE);
+
+    g_fCrankHigh = 0.5f;
+    g_fCamHigh = 0.4f;
+
+    if (SetTimer(1, 100) == 0)
+        AfxMessageBox(this, QStringLiteral("Error - Cannot Install Timer \nKill other useless Windows Apps"));
+
+    return TRUE;
+}
+
+void CAnalyzerDlg::OnCommand(UINT controlId, UINT notifyCode)
+{
+    if (controlId == UINT(IDC_COMPORT) && notifyCode == CBN_DROPDOWN) {
+        OnPortListDropDown();
+        return;
+    }
+    if (notifyCode == BN_CLICKED) {
+        switch (controlId) {
+        case IDC_RUN_TEST: OnRunTest(); return;
+        case IDC_BKCOLOR: OnBkColor(); return;
+        case IDC_GRID_TOGGLE: OnGridToggle(); return;
+        case IDC_CRANK_COLOR: OnCrankColor(); return;
+        case IDC_CAM_COLOR: OnCamColor(); return;
+        default: break;
+        }
+    }
+    CDialog::OnCommand(controlId, notifyCode);
+}

@@ -1,0 +1,33 @@
+// The main dialog: port selector, "Run Test", status line, the chart and
+// the buttons that change the chart's looks.
+#pragma once
+
+#include "platform/dialog.h"
+
+#include <QIcon>
+
+class CAnalyzerDlg : public CDialog {
+public:
+    explicit CAnalyzerDlg(CWnd* parent = nullptr);
+
+protected:
+    BOOL OnInitDialog() override;
+    void OnCommand(UINT controlId, UINT notifyCode) override;
+    void OnTimer(UINT_PTR id) override;
+
+    // Test run.
+    void OnRunTest();
+    void OnPortListDropDown();
+
+    // Chart appearance.
+    void OnBkColor();
+    void OnGridToggle();
+    void OnCrankColor();
+    void OnCamColor();
+
+private:
+    QIcon m_hIcon;
+};
+
+// The dialog's own copy of the grid state; 1 while the grid is shown.
+extern int g_nGridOn;

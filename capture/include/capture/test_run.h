@@ -1,0 +1,38 @@
+// The test run: a state machine the dialog's 100 ms timer steps once per
+// tick, from purging the line to the last record of the controller's log.
+#pragma once
+
+#include "platform/wnd.h"
+
+#include <QString>
+
+// States of the test run.
+enum TestState {
+    kIdle = 0,
+    kPurge = 1,
+    kSendGo = 2,
+    kAwaitDone = 3,
+    kAskCount = 4,
+    kReadCount = 5,
+    kFetch = 6,
+    kFinish = 7,
+};
+
+constexpr int kRxBufferSize = 8100;
+
+extern int g_nTestState;
+extern unsigned char g_RxBuf[kRxBufferSize];
+extern int g_nRxCount;
+extern int g_nRxPos;
+
+// The "Run Test" button and the status box; set by the dialog.
+extern CWnd* g_pRunButton;
+extern CWnd* g_pStatus;
+
+// A click on "Run Test" / "Halt Test". owner: the window that owns message
+// boxes; portSelection: the port list's selection (-1 for none); typedDevice:
+// a device typed into the port box instead of a selection, or empty.
+void RunTestClicked(CWnd* owner, int portSelection, const QString& typedDevice);
+
+// One timer tick: performs exactly one state of the test run.
+void TestRunTick(CWnd* owner);

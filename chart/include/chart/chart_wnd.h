@@ -1,0 +1,103 @@
+// A self-contained line chart: lines keyed by id, each an x-ordered series of
+// points, shown through a window of fixed width that follows new points,
+// scrolls over a growing x extent and stretches its y range to every point.
+#pragma once
+
+#include "platform/wnd.h"
+
+#include <map>
+#include <set>
+
+// Posted to the parent when asked for at creation (CWS_NOTIFY):
+// wParam and lParam carry the new left and right x of the visible window...
+constexpr UINT WM_CHART_XVIEW = WM_USER + 701;
+// ...and the new bottom and top of the y range, each truncated to int.
+constexpr UINT WM_CHART_YRANGE = WM_USER + 702;
+
+// Window style bit of Create: tell the parent about view and range changes.
+constexpr DWORD CWS_NOTIFY = 0x00000001;
+
+// Line style bits of AddLine, above the pen style in the low 16 bits.
+constexpr DWORD CLS_AUTOSTEP = 0x00010000;
+constexpr DWORD CLS_MARKERS = 0x00020000;
+
+class CChartWnd : public CWnd {
+public:
+    CChartWnd();
+    ~CChartWnd() override;
+
+    BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT controlId);
+
+    BOOL AddLine(UINT id, COLORREF color, DWORD styleWord, int width, BOOL visible, int xStep);
+    void SetLineVisible(UINT id, BOOL visible, BOOL redraw);
+    int SetLinePenStyle(UINT id, int penStyle, BOOL redraw);
+    int SetLineWidth(UINT id, int width, BOOL redraw);
+    COLORREF SetLineColor(UINT id, COLORREF color);
+    COLORREF GetLineColor(UINT id) const;
+    COLORREF SetBackColor(COLORREF color);
+    COLORREF GetBackColor() const { return m_backColor; }
+    void SetGrid(BOOL on);
+
+    BOOL AddPoint(UINT id, float x, float y, BOOL redraw);
+    BOOL AppendPoint(UINT id, float y, BOOL redraw);
+    void ClearPoints();
+
+    // What the chart shows, for whoever has to know (status, tests, tools).
+    float XStart() const { return m_xStart; }
+    float XSpan() const { return m_xSpan; }
+    float XMin() const { return m_xMin; }
+    float XMax() const { return m_xMax; }
+    float YMin() const { return m_yMin; }
+    float YMax() const { return m_yMax; }
+    BOOL GridOn() const { return m_gridOn; }
+    // The line's points by ascending x, or null for an undefined id.
+    const std::map<float, float>* LinePoints(UINT id) const;
+
+protected:
+    void OnPaint() override;
+    void OnHScroll(UINT code, UINT position, CScrollBar* scrollBar) override;
+
+private:
+    friend struct ChartWndInspector;
+
+    struct ChartLine {
+        std::map<float, float> points;
+        COLORREF color = 0;
+        int penStyle = 0;
+        int width = 0;
+        BOOL visible = FALSE;
+        BOOL autoStep = FALSE;
+        BOOL markers = FALSE;
+        float xStep = 0.0f;
+    };
+
+    ChartLine* FindLine(UINT id);
+    const ChartLine* FindLine(UINT id) const;
+    bool AllLinesEmpty() const;
+    void ClampView();
+    void UpdateScrollBar();
+    void NotifyParent();
+    CPoint DataToClient(float x, float y) const;
+
+    float m_yMax = 0.0f;
+    float m_yMin = 0.0f;
+    float m_xStart = 0.0f;
+    float m_xMax = 1000.0f;
+    float m_xMin = 0.0f;
+    float m_xSpan = 1000.0f;
+    std::map<UINT, ChartLine> m_lines;
+    COLORREF m_backColor = 0;
+    BOOL m_gridOn = TRUE;
+    BOOL m_notifyParent = FALSE;
+    unsigned int m_xGridDivisions = 7;
+    unsigned int m_yGridDivisions = 14;
+    std::set<UINT> m_lineIds;
+};
+
+// Chart coordinates to int: truncated toward zero, with values beyond int's
+// range held at its ends (and NaN as 0) instead of being undefined.
+int TruncateToInt(double value);
+
+// The tool's one chart, made before the application starts; its window is
+// created by the main dialog.
+extern CChartWnd g_chart;

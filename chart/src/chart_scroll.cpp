@@ -1,0 +1,3 @@
+#include "chart/chart_wnd.h"
+
+void CChartWnd::OnHScroll(UINT, UINT, CScrollBar*) {}

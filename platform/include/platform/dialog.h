@@ -1,0 +1,122 @@
+// A dialog built from a template: a table of controls placed in dialog
+// units, which are converted to pixels with the dialog font's own metrics so
+// that the layout follows the font and the screen's resolution.
+#pragma once
+
+#include "platform/wnd.h"
+
+#include <QFont>
+#include <QIcon>
+#include <QObject>
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+class QDialog;
+
+enum class ControlKind {
+    DefPushButton,
+    PushButton,
+    BlackFrame,
+    ComboDropDown,  // drop-down list with an edit field
+    GroupBox,
+    CenteredText,
+    StatusEdit,  // read-only, centred, scrolls horizontally, bordered
+};
+
+constexpr int IDC_STATIC = -1;
+
+struct DialogControl {
+    int id;
+    ControlKind kind;
+    const char* text;
+    int x, y, cx, cy;  // dialog units
+};
+
+struct DialogTemplate {
+    int id;
+    const char* caption;
+    int pointSize;
+    int cx, cy;  // dialog units
+    const DialogControl* controls;  // in tab order
+    std::size_t controlCount;
+};
+
+// Notification codes passed with a control's id to OnCommand.
+constexpr UINT BN_CLICKED = 0;
+constexpr UINT CBN_DROPDOWN = 7;
+
+class CDialog : public CWnd {
+public:
+    explicit CDialog(const DialogTemplate& dialogTemplate, CWnd* parent = nullptr);
+    ~CDialog() override;
+
+    // Shows the dialog modally; returns the EndDialog result.
+    INT_PTR DoModal();
+    // Makes the dialog and shows it without waiting for it to close.
+    BOOL CreateModeless();
+
+    // The control with this id, or null.
+    CWnd* GetDlgItem(int id) const;
+    template <class Control>
+    Control* GetDlgItemAs(int id) const { return dynamic_cast<Control*>(GetDlgItem(id)); }
+
+    void EndDialog(int result);
+    void SetIcon(const QIcon& icon, BOOL bigIcon);
+
+    // Dialog units to pixels, as the layout does it.
+    RECT MapDialogRect(const RECT& dialogUnits) const;
+    QFont dialogFont() const { return m_font; }
+
+protected:
+    virtual BOOL OnInitDialog();
+    // BN_CLICKED from buttons, CBN_DROPDOWN from combo boxes. The default
+    // routes IDOK and IDCANCEL to OnOK and OnCancel.
+    virtual void OnCommand(UINT controlId, UINT notifyCode);
+    virtual void OnOK();
+    virtual void OnCancel();
+
+private:
+    void Build();
+
+    const DialogTemplate& m_template;
+    CWnd* m_parentWnd;
+    QDialog* m_dialog = nullptr;
+    QFont m_font;
+    int m_baseUnitX = 0;
+    int m_baseUnitY = 0;
+    std::vector<std::unique_ptr<CWnd>> m_controls;
+    // Context of the widget-destroyed connection; goes before the widget does.
+    std::unique_ptr<QObject> m_connectionGuard;
+};
+
+// A combo box control of a dialog.
+class CComboBox : public CWnd {
+public:
+    int AddString(const QString& text);
+    void ResetContent();
+    int GetCount() const;
+    int GetCurSel() const;  // -1 when nothing is selected
+    int SetCurSel(int index);
+    void SetItemToolTip(int index, const QString& toolTip);
+    QString GetItemToolTip(int index) const;
+    // Text typed into the edit field that is not the selected entry's text.
+    QString GetTypedText() const;
+};
+
+// The standard colour picker.
+constexpr DWORD CC_PREVENTFULLOPEN = 0x04;
+constexpr DWORD CC_SOLIDCOLOR = 0x80;
+
+class CColorDialog {
+public:
+    CColorDialog(COLORREF initial, DWORD flags, CWnd* parent);
+    INT_PTR DoModal();
+    COLORREF GetColor() const { return m_color; }
+
+private:
+    COLORREF m_color;
+    DWORD m_flags;
+    CWnd* m_parent;
+};

@@ -1,0 +1,105 @@
+// A window object in the classic sense: a plain C++ object that can exist
+// before the application (and so be a global), and whose real widget is made
+// by Create. Window messages arrive as calls of the virtual handlers below.
+#pragma once
+
+#include "platform/wintypes.h"
+
+#include <QString>
+
+#include <map>
+
+class QWidget;
+class QScrollBar;
+class CScrollBar;  // never defined: the scroll handler's bar argument is unused
+
+namespace platform {
+class WindowEventSink;
+class ClientArea;
+}
+
+class CWnd {
+public:
+    CWnd();
+    virtual ~CWnd();
+    CWnd(const CWnd&) = delete;
+    CWnd& operator=(const CWnd&) = delete;
+
+    // Makes the real widget as a child of parent, at rect (parent client
+    // coordinates). WS_VISIBLE shows it; WS_HSCROLL gives it a horizontal
+    // scroll bar along its bottom edge, outside the client area. Fails, and
+    // makes nothing, without a parent window.
+    BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT controlId);
+
+    // Makes this object stand for an existing widget (a dialog's control).
+    void Attach(QWidget* widget, CWnd* parent, UINT controlId);
+
+    // The widget, or null while the window does not exist.
+    QWidget* GetSafeWidget() const { return m_widget; }
+    bool IsWindow() const { return m_widget != nullptr; }
+    CWnd* GetParent() const { return m_widget ? m_parent : nullptr; }
+    UINT GetDlgCtrlID() const { return m_controlId; }
+
+    // The whole client area is repainted later, through OnPaint.
+    void InvalidateRect(const RECT* rect, BOOL erase = TRUE);
+    void Invalidate(BOOL erase = TRUE) { InvalidateRect(nullptr, erase); }
+    void GetClientRect(RECT* rect) const;
+    void GetWindowRect(RECT* screenRect) const;
+    void ScreenToClient(RECT* rect) const;
+
+    // Windows' meaning of a page: the highest position the thumb reaches is
+    // nMax - nPage + 1. Returns the new position.
+    int SetScrollInfo(int bar, const SCROLLINFO* info, BOOL redraw = TRUE);
+    BOOL GetScrollInfo(int bar, SCROLLINFO* info) const;
+
+    // Queues the message; it reaches this window's OnMessage later, through
+    // the event loop. FALSE when the window does not exist.
+    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+
+    void SetWindowText(const QString& text);
+    QString GetWindowText() const;
+
+    // A repeating timer whose ticks arrive as OnTimer(id); 0 on failure.
+    UINT_PTR SetTimer(UINT_PTR id, UINT elapseMs);
+    BOOL KillTimer(UINT_PTR id);
+
+    // Widget stand-ins, for what the handlers below cannot see.
+    QWidget* clientWidget() const;
+    QScrollBar* horizontalScrollBar() const { return m_hScrollBar; }
+
+protected:
+    // The message map: a window overrides the messages it handles.
+    virtual void OnPaint() {}
+    virtual void OnHScroll(UINT code, UINT position, CScrollBar* scrollBar);
+    virtual void OnTimer(UINT_PTR id);
+    virtual LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    // Takes ownership of a widget made by a derived class (a dialog).
+    void AdoptWidget(QWidget* widget, CWnd* parent);
+    // Called when the widget is destroyed from outside (with its parent).
+    void ForgetWidget();
+
+private:
+    friend class platform::WindowEventSink;
+    friend class platform::ClientArea;
+
+    void DispatchScrollAction(int action);
+    void DispatchTimer(int qtTimerId);
+
+    QWidget* m_widget = nullptr;
+    platform::ClientArea* m_client = nullptr;
+    QScrollBar* m_hScrollBar = nullptr;
+    platform::WindowEventSink* m_sink = nullptr;
+    CWnd* m_parent = nullptr;
+    UINT m_controlId = 0;
+    bool m_ownsWidget = false;
+    SCROLLINFO m_scrollInfo;
+    std::map<int, UINT_PTR> m_timers;  // Qt's timer id -> ours
+};
+
+// Shows a modal message box owned by owner, with an OK button and the
+// application's name as its caption. Returns IDOK.
+int AfxMessageBox(CWnd* owner, const QString& text);
+
+// The application's name: the executable's file name without its extension.
+QString AfxGetAppName();

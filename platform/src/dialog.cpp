@@ -1,0 +1,326 @@
+#include "platform/dialog.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDialog>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+
+#include <cmath>
+#include <functional>
+
+namespace {
+
+// Rounds like the window system's MulDiv, which dialog-unit conversion uses.
+int MulDiv(int number, int numerator, int denominator)
+{
+    return int(std::lround(double(number) * numerator / denominator));
+}
+
+QColor ToQColor(COLORREF color)
+{
+    return QColor(GetRValue(color), GetGValue(color), GetBValue(color));
+}
+
+class DialogWidget : public QDialog {
+public:
+    DialogWidget(QWidget* parent, std::function<void()> onOk, std::function<void()> onCancel)
+        : QDialog(parent), m_onOk(std::move(onOk)), m_onCancel(std::move(onCancel))
+    {
+    }
+    void accept() override { m_onOk(); }
+    void reject() override { m_onCancel(); }  // Escape and the close box
+
+private:
+    std::function<void()> m_onOk;
+    std::function<void()> m_onCancel;
+};
+
+class DropDownCombo : public QComboBox {
+public:
+    DropDownCombo(QWidget* parent, std::function<void()> onDropDown)
+        : QComboBox(parent), m_onDropDown(std::move(onDropDown))
+    {
+    }
+    void showPopup() override
+    {
+        m_onDropDown();
+        QComboBox::showPopup();
+    }
+
+private:
+    std::function<void()> m_onDropDown;
+};
+
+}  // namespace
+
+CDialog::CDialog(const DialogTemplate& dialogTemplate, CWnd* parent)
+    : m_template(dialogTemplate), m_parentWnd(parent)
+{
+}
+
+CDialog::~CDialog() = default;
+
+INT_PTR CDialog::DoModal()
+{
+    if (!m_dialog)
+        Build();
+    QPointer<QDialog> dialog = m_dialog;
+    const int result = dialog->exec();
+    delete dialog.data();
+    return result;
+}
+
+BOOL CDialog::CreateModeless()
+{
+    if (m_dialog)
+        return FALSE;
+    Build();
+    m_dialog->show();
+    return TRUE;
+}
+
+void CDialog::Build()
+{
+    QWidget* parentWidget = m_parentWnd ? m_parentWnd->GetSafeWidget() : nullptr;
+    m_dialog = new DialogWidget(parentWidget, [this] { OnOK(); }, [this] { OnCancel(); });
+    m_connectionGuard = std::make_unique<QObject>();
+    QObject::connect(m_dialog, &QObject::destroyed, m_connectionGuard.get(), [this] {
+        m_dialog = nullptr;
+        m_controls.clear();
+    });
+    AdoptWidget(m_dialog, m_parentWnd);
+
+    m_font = QApplication::font();
+    m_font.setPointSize(m_template.pointSize);
+    m_dialog->setFont(m_font);
+    const QFontMetrics metrics(m_font);
+    const int alphabetWidth =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    m_baseUnitX = (alphabetWidth / 26 + 1) / 2;
+    m_baseUnitY = metrics.height();
+
+    m_dialog->setWindowTitle(QString::fromUtf8(m_template.caption));
+    const RECT client = MapDialogRect(RECT{0, 0, m_template.cx, m_template.cy});
+    m_dialog->setFixedSize(client.right, client.bottom);
+
+    QWidget* previousInTabOrder = nullptr;
+    std::vector<QWidget*> background;
+    for (std::size_t i = 0; i < m_template.controlCount; ++i) {
+        const DialogControl& spec = m_template.controls[i];
+        const QString text = QString::fromUtf8(spec.text ? spec.text : "");
+        const UINT id = UINT(spec.id);
+        QWidget* widget = nullptr;
+        std::unique_ptr<CWnd> wnd;
+        switch (spec.kind) {
+        case ControlKind::DefPushButton:
+        case ControlKind::PushButton: {
+            auto* button = new QPushButton(text, m_dialog);
+            button->setDefault(spec.kind == ControlKind::DefPushButton);
+            QObject::connect(button, &QPushButton::clicked, button, [this, id] { OnCommand(id, BN_CLICKED); });
+            widget = button;
+            break;
+        }
+        case ControlKind::BlackFrame: {
+            auto* frame = new QFrame(m_dialog);
+            frame->setFrameStyle(QFrame::Box | QFrame::Plain);
+            QPalette palette = frame->palette();
+            palette.setColor(QPalette::WindowText, Qt::black);
+            frame->setPalette(palette);
+            background.push_back(frame);
+            widget = frame;
+            break;
+        }
+        case ControlKind::ComboDropDown: {
+            auto* combo = new DropDownCombo(m_dialog, [this, id] { OnCommand(id, CBN_DROPDOWN); });
+            combo->setEditable(true);
+            combo->setInsertPolicy(QComboBox::NoInsert);
+            combo->setMaxVisibleItems(12);
+            widget = combo;
+            wnd = std::make_unique<CComboBox>();
+            break;
+        }
+        case ControlKind::GroupBox:
+            widget = new QGroupBox(text, m_dialog);
+            background.push_back(widget);
+            break;
+        case ControlKind::CenteredText: {
+            auto* label = new QLabel(text, m_dialog);
+            label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+            widget = label;
+            break;
+        }
+        case ControlKind::StatusEdit: {
+            auto* edit = new QLineEdit(text, m_dialog);
+            edit->setReadOnly(true);
+            edit->setAlignment(Qt::AlignCenter);
+            widget = edit;
+            break;
+        }
+        }
+        const RECT r = MapDialogRect(RECT{spec.x, spec.y, spec.x + spec.cx, spec.y + spec.cy});
+        int height = r.bottom - r.top;
+        if (spec.kind == ControlKind::ComboDropDown)
+            height = widget->sizeHint().height();  // the template's height is the open list's
+        widget->setGeometry(r.left, r.top, r.right - r.left, height);
+        if (spec.id != IDC_STATIC)
+            widget->setObjectName(QStringLiteral("control%1").arg(spec.id));
+        if (widget->focusPolicy() != Qt::NoFocus) {
+            if (previousInTabOrder)
+                QWidget::setTabOrder(previousInTabOrder, widget);
+            previousInTabOrder = widget;
+        }
+        if (!wnd)
+            wnd = std::make_unique<CWnd>();
+        wnd->Attach(widget, this, id);
+        m_controls.push_back(std::move(wnd));
+    }
+    // Frames and group boxes are drawn behind the controls they surround and
+    // never take their clicks.
+    for (QWidget* widget : background) {
+        widget->lower();
+        widget->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    OnInitDialog();
+}
+
+RECT CDialog::MapDialogRect(const RECT& dialogUnits) const
+{
+    return RECT{MulDiv(dialogUnits.left, m_baseUnitX, 4), MulDiv(dialogUnits.top, m_baseUnitY, 8),
+                MulDiv(dialogUnits.right, m_baseUnitX, 4), MulDiv(dialogUnits.bottom, m_baseUnitY, 8)};
+}
+
+CWnd* CDialog::GetDlgItem(int id) const
+{
+    for (const auto& control : m_controls) {
+        if (int(control->GetDlgCtrlID()) == id)
+            return control.get();
+    }
+    return nullptr;
+}
+
+void CDialog::EndDialog(int result)
+{
+    if (!m_dialog)
+        return;
+    const bool modal = m_dialog->isModal();
+    m_dialog->done(result);
+    if (!modal)
+        m_dialog->deleteLater();
+}
+
+void CDialog::SetIcon(const QIcon& icon, BOOL)
+{
+    if (m_dialog)
+        m_dialog->setWindowIcon(icon);
+}
+
+BOOL CDialog::OnInitDialog()
+{
+    return TRUE;
+}
+
+void CDialog::OnCommand(UINT controlId, UINT notifyCode)
+{
+    if (notifyCode != BN_CLICKED)
+        return;
+    if (controlId == UINT(IDOK))
+        OnOK();
+    else if (controlId == UINT(IDCANCEL))
+        OnCancel();
+}
+
+void CDialog::OnOK()
+{
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel()
+{
+    EndDialog(IDCANCEL);
+}
+
+namespace {
+QComboBox* ComboOf(const CWnd* wnd)
+{
+    return qobject_cast<QComboBox*>(wnd->GetSafeWidget());
+}
+}  // namespace
+
+int CComboBox::AddString(const QString& text)
+{
+    QComboBox* combo = ComboOf(this);
+    combo->addItem(text);
+    return combo->count() - 1;
+}
+
+void CComboBox::ResetContent()
+{
+    ComboOf(this)->clear();
+}
+
+int CComboBox::GetCount() const
+{
+    return ComboOf(this)->count();
+}
+
+int CComboBox::GetCurSel() const
+{
+    // As with the classic drop-down combo box, editing the text leaves no
+    // entry selected.
+    const QComboBox* combo = ComboOf(this);
+    const int index = combo->currentIndex();
+    if (index < 0 || combo->currentText() != combo->itemText(index))
+        return -1;
+    return index;
+}
+
+int CComboBox::SetCurSel(int index)
+{
+    QComboBox* combo = ComboOf(this);
+    if (index < 0 || index >= combo->count())
+        return -1;
+    combo->setCurrentIndex(index);
+    combo->setEditText(combo->itemText(index));
+    return index;
+}
+
+void CComboBox::SetItemToolTip(int index, const QString& toolTip)
+{
+    ComboOf(this)->setItemData(index, toolTip, Qt::ToolTipRole);
+}
+
+QString CComboBox::GetItemToolTip(int index) const
+{
+    return ComboOf(this)->itemData(index, Qt::ToolTipRole).toString();
+}
+
+QString CComboBox::GetTypedText() const
+{
+    return GetCurSel() < 0 ? ComboOf(this)->currentText().trimmed() : QString();
+}
+
+CColorDialog::CColorDialog(COLORREF initial, DWORD flags, CWnd* parent)
+    : m_color(initial), m_flags(flags), m_parent(parent)
+{
+}
+
+INT_PTR CColorDialog::DoModal()
+{
+    QColorDialog picker(ToQColor(m_color), m_parent ? m_parent->GetSafeWidget() : nullptr);
+    // Qt's own picker, so that it looks and behaves the same everywhere and
+    // is reachable by the tests; it offers solid colours only (no alpha).
+    picker.setOption(QColorDialog::DontUseNativeDialog);
+    picker.setOption(QColorDialog::ShowAlphaChannel, !(m_flags & CC_SOLIDCOLOR));
+    if (picker.exec() != QDialog::Accepted)
+        return IDCANCEL;
+    const QColor chosen = picker.selectedColor();
+    m_color = RGB(BYTE(chosen.red()), BYTE(chosen.green()), BYTE(chosen.blue()));
+    return IDOK;
+}

@@ -1,0 +1,318 @@
+#include "platform/wnd.h"
+
+#include "window_widgets.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QTimerEvent>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace platform {
+
+QEvent::Type PostedMessageEvent::eventType()
+{
+    static const auto type = QEvent::Type(QEvent::registerEventType());
+    return type;
+}
+
+WindowEventSink::WindowEventSink(CWnd* owner) : m_owner(owner) {}
+
+bool WindowEventSink::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != m_owner->m_widget)
+        return false;
+    if (event->type() == QEvent::Timer) {
+        const int qtId = static_cast<QTimerEvent*>(event)->timerId();
+        if (m_owner->m_timers.count(qtId) == 0)
+            return false;
+        m_owner->DispatchTimer(qtId);
+        return true;
+    }
+    if (event->type() == PostedMessageEvent::eventType()) {
+        const auto* message = static_cast<PostedMessageEvent*>(event);
+        m_owner->OnMessage(message->message, message->wParam, message->lParam);
+        return true;
+    }
+    return false;
+}
+
+ClientArea::ClientArea(CWnd* owner, QWidget* parent) : QWidget(parent), m_owner(owner)
+{
+    // The owner paints every pixel of the client area itself.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void ClientArea::paintEvent(QPaintEvent*)
+{
+    m_owner->OnPaint();
+}
+
+}  // namespace platform
+
+CWnd::CWnd() = default;
+
+CWnd::~CWnd()
+{
+    if (m_widget && m_ownsWidget) {
+        QWidget* widget = m_widget;
+        ForgetWidget();
+        delete widget;
+    }
+    delete m_sink;
+}
+
+BOOL CWnd::Create(DWORD style, const RECT& rect, CWnd* parent, UINT controlId)
+{
+    if (m_widget || !parent || !parent->GetSafeWidget())
+        return FALSE;
+    auto* frame = new QWidget(parent->GetSafeWidget());
+    frame->setGeometry(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    auto* layout = new QVBoxLayout(frame);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_client = new platform::ClientArea(this, frame);
+    layout->addWidget(m_client, 1);
+    if (style & WS_HSCROLL) {
+        m_hScrollBar = new QScrollBar(Qt::Horizontal, frame);
+        layout->addWidget(m_hScrollBar);
+        QObject::connect(m_hScrollBar, &QAbstractSlider::actionTriggered, m_hScrollBar,
+                         [this](int action) { DispatchScrollAction(action); });
+        QObject::connect(m_hScrollBar, &QAbstractSlider::sliderReleased, m_hScrollBar, [this] {
+            OnHScroll(SB_THUMBPOSITION, UINT(m_hScrollBar->sliderPosition()), nullptr);
+            OnHScroll(SB_ENDSCROLL, 0, nullptr);
+        });
+    }
+    AdoptWidget(frame, parent);
+    m_controlId = controlId;
+    frame->setVisible(style & WS_VISIBLE);
+    return TRUE;
+}
+
+void CWnd::Attach(QWidget* widget, CWnd* parent, UINT controlId)
+{
+    AdoptWidget(widget, parent);
+    m_ownsWidget = false;
+    m_controlId = controlId;
+}
+
+void CWnd::AdoptWidget(QWidget* widget, CWnd* parent)
+{
+    m_widget = widget;
+    m_parent = parent;
+    m_ownsWidget = true;
+    if (!m_sink)
+        m_sink = new platform::WindowEventSink(this);
+    widget->installEventFilter(m_sink);
+    QObject::connect(widget, &QObject::destroyed, m_sink, [this] { ForgetWidget(); });
+}
+
+void CWnd::ForgetWidget()
+{
+    if (m_widget && m_sink) {
+        m_widget->removeEventFilter(m_sink);
+        QObject::disconnect(m_widget, nullptr, m_sink, nullptr);
+    }
+    m_widget = nullptr;
+    m_client = nullptr;
+    m_hScrollBar = nullptr;
+    m_timers.clear();
+}
+
+QWidget* CWnd::clientWidget() const
+{
+    return m_client ? static_cast<QWidget*>(m_client) : m_widget;
+}
+
+void CWnd::InvalidateRect(const RECT*, BOOL)
+{
+    // The whole client area is always repainted, and the painter covers
+    // every pixel, so there is no separate erase.
+    if (QWidget* client = clientWidget())
+        client->update();
+}
+
+void CWnd::GetClientRect(RECT* rect) const
+{
+    *rect = RECT{};
+    if (QWidget* client = clientWidget()) {
+        rect->right = client->width();
+        rect->bottom = client->height();
+    }
+}
+
+void CWnd::GetWindowRect(RECT* screenRect) const
+{
+    *screenRect = RECT{};
+    if (!m_widget)
+        return;
+    const QPoint origin = m_widget->mapToGlobal(QPoint(0, 0));
+    *screenRect = RECT{origin.x(), origin.y(), origin.x() + m_widget->width(),
+                       origin.y() + m_widget->height()};
+}
+
+void CWnd::ScreenToClient(RECT* rect) const
+{
+    QWidget* client = clientWidget();
+    if (!client)
+        return;
+    const QPoint offset = client->mapFromGlobal(QPoint(0, 0));
+    rect->left += offset.x();
+    rect->right += offset.x();
+    rect->top += offset.y();
+    rect->bottom += offset.y();
+}
+
+int CWnd::SetScrollInfo(int bar, const SCROLLINFO* info, BOOL)
+{
+    if (bar != SB_HORZ || !m_hScrollBar)
+        return 0;
+    if (info->fMask & SIF_RANGE) {
+        m_scrollInfo.nMin = info->nMin;
+        m_scrollInfo.nMax = info->nMax;
+    }
+    if (info->fMask & SIF_PAGE)
+        m_scrollInfo.nPage = info->nPage;
+    if (info->fMask & SIF_POS)
+        m_scrollInfo.nPos = info->nPos;
+
+    const int page = int(std::min<UINT>(m_scrollInfo.nPage, UINT(m_scrollInfo.nMax - m_scrollInfo.nMin + 1)));
+    const int highest = std::max(m_scrollInfo.nMin, m_scrollInfo.nMax - std::max(page, 1) + 1);
+    m_scrollInfo.nPos = std::clamp(m_scrollInfo.nPos, m_scrollInfo.nMin, highest);
+    m_scrollInfo.nTrackPos = m_scrollInfo.nPos;
+
+    const QSignalBlocker quiet(m_hScrollBar);
+    m_hScrollBar->setRange(m_scrollInfo.nMin, highest);
+    m_hScrollBar->setPageStep(std::max(page, 1));
+    m_hScrollBar->setSliderPosition(m_scrollInfo.nPos);
+    m_hScrollBar->setValue(m_scrollInfo.nPos);
+    return m_scrollInfo.nPos;
+}
+
+BOOL CWnd::GetScrollInfo(int bar, SCROLLINFO* info) const
+{
+    if (bar != SB_HORZ || !m_hScrollBar)
+        return FALSE;
+    const UINT mask = info->fMask;
+    *info = m_scrollInfo;
+    info->fMask = mask;
+    return TRUE;
+}
+
+void CWnd::DispatchScrollAction(int action)
+{
+    UINT code = SB_ENDSCROLL;
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepSub: code = SB_LINELEFT; break;
+    case QAbstractSlider::SliderSingleStepAdd: code = SB_LINERIGHT; break;
+    case QAbstractSlider::SliderPageStepSub: code = SB_PAGELEFT; break;
+    case QAbstractSlider::SliderPageStepAdd: code = SB_PAGERIGHT; break;
+    case QAbstractSlider::SliderMove: code = SB_THUMBTRACK; break;
+    case QAbstractSlider::SliderToMinimum: code = SB_LEFT; break;
+    case QAbstractSlider::SliderToMaximum: code = SB_RIGHT; break;
+    default: return;
+    }
+    const UINT position = UINT(m_hScrollBar->sliderPosition());
+    {
+        // The bar shows only what the window sets: undo the toolkit's own
+        // move before the handler decides where the thumb goes.
+        const QSignalBlocker quiet(m_hScrollBar);
+        m_hScrollBar->setSliderPosition(m_scrollInfo.nPos);
+    }
+    OnHScroll(code, position, nullptr);
+}
+
+BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!m_widget)
+        return FALSE;
+    QCoreApplication::postEvent(m_widget, new platform::PostedMessageEvent(message, wParam, lParam));
+    return TRUE;
+}
+
+void CWnd::SetWindowText(const QString& text)
+{
+    if (auto* button = qobject_cast<QAbstractButton*>(m_widget))
+        button->setText(text);
+    else if (auto* edit = qobject_cast<QLineEdit*>(m_widget))
+        edit->setText(text);
+    else if (auto* label = qobject_cast<QLabel*>(m_widget))
+        label->setText(text);
+    else if (auto* group = qobject_cast<QGroupBox*>(m_widget))
+        group->setTitle(text);
+    else if (auto* combo = qobject_cast<QComboBox*>(m_widget))
+        combo->setEditText(text);
+    else if (m_widget)
+        m_widget->setWindowTitle(text);
+}
+
+QString CWnd::GetWindowText() const
+{
+    if (auto* button = qobject_cast<QAbstractButton*>(m_widget))
+        return button->text();
+    if (auto* edit = qobject_cast<QLineEdit*>(m_widget))
+        return edit->text();
+    if (auto* label = qobject_cast<QLabel*>(m_widget))
+        return label->text();
+    if (auto* group = qobject_cast<QGroupBox*>(m_widget))
+        return group->title();
+    if (auto* combo = qobject_cast<QComboBox*>(m_widget))
+        return combo->currentText();
+    return m_widget ? m_widget->windowTitle() : QString();
+}
+
+UINT_PTR CWnd::SetTimer(UINT_PTR id, UINT elapseMs)
+{
+    if (!m_widget)
+        return 0;
+    KillTimer(id);
+    const int qtId = m_widget->startTimer(int(elapseMs), Qt::PreciseTimer);
+    if (qtId == 0)
+        return 0;
+    m_timers[qtId] = id;
+    return id;
+}
+
+BOOL CWnd::KillTimer(UINT_PTR id)
+{
+    for (auto it = m_timers.begin(); it != m_timers.end(); ++it) {
+        if (it->second == id) {
+            if (m_widget)
+                m_widget->killTimer(it->first);
+            m_timers.erase(it);
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+void CWnd::DispatchTimer(int qtTimerId)
+{
+    OnTimer(m_timers.at(qtTimerId));
+}
+
+void CWnd::OnHScroll(UINT, UINT, CScrollBar*) {}
+void CWnd::OnTimer(UINT_PTR) {}
+LRESULT CWnd::OnMessage(UINT, WPARAM, LPARAM) { return 0; }
+
+QString AfxGetAppName()
+{
+    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+}
+
+int AfxMessageBox(CWnd* owner, const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, AfxGetAppName(), text, QMessageBox::Ok,
+                    owner ? owner->GetSafeWidget() : nullptr);
+    box.exec();
+    return IDOK;
+}

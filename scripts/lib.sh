@@ -1,0 +1,46 @@
+# Shared by the scripts: installs what the build needs on Debian 12 and
+# configures and builds the tree. Sourced, not run.
+
+# Packages the build, the tests and the headless runs need.
+DENTORA_PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-serialport-dev libgl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-dejavu-core
+)
+# What it takes to look at the real window.
+DENTORA_SCREENSHOT_PACKAGES=(xvfb xauth x11-utils imagemagick)
+
+install_missing() {
+  local missing=()
+  local package
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}" >&2
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null 2>&1; then
+      sudo=(sudo)
+    else
+      echo "These packages are missing and installing them needs root: ${missing[*]}" >&2
+      return 1
+    fi
+  fi
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+ensure_packages() { install_missing "${DENTORA_PACKAGES[@]}"; }
+ensure_screenshot_packages() { install_missing "${DENTORA_SCREENSHOT_PACKAGES[@]}"; }
+
+# configure_and_build BUILD_DIR [TARGET...] [-- extra cmake arguments]
+configure_and_build() {
+  local build_dir="$1"; shift
+  local targets=()
+  while [ $# -gt 0 ] && [ "$1" != "--" ]; do targets+=("$1"); shift; done
+  [ "${1:-}" = "--" ] && shift
+  cmake -S "$here" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE="${DENTORA_BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
+  cmake --build "$build_dir" ${targets[@]:+--target "${targets[@]}"} -- -j"$(nproc)"
+}

@@ -1,0 +1,3 @@
+#include "serial/serial_link.h"
+
+int g_nComPort = 0;
