@@ -1,0 +1,47 @@
+#include "simulator/command_line.h"
+
+#include <gtest/gtest.h>
+
+namespace dentora::sim {
+namespace {
+
+TEST(CommandLine, ReadsSettingsAndFaultsInBothSpellings) {
+    const SimulatorOptions options = parseCommandLine({"--rpm", "1200", "--missing-teeth=1", "--ack-delay", "300",
+                                                       "--count", "65534", "--bad-type-at", "5", "--bad-type-byte", "0x00",
+                                                       "--vanish-after=7", "--no-ack", "--link", "/tmp/x"});
+    EXPECT_DOUBLE_EQ(options.controller.engine.rpm, 1200.0);
+    EXPECT_EQ(options.controller.engine.missingTeeth, 1);
+    EXPECT_EQ(options.controller.acknowledgeDelay.count(), 300);
+    EXPECT_EQ(options.controller.countOverride, 65534);
+    EXPECT_EQ(options.controller.faults.badTypeAtRecord, 5u);
+    EXPECT_EQ(options.controller.faults.badTypeByte, 0x00);
+    EXPECT_EQ(options.controller.faults.vanishAfterRecord, 7u);
+    EXPECT_TRUE(options.controller.faults.neverAcknowledge);
+    EXPECT_FALSE(options.controller.faults.silent);
+    EXPECT_EQ(options.linkPath, "/tmp/x");
+    EXPECT_FALSE(options.showHelp);
+}
+
+TEST(CommandLine, OversizedCountAnnouncesMoreThanTheToolsBuffer) {
+    EXPECT_EQ(parseCommandLine({"--oversized-count"}).controller.countOverride, kOversizedCount);
+}
+
+TEST(CommandLine, RejectsMalformedArguments) {
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+             {"--bogus"},
+             {"--rpm"},
+             {"--rpm", "fast"},
+             {"--rpm", "3000rpm"},
+             {"--teeth", "-4"},
+             {"--count", "65536"},
+             {"--records", "21846"},
+             {"--bad-type-byte", "256"},
+             {"--silent=yes"},
+             {"rpm"},
+         }) {
+        EXPECT_THROW(parseCommandLine(arguments), UsageError) << arguments.front();
+    }
+}
+
+}  // namespace
+}  // namespace dentora::sim

@@ -1,0 +1,221 @@
+#include "simulator/controller_protocol.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <vector>
+
+namespace dentora::sim {
+namespace {
+
+using Clock = ControllerProtocol::Clock;
+using Bytes = std::vector<std::uint8_t>;
+using std::chrono::milliseconds;
+
+const Clock::time_point kStart{};
+
+// Sends `command` `times` times at `now` and returns everything answered.
+Bytes send(ControllerProtocol& controller, std::uint8_t command, std::size_t times = 1, Clock::time_point now = kStart) {
+    for (std::size_t i = 0; i < times; ++i) {
+        controller.receive(command, now);
+    }
+    return controller.takeOutput();
+}
+
+// The log as the engine model makes it, byte by byte.
+Bytes logBytes(const ControllerConfig& config, std::size_t count) {
+    TachLog log(resolveTiming(config.engine));
+    Bytes bytes;
+    while (bytes.size() < count) {
+        for (std::uint8_t byte : log.next().bytes()) {
+            bytes.push_back(byte);
+        }
+    }
+    bytes.resize(count);
+    return bytes;
+}
+
+TEST(ControllerProtocol, AcknowledgesOnceAfterTheDelay) {
+    ControllerConfig config;
+    config.acknowledgeDelay = milliseconds(300);
+    ControllerProtocol controller(config);
+    EXPECT_TRUE(send(controller, kGoCommand).empty());
+    ASSERT_EQ(controller.nextEventTime(), kStart + milliseconds(300));
+
+    controller.advanceTo(kStart + milliseconds(299));
+    EXPECT_TRUE(controller.takeOutput().empty());
+    controller.advanceTo(kStart + milliseconds(300));
+    EXPECT_EQ(controller.takeOutput(), Bytes{kAcknowledge});
+    EXPECT_FALSE(controller.nextEventTime());
+    controller.advanceTo(kStart + milliseconds(5000));
+    EXPECT_TRUE(controller.takeOutput().empty());
+}
+
+TEST(ControllerProtocol, DueAcknowledgeComesBeforeTheAnswerToALaterCommand) {
+    ControllerProtocol controller(ControllerConfig{});
+    controller.receive(kGoCommand, kStart);
+    controller.receive(kCountCommand, kStart + milliseconds(600));
+    EXPECT_EQ(controller.takeOutput(), (Bytes{kAcknowledge, 0x84, 0x03}));
+}
+
+TEST(ControllerProtocol, AnnouncesTheCountLowByteFirst) {
+    ControllerConfig config;
+    ControllerProtocol byDefault(config);
+    EXPECT_EQ(send(byDefault, kCountCommand), (Bytes{0x84, 0x03}));  // 300 records
+
+    for (const std::uint16_t count : {0, 1, 2, 3, 65534, int{kOversizedCount}}) {
+        config.countOverride = count;
+        ControllerProtocol controller(config);
+        EXPECT_EQ(send(controller, kCountCommand), (Bytes{static_cast<std::uint8_t>(count & 0xFF), static_cast<std::uint8_t>(count >> 8)}));
+    }
+}
+
+TEST(ControllerProtocol, RefusesARecordCountBeyondSixteenBits) {
+    ControllerConfig config;
+    config.records = 21845;
+    EXPECT_NO_THROW(ControllerProtocol{config});
+    config.records = 21846;
+    EXPECT_THROW(ControllerProtocol{config}, std::invalid_argument);
+}
+
+TEST(ControllerProtocol, StreamsTheLogAndKeepsTheEngineRunningPastTheCount) {
+    ControllerConfig config;
+    config.records = 4;
+    ControllerProtocol controller(config);
+    send(controller, kGoCommand);
+    // The tool asks for about half again as many records as announced.
+    EXPECT_EQ(send(controller, kNextByteCommand, 18), logBytes(config, 18));
+    EXPECT_EQ(controller.stats().nextByteCommands, 18u);
+    EXPECT_EQ(controller.stats().goCommands, 1u);
+}
+
+TEST(ControllerProtocol, NewCaptureRestartsTheLogAndIgnoresOtherBytes) {
+    ControllerConfig config;
+    ControllerProtocol controller(config);
+    send(controller, kGoCommand);
+    send(controller, kNextByteCommand, 7);
+    EXPECT_TRUE(send(controller, 'x').empty());
+    EXPECT_TRUE(send(controller, 0x00).empty());
+    send(controller, kGoCommand);
+    EXPECT_EQ(send(controller, kNextByteCommand, 6), logBytes(config, 6));
+    EXPECT_EQ(controller.stats().ignoredBytes, 2u);
+    EXPECT_EQ(controller.stats().goCommands, 2u);
+}
+
+TEST(ControllerFaults, NeverAcknowledgeKeepsAnsweringTheRest) {
+    ControllerConfig config;
+    config.faults.neverAcknowledge = true;
+    ControllerProtocol controller(config);
+    send(controller, kGoCommand);
+    EXPECT_FALSE(controller.nextEventTime());
+    controller.advanceTo(kStart + milliseconds(60000));
+    EXPECT_TRUE(controller.takeOutput().empty());
+    EXPECT_EQ(send(controller, kCountCommand).size(), 2u);
+}
+
+TEST(ControllerFaults, SilentAnswersNothingButCountsTheCommands) {
+    ControllerConfig config;
+    config.faults.silent = true;
+    ControllerProtocol controller(config);
+    send(controller, kGoCommand);
+    controller.advanceTo(kStart + milliseconds(60000));
+    EXPECT_TRUE(controller.takeOutput().empty());
+    EXPECT_TRUE(send(controller, kCountCommand).empty());
+    EXPECT_TRUE(send(controller, kNextByteCommand, 5).empty());
+    EXPECT_EQ(controller.stats().nextByteCommands, 5u);
+}
+
+TEST(ControllerFaults, NoiseBeforeTheAcknowledgeIsNeverDAndRepeatsWithTheSeed) {
+    ControllerConfig config;
+    config.faults.noiseBeforeAcknowledge = 2000;
+    ControllerProtocol controller(config);
+    const Bytes noise = send(controller, kGoCommand);
+    ASSERT_EQ(noise.size(), 2000u);
+    EXPECT_EQ(std::count(noise.begin(), noise.end(), kAcknowledge), 0);
+    controller.advanceTo(kStart + config.acknowledgeDelay);
+    EXPECT_EQ(controller.takeOutput(), Bytes{kAcknowledge});
+
+    EXPECT_EQ(send(controller, kGoCommand), noise) << "each capture replays the same noise";
+    config.seed = 2;
+    ControllerProtocol reseeded(config);
+    EXPECT_NE(send(reseeded, kGoCommand), noise);
+}
+
+TEST(ControllerFaults, BadTypeByteReplacesOnlyThatRecordsType) {
+    ControllerConfig config;
+    config.faults.badTypeAtRecord = 3;
+    config.faults.badTypeByte = 0x00;
+    ControllerProtocol controller(config);
+    send(controller, kGoCommand);
+    Bytes expected = logBytes(config, 15);
+    expected[9] = 0x00;
+    EXPECT_EQ(send(controller, kNextByteCommand, 15), expected);
+}
+
+TEST(ControllerFaults, DroppedAnswerLosesOneByteAndGoesOnWithTheNext) {
+    ControllerConfig config;
+    config.faults.dropAnswerAtByte = 4;
+    ControllerProtocol controller(config);
+    send(controller, kGoCommand);
+    EXPECT_EQ(send(controller, kNextByteCommand, 4), logBytes(config, 4));
+    EXPECT_TRUE(send(controller, kNextByteCommand).empty());
+    EXPECT_EQ(send(controller, kNextByteCommand), Bytes{logBytes(config, 6)[5]});
+}
+
+TEST(ControllerFaults, LogEndingEarlyFallsSilentAfterTheAnnouncedRecords) {
+    ControllerConfig config;
+    config.countOverride = 17;  // five whole records
+    config.faults.logEndsEarly = true;
+    ControllerProtocol controller(config);
+    send(controller, kGoCommand);
+    EXPECT_EQ(send(controller, kNextByteCommand, 25), logBytes(config, 15));
+    send(controller, kGoCommand);
+    EXPECT_EQ(send(controller, kNextByteCommand, 3), logBytes(config, 3)) << "a new capture answers again";
+}
+
+TEST(ControllerFaults, ZeroCalibrationKeepsTypesAndLaterRecords) {
+    ControllerConfig config;
+    config.faults.zeroCalibration = true;
+    ControllerProtocol controller(config);
+    send(controller, kGoCommand);
+    Bytes expected = logBytes(config, 9);
+    expected[1] = expected[2] = expected[4] = expected[5] = 0;
+    EXPECT_EQ(send(controller, kNextByteCommand, 9), expected);
+    EXPECT_EQ(expected[0], kCrankRise);
+    EXPECT_NE(expected[7] | expected[8], 0);
+}
+
+TEST(ControllerFaults, VanishesAtTheRequestAfterTheLastFullRecord) {
+    ControllerConfig config;
+    config.faults.vanishAfterRecord = 2;
+    ControllerProtocol controller(config);
+    send(controller, kGoCommand);
+    EXPECT_EQ(send(controller, kNextByteCommand, 9), logBytes(config, 9));
+    EXPECT_FALSE(controller.vanished());
+    EXPECT_TRUE(send(controller, kNextByteCommand).empty());
+    EXPECT_TRUE(controller.vanished());
+    EXPECT_TRUE(send(controller, kCountCommand).empty());
+    send(controller, kGoCommand);
+    EXPECT_FALSE(controller.nextEventTime()) << "a vanished controller does not acknowledge";
+}
+
+TEST(ControllerFaults, RandomAnswersReplaceCountAndLogButKeepTheAcknowledge) {
+    ControllerConfig config;
+    config.faults.randomAnswers = true;
+    ControllerProtocol controller(config);
+    send(controller, kGoCommand);
+    controller.advanceTo(kStart + config.acknowledgeDelay);
+    EXPECT_EQ(controller.takeOutput(), Bytes{kAcknowledge});
+    const Bytes answers = send(controller, kCountCommand);
+    const Bytes log = send(controller, kNextByteCommand, 300);
+    ASSERT_EQ(answers.size(), 2u);
+    ASSERT_EQ(log.size(), 300u);
+    EXPECT_NE(log, logBytes(config, 300));
+
+    send(controller, kGoCommand);
+    EXPECT_EQ(send(controller, kCountCommand), answers) << "the seed makes the noise repeatable";
+}
+
+}  // namespace
+}  // namespace dentora::sim

@@ -1,0 +1,195 @@
+#include "simulator/engine_model.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <stdexcept>
+#include <vector>
+
+namespace dentora::sim {
+namespace {
+
+// A small wheel with round numbers: tooth period 100 ticks, 75 low then 25
+// high, four positions of which the last is missing; the cam rises at 90
+// degrees (100 ticks) for 45 degrees (50 ticks) of the 800-tick cycle.
+EngineConfig smallWheel() {
+    EngineConfig config;
+    config.tickMicros = 1.0;
+    config.teeth = 4;
+    config.missingTeeth = 1;
+    config.rpm = 60e6 / (100.0 * 4);
+    config.crankDuty = 0.25;
+    config.camStartDegrees = 90;
+    config.camWidthDegrees = 45;
+    return config;
+}
+
+struct Expected {
+    std::uint8_t type;
+    std::uint16_t ticks;
+};
+
+// What the tool draws: x of each edge per channel, from the calibration
+// records and each channel's own clock.
+std::map<Channel, std::vector<double>> decodeLikeTheTool(const std::vector<Record>& records) {
+    const double scale = 10.0 / ((records[0].ticks + records[1].ticks) / 4.0);
+    std::map<Channel, double> clock;
+    std::map<Channel, std::vector<double>> edges;
+    for (std::size_t i = 2; i < records.size(); ++i) {
+        const Channel channel = (records[i].type == kCrankRise || records[i].type == kCrankFall) ? Channel::Crank : Channel::Cam;
+        clock[channel] += records[i].ticks * scale;
+        edges[channel].push_back(clock[channel]);
+    }
+    return edges;
+}
+
+TEST(EngineModel, ResolvesTheSmallWheelToWholeTicks) {
+    const EngineTiming timing = resolveTiming(smallWheel());
+    EXPECT_EQ(timing.toothTicks, 100u);
+    EXPECT_EQ(timing.crankHighTicks, 25u);
+    EXPECT_EQ(timing.crankLowTicks, 75u);
+    EXPECT_EQ(timing.camCycleTicks, 800u);
+    EXPECT_EQ(timing.camStartTicks, 100u);
+    EXPECT_EQ(timing.camHighTicks, 50u);
+}
+
+TEST(EngineModel, LogInterleavesBothChannelsInTimeOrder) {
+    TachLog log(resolveTiming(smallWheel()));
+    const std::vector<Expected> expected = {
+        {'R', 100}, {'F', 100},                          // calibration: one tooth period each
+        {'R', 75},  {'F', 25},  {'r', 100}, {'f', 50},   // cam rises on the crank's fall: crank first
+        {'R', 75},  {'F', 25},  {'R', 75},  {'F', 25},
+        {'R', 175}, {'F', 25},                           // low across the missing tooth
+        {'R', 75},  {'F', 25},  {'R', 75},  {'F', 25},
+        {'R', 175}, {'F', 25},  {'r', 750}, {'f', 50},   // next cam cycle starts at 800
+    };
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const Record record = log.next();
+        EXPECT_EQ(record.type, expected[i].type) << "record " << i;
+        EXPECT_EQ(record.ticks, expected[i].ticks) << "record " << i;
+    }
+}
+
+TEST(EngineModel, RecordBytesAreLowByteFirst) {
+    const auto bytes = Record{kCamFall, 0x1234}.bytes();
+    EXPECT_EQ(bytes[0], 'f');
+    EXPECT_EQ(bytes[1], 0x34);
+    EXPECT_EQ(bytes[2], 0x12);
+}
+
+TEST(EngineModel, CalibrationDrawsAHalfToothTenUnitsWide) {
+    for (const double rpm : {800.0, 3000.0, 6500.0}) {
+        EngineConfig config;
+        config.rpm = rpm;
+        const EngineTiming timing = resolveTiming(config);
+        const auto calibration = calibrationRecords(timing);
+        EXPECT_EQ(calibration[0].type, kCrankRise);
+        EXPECT_EQ(calibration[1].type, kCrankFall);
+
+        TachLog log(timing);
+        std::vector<Record> records;
+        for (int i = 0; i < 200; ++i) {
+            records.push_back(log.next());
+        }
+        // A full tooth period, rise to rise, is two half-teeth.
+        const auto crank = decodeLikeTheTool(records)[Channel::Crank];
+        ASSERT_GE(crank.size(), 4u);
+        EXPECT_DOUBLE_EQ(crank[2] - crank[0], 2 * kChartUnitsPerHalfTooth) << "rpm " << rpm;
+        EXPECT_DOUBLE_EQ(chartUnitsPerTick(timing) * timing.toothTicks / 2, kChartUnitsPerHalfTooth);
+    }
+}
+
+TEST(EngineModel, ToolChartMatchesTheModelsEdgeTimes) {
+    EngineConfig config;
+    config.missingTeeth = 2;
+    const EngineTiming timing = resolveTiming(config);
+    TachLog log(timing);
+    EdgeStream stream(timing);
+    std::vector<Record> records = {log.next(), log.next()};
+    std::map<Channel, std::vector<std::uint64_t>> modelTicks;
+    for (int i = 0; i < 1000; ++i) {
+        records.push_back(log.next());
+        const Edge edge = stream.next();
+        modelTicks[edge.channel].push_back(edge.tick);
+    }
+    auto drawn = decodeLikeTheTool(records);
+    const double scale = chartUnitsPerTick(timing);
+    for (const Channel channel : {Channel::Crank, Channel::Cam}) {
+        ASSERT_EQ(drawn[channel].size(), modelTicks[channel].size());
+        for (std::size_t i = 0; i < drawn[channel].size(); ++i) {
+            EXPECT_NEAR(drawn[channel][i], modelTicks[channel][i] * scale, 1e-6);
+        }
+    }
+}
+
+TEST(EngineModel, StreamAlternatesLevelsAndKeepsTheWheelsShape) {
+    EngineConfig config;
+    config.teeth = 60;
+    config.missingTeeth = 2;
+    const EngineTiming timing = resolveTiming(config);
+    EdgeStream stream(timing);
+    std::map<Channel, bool> lastRising = {{Channel::Crank, false}, {Channel::Cam, false}};
+    std::map<Channel, std::uint64_t> lastTick;
+    std::uint64_t previousTick = 0;
+    std::size_t crankRisesInFirstCycle = 0;
+    for (int i = 0; i < 10000; ++i) {
+        const Edge edge = stream.next();
+        ASSERT_GE(edge.tick, previousTick);
+        ASSERT_NE(edge.rising, lastRising[edge.channel]) << "edge " << i;
+        ASSERT_EQ(edge.sincePrevious, edge.tick - lastTick[edge.channel]);
+        if (edge.channel == Channel::Crank && edge.rising && edge.tick < timing.camCycleTicks) {
+            ++crankRisesInFirstCycle;
+        }
+        previousTick = edge.tick;
+        lastRising[edge.channel] = edge.rising;
+        lastTick[edge.channel] = edge.tick;
+    }
+    EXPECT_EQ(crankRisesInFirstCycle, 2u * 58u);
+}
+
+// Tooth period of 32768 ticks with a one-tick cam pulse: the cam's low time
+// is the 2 * 32768 - 1 = 65535 ticks a record can hold, one period more is too long.
+TEST(EngineModel, AcceptsTheLongestIntervalThatFitsAndRefusesOneMore) {
+    EngineConfig config;
+    config.tickMicros = 1.0;
+    config.teeth = 1;
+    config.camWidthDegrees = 360.0 / 32768;
+    config.rpm = 60e6 / 32768;
+    EXPECT_NO_THROW(resolveTiming(config));
+
+    config.rpm = 60e6 / 32769;
+    try {
+        resolveTiming(config);
+        FAIL() << "a 65537-tick cam low time was accepted";
+    } catch (const std::invalid_argument& error) {
+        EXPECT_NE(std::string(error.what()).find("cam low time"), std::string::npos) << error.what();
+    }
+}
+
+TEST(EngineModel, RefusesConfigurationsTheLogCannotCarry) {
+    const auto refused = [](auto change, const char* reason) {
+        EngineConfig config;
+        change(config);
+        try {
+            resolveTiming(config);
+            ADD_FAILURE() << "accepted, expected: " << reason;
+        } catch (const std::invalid_argument& error) {
+            EXPECT_NE(std::string(error.what()).find(reason), std::string::npos) << error.what();
+        }
+    };
+    refused([](EngineConfig& c) { c.rpm = 0; }, "rpm");
+    refused([](EngineConfig& c) { c.tickMicros = 0; }, "tick length");
+    refused([](EngineConfig& c) { c.rpm = 300; c.tickMicros = 1; }, "cam low time");
+    refused([](EngineConfig& c) { c.rpm = 1e-9; }, "tooth period");
+    refused([](EngineConfig& c) { c.rpm = 1e7; }, "at least 2");
+    refused([](EngineConfig& c) { c.teeth = 4; c.missingTeeth = 3; c.rpm = 200; }, "missing teeth");
+    refused([](EngineConfig& c) { c.camStartDegrees = 700; c.camWidthDegrees = 360; c.rpm = 300; }, "first cam edge");
+    refused([](EngineConfig& c) { c.missingTeeth = 36; }, "missing teeth");
+    refused([](EngineConfig& c) { c.crankDuty = 1.0; }, "duty");
+    refused([](EngineConfig& c) { c.crankDuty = 0.001; }, "no whole tick");
+    refused([](EngineConfig& c) { c.camWidthDegrees = 720; }, "cam pulse width");
+    refused([](EngineConfig& c) { c.camWidthDegrees = 1e-6; }, "cam pulse width");
+}
+
+}  // namespace
+}  // namespace dentora::sim

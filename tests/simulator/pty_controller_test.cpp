@@ -1,0 +1,194 @@
+#include "simulator/pty_controller.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <optional>
+#include <stdexcept>
+#include <system_error>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace dentora::sim {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using std::chrono::milliseconds;
+
+constexpr milliseconds kReadTimeout{2000};
+
+// The slave end opened the way the tool opens a serial port.
+class SerialLine {
+public:
+    explicit SerialLine(const std::string& path) : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY)) {
+        if (fd_ < 0) {
+            throw std::system_error(errno, std::generic_category(), "open " + path);
+        }
+        ::ioctl(fd_, TIOCEXCL);
+        termios settings{};
+        ::tcgetattr(fd_, &settings);
+        cfmakeraw(&settings);
+        cfsetspeed(&settings, B115200);
+        settings.c_cflag = (settings.c_cflag & ~(CSIZE | PARENB | CSTOPB)) | CS8 | CLOCAL | CREAD;
+        if (::tcsetattr(fd_, TCSANOW, &settings) != 0) {
+            throw std::system_error(errno, std::generic_category(), "tcsetattr");
+        }
+    }
+    ~SerialLine() {
+        ::ioctl(fd_, TIOCNXCL);
+        ::close(fd_);
+    }
+
+    void write(std::uint8_t byte) { ASSERT_EQ(::write(fd_, &byte, 1), 1); }
+
+    // One byte, or nothing on time-out, end of file or error (see lastRead()).
+    std::optional<std::uint8_t> read(milliseconds timeout = kReadTimeout) {
+        pollfd watched{fd_, POLLIN, 0};
+        if (::poll(&watched, 1, static_cast<int>(timeout.count())) <= 0) {
+            lastRead_ = 0;
+            lastErrno_ = ETIMEDOUT;
+            return std::nullopt;
+        }
+        std::uint8_t byte = 0;
+        lastRead_ = ::read(fd_, &byte, 1);
+        lastErrno_ = lastRead_ < 0 ? errno : 0;
+        return lastRead_ == 1 ? std::optional<std::uint8_t>(byte) : std::nullopt;
+    }
+
+    Bytes ask(std::uint8_t command, std::size_t answers) {
+        write(command);
+        Bytes received;
+        while (received.size() < answers) {
+            const auto byte = read();
+            if (!byte) {
+                break;
+            }
+            received.push_back(*byte);
+        }
+        return received;
+    }
+
+    Bytes fetch(std::size_t logBytes) {
+        Bytes received;
+        for (std::size_t i = 0; i < logBytes; ++i) {
+            const Bytes answer = ask(kNextByteCommand, 1);
+            received.insert(received.end(), answer.begin(), answer.end());
+        }
+        return received;
+    }
+
+    ssize_t lastRead() const { return lastRead_; }
+    int lastErrno() const { return lastErrno_; }
+
+private:
+    int fd_;
+    ssize_t lastRead_ = 0;
+    int lastErrno_ = 0;
+};
+
+Bytes logBytes(const ControllerConfig& config, std::size_t count) {
+    TachLog log(resolveTiming(config.engine));
+    Bytes bytes;
+    while (bytes.size() < count) {
+        for (std::uint8_t byte : log.next().bytes()) {
+            bytes.push_back(byte);
+        }
+    }
+    bytes.resize(count);
+    return bytes;
+}
+
+ControllerConfig quickConfig() {
+    ControllerConfig config;
+    config.acknowledgeDelay = milliseconds(50);
+    return config;
+}
+
+TEST(PtyController, ServesACaptureOverTheDeviceAndReopens) {
+    const ControllerConfig config = quickConfig();
+    PtyController controller(config);
+    const std::string device = controller.start();
+    EXPECT_EQ(device.rfind("/dev/pts/", 0), 0u) << device;
+
+    for (int capture = 0; capture < 2; ++capture) {
+        SerialLine line(device);
+        const auto sent = std::chrono::steady_clock::now();
+        line.write(kGoCommand);
+        EXPECT_EQ(line.read(), kAcknowledge);
+        EXPECT_GE(std::chrono::steady_clock::now() - sent, config.acknowledgeDelay);
+        EXPECT_EQ(line.ask(kCountCommand, 2), (Bytes{0x84, 0x03}));
+        EXPECT_EQ(line.fetch(15), logBytes(config, 15)) << "capture " << capture;
+    }
+
+    const PtyStats stats = controller.stats();
+    EXPECT_EQ(stats.protocol.goCommands, 2u);
+    EXPECT_EQ(stats.protocol.countCommands, 2u);
+    EXPECT_EQ(stats.protocol.nextByteCommands, 30u);
+    EXPECT_EQ(stats.bytesWritten, 2u * (1 + 2 + 15));
+    EXPECT_TRUE(stats.failure.empty()) << stats.failure;
+    controller.stop();
+    controller.stop();
+}
+
+// Random answers cover every byte value, so this shows the line passes
+// control characters and 0x00/0xFF unchanged.
+TEST(PtyController, PassesEveryByteValueUnchanged) {
+    ControllerConfig config = quickConfig();
+    config.faults.randomAnswers = true;
+    ControllerProtocol reference(config);
+    for (int i = 0; i < 1024; ++i) {
+        reference.receive(kNextByteCommand, {});
+    }
+    const Bytes expected = reference.takeOutput();
+
+    PtyController controller(config);
+    SerialLine line(controller.start());
+    EXPECT_EQ(line.fetch(expected.size()), expected);
+}
+
+TEST(PtyController, VanishingControllerLeavesTheToolAtEndOfFile) {
+    ControllerConfig config = quickConfig();
+    config.faults.vanishAfterRecord = 1;
+    PtyController controller(config);
+    SerialLine line(controller.start());
+    EXPECT_EQ(line.fetch(6), logBytes(config, 6));
+    line.write(kNextByteCommand);
+    EXPECT_FALSE(line.read());
+    const bool endOfFile = line.lastRead() == 0 && line.lastErrno() == 0;
+    EXPECT_TRUE(endOfFile || line.lastErrno() == EIO) << "read gave " << line.lastRead() << ", errno " << line.lastErrno();
+    EXPECT_TRUE(controller.stats().vanished);
+}
+
+TEST(PtyController, LinkPointsAtTheDeviceWhileServing) {
+    const std::string link = ::testing::TempDir() + "dentora-sim-link-" + std::to_string(::getpid());
+    ::unlink(link.c_str());
+    {
+        PtyController controller(quickConfig());
+        const std::string device = controller.start(link);
+        SerialLine line(link);
+        line.write(kGoCommand);
+        EXPECT_EQ(line.read(), kAcknowledge);
+        controller.stop();
+        struct stat unused {};
+        EXPECT_NE(::lstat(link.c_str(), &unused), 0) << "stop() leaves the link behind";
+    }
+
+    std::ofstream(link) << "not a link";
+    PtyController controller(quickConfig());
+    EXPECT_THROW(controller.start(link), std::system_error);
+    std::ifstream kept(link);
+    std::string content;
+    std::getline(kept, content);
+    EXPECT_EQ(content, "not a link");
+    ::unlink(link.c_str());
+}
+
+}  // namespace
+}  // namespace dentora::sim
