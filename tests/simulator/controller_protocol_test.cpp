@@ -1,3 +1,4 @@
+#include "expected_log.h"
 #include "simulator/controller_protocol.h"
 
 #include <gtest/gtest.h>
@@ -21,19 +22,6 @@ Bytes send(ControllerProtocol& controller, std::uint8_t command, std::size_t tim
         controller.receive(command, now);
     }
     return controller.takeOutput();
-}
-
-// The log as the engine model makes it, byte by byte.
-Bytes logBytes(const ControllerConfig& config, std::size_t count) {
-    TachLog log(resolveTiming(config.engine));
-    Bytes bytes;
-    while (bytes.size() < count) {
-        for (std::uint8_t byte : log.next().bytes()) {
-            bytes.push_back(byte);
-        }
-    }
-    bytes.resize(count);
-    return bytes;
 }
 
 TEST(ControllerProtocol, AcknowledgesOnceAfterTheDelay) {
@@ -85,7 +73,7 @@ TEST(ControllerProtocol, StreamsTheLogAndKeepsTheEngineRunningPastTheCount) {
     ControllerProtocol controller(config);
     send(controller, kGoCommand);
     // The tool asks for about half again as many records as announced.
-    EXPECT_EQ(send(controller, kNextByteCommand, 18), logBytes(config, 18));
+    EXPECT_EQ(send(controller, kNextByteCommand, 18), expectedLogBytes(config, 18));
     EXPECT_EQ(controller.stats().nextByteCommands, 18u);
     EXPECT_EQ(controller.stats().goCommands, 1u);
 }
@@ -98,7 +86,7 @@ TEST(ControllerProtocol, NewCaptureRestartsTheLogAndIgnoresOtherBytes) {
     EXPECT_TRUE(send(controller, 'x').empty());
     EXPECT_TRUE(send(controller, 0x00).empty());
     send(controller, kGoCommand);
-    EXPECT_EQ(send(controller, kNextByteCommand, 6), logBytes(config, 6));
+    EXPECT_EQ(send(controller, kNextByteCommand, 6), expectedLogBytes(config, 6));
     EXPECT_EQ(controller.stats().ignoredBytes, 2u);
     EXPECT_EQ(controller.stats().goCommands, 2u);
 }
@@ -148,7 +136,7 @@ TEST(ControllerFaults, BadTypeByteReplacesOnlyThatRecordsType) {
     config.faults.badTypeByte = 0x00;
     ControllerProtocol controller(config);
     send(controller, kGoCommand);
-    Bytes expected = logBytes(config, 15);
+    Bytes expected = expectedLogBytes(config, 15);
     expected[9] = 0x00;
     EXPECT_EQ(send(controller, kNextByteCommand, 15), expected);
 }
@@ -158,9 +146,9 @@ TEST(ControllerFaults, DroppedAnswerLosesOneByteAndGoesOnWithTheNext) {
     config.faults.dropAnswerAtByte = 4;
     ControllerProtocol controller(config);
     send(controller, kGoCommand);
-    EXPECT_EQ(send(controller, kNextByteCommand, 4), logBytes(config, 4));
+    EXPECT_EQ(send(controller, kNextByteCommand, 4), expectedLogBytes(config, 4));
     EXPECT_TRUE(send(controller, kNextByteCommand).empty());
-    EXPECT_EQ(send(controller, kNextByteCommand), Bytes{logBytes(config, 6)[5]});
+    EXPECT_EQ(send(controller, kNextByteCommand), Bytes{expectedLogBytes(config, 6)[5]});
 }
 
 TEST(ControllerFaults, LogEndingEarlyFallsSilentAfterTheAnnouncedRecords) {
@@ -169,9 +157,9 @@ TEST(ControllerFaults, LogEndingEarlyFallsSilentAfterTheAnnouncedRecords) {
     config.faults.logEndsEarly = true;
     ControllerProtocol controller(config);
     send(controller, kGoCommand);
-    EXPECT_EQ(send(controller, kNextByteCommand, 25), logBytes(config, 15));
+    EXPECT_EQ(send(controller, kNextByteCommand, 25), expectedLogBytes(config, 15));
     send(controller, kGoCommand);
-    EXPECT_EQ(send(controller, kNextByteCommand, 3), logBytes(config, 3)) << "a new capture answers again";
+    EXPECT_EQ(send(controller, kNextByteCommand, 3), expectedLogBytes(config, 3)) << "a new capture answers again";
 }
 
 TEST(ControllerFaults, ZeroCalibrationKeepsTypesAndLaterRecords) {
@@ -179,7 +167,7 @@ TEST(ControllerFaults, ZeroCalibrationKeepsTypesAndLaterRecords) {
     config.faults.zeroCalibration = true;
     ControllerProtocol controller(config);
     send(controller, kGoCommand);
-    Bytes expected = logBytes(config, 9);
+    Bytes expected = expectedLogBytes(config, 9);
     expected[1] = expected[2] = expected[4] = expected[5] = 0;
     EXPECT_EQ(send(controller, kNextByteCommand, 9), expected);
     EXPECT_EQ(expected[0], kCrankRise);
@@ -191,7 +179,7 @@ TEST(ControllerFaults, VanishesAtTheRequestAfterTheLastFullRecord) {
     config.faults.vanishAfterRecord = 2;
     ControllerProtocol controller(config);
     send(controller, kGoCommand);
-    EXPECT_EQ(send(controller, kNextByteCommand, 9), logBytes(config, 9));
+    EXPECT_EQ(send(controller, kNextByteCommand, 9), expectedLogBytes(config, 9));
     EXPECT_FALSE(controller.vanished());
     EXPECT_TRUE(send(controller, kNextByteCommand).empty());
     EXPECT_TRUE(controller.vanished());
@@ -211,7 +199,7 @@ TEST(ControllerFaults, RandomAnswersReplaceCountAndLogButKeepTheAcknowledge) {
     const Bytes log = send(controller, kNextByteCommand, 300);
     ASSERT_EQ(answers.size(), 2u);
     ASSERT_EQ(log.size(), 300u);
-    EXPECT_NE(log, logBytes(config, 300));
+    EXPECT_NE(log, expectedLogBytes(config, 300));
 
     send(controller, kGoCommand);
     EXPECT_EQ(send(controller, kCountCommand), answers) << "the seed makes the noise repeatable";

@@ -1,3 +1,4 @@
+#include "expected_log.h"
 #include "simulator/pty_controller.h"
 
 #include <gtest/gtest.h>
@@ -93,18 +94,6 @@ private:
     int lastErrno_ = 0;
 };
 
-Bytes logBytes(const ControllerConfig& config, std::size_t count) {
-    TachLog log(resolveTiming(config.engine));
-    Bytes bytes;
-    while (bytes.size() < count) {
-        for (std::uint8_t byte : log.next().bytes()) {
-            bytes.push_back(byte);
-        }
-    }
-    bytes.resize(count);
-    return bytes;
-}
-
 ControllerConfig quickConfig() {
     ControllerConfig config;
     config.acknowledgeDelay = milliseconds(50);
@@ -124,7 +113,7 @@ TEST(PtyController, ServesACaptureOverTheDeviceAndReopens) {
         EXPECT_EQ(line.read(), kAcknowledge);
         EXPECT_GE(std::chrono::steady_clock::now() - sent, config.acknowledgeDelay);
         EXPECT_EQ(line.ask(kCountCommand, 2), (Bytes{0x84, 0x03}));
-        EXPECT_EQ(line.fetch(15), logBytes(config, 15)) << "capture " << capture;
+        EXPECT_EQ(line.fetch(15), expectedLogBytes(config, 15)) << "capture " << capture;
     }
 
     const PtyStats stats = controller.stats();
@@ -158,7 +147,7 @@ TEST(PtyController, VanishingControllerLeavesTheToolAtEndOfFile) {
     config.faults.vanishAfterRecord = 1;
     PtyController controller(config);
     SerialLine line(controller.start());
-    EXPECT_EQ(line.fetch(6), logBytes(config, 6));
+    EXPECT_EQ(line.fetch(6), expectedLogBytes(config, 6));
     line.write(kNextByteCommand);
     EXPECT_FALSE(line.read());
     const bool endOfFile = line.lastRead() == 0 && line.lastErrno() == 0;
