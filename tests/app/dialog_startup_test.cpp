@@ -1,0 +1,214 @@
+// The main dialog as it opens: its controls from the template, the port
+// list, the chart over its frame with its three lines, the trace levels,
+// and the ways it closes.
+#include "analyzer_dlg.h"
+#include "capture/decoder.h"
+#include "capture/test_run.h"
+#include "chart/chart_wnd.h"
+#include "fresh_state.h"
+#include "res/resource.h"
+#include "serial/serial_link.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QFrame>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+// Reads the chart's per-line settings, which the chart keeps to itself.
+struct ChartWndInspector {
+    static int Width(const CChartWnd& chart, UINT id) { return chart.m_lines.at(id).width; }
+    static int PenStyle(const CChartWnd& chart, UINT id) { return chart.m_lines.at(id).penStyle; }
+    static BOOL Visible(const CChartWnd& chart, UINT id) { return chart.m_lines.at(id).visible; }
+    static std::size_t LineCount(const CChartWnd& chart) { return chart.m_lines.size(); }
+};
+
+namespace {
+
+class TestableDialog : public CAnalyzerDlg {
+public:
+    using CAnalyzerDlg::OnTimer;
+};
+
+class DialogStartupTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetProcessState();
+        dialog = std::make_unique<TestableDialog>();
+        ASSERT_TRUE(dialog->CreateModeless());
+        window = qobject_cast<QDialog*>(dialog->GetSafeWidget());
+        ASSERT_NE(window, nullptr);
+        QApplication::processEvents();
+    }
+
+    template <class Widget>
+    Widget* Control(int id)
+    {
+        CWnd* wnd = dialog->GetDlgItem(id);
+        return wnd ? qobject_cast<Widget*>(wnd->GetSafeWidget()) : nullptr;
+    }
+
+    std::unique_ptr<TestableDialog> dialog;
+    QDialog* window = nullptr;
+};
+
+TEST_F(DialogStartupTest, EveryTemplateControlStandsWhereTheTemplatePutsIt)
+{
+    const DialogTemplate& dialogTemplate = g_analyzerDialogTemplate;
+    int groupBoxes = 0;
+    int labels = 0;
+    for (const QObject* child : window->children()) {
+        groupBoxes += qobject_cast<const QGroupBox*>(child) != nullptr;
+        labels += qobject_cast<const QLabel*>(child) != nullptr;
+    }
+    EXPECT_EQ(groupBoxes, 4);
+    EXPECT_EQ(labels, 2);
+
+    for (std::size_t i = 0; i < dialogTemplate.controlCount; ++i) {
+        const DialogControl& control = dialogTemplate.controls[i];
+        if (control.id == IDC_STATIC)
+            continue;
+        SCOPED_TRACE(control.id);
+        CWnd* wnd = dialog->GetDlgItem(control.id);
+        ASSERT_NE(wnd, nullptr);
+        const RECT expected =
+            dialog->MapDialogRect(RECT{control.x, control.y, control.x + control.cx, control.y + control.cy});
+        const QRect actual = wnd->GetSafeWidget()->geometry();
+        EXPECT_EQ(actual.left(), expected.left);
+        EXPECT_EQ(actual.top(), expected.top);
+        EXPECT_EQ(actual.width(), expected.right - expected.left);
+        if (control.kind != ControlKind::ComboDropDown) {
+            EXPECT_EQ(actual.height(), expected.bottom - expected.top);
+        }
+    }
+
+    const RECT client = dialog->MapDialogRect(RECT{0, 0, 502, 351});
+    EXPECT_EQ(window->width(), client.right);
+    EXPECT_EQ(window->height(), client.bottom);
+    EXPECT_TRUE(window->windowTitle().startsWith(QStringLiteral("Dentora")));
+    EXPECT_FALSE(window->windowIcon().isNull());
+}
+
+TEST_F(DialogStartupTest, ButtonsCarryTheirTextsAndExitIsTheDefault)
+{
+    const std::pair<int, const char*> buttons[] = {
+        {IDOK, "Exit"},
+        {IDC_RUN_TEST, "Run Test"},
+        {IDC_BKCOLOR, "BG Color..."},
+        {IDC_GRID_TOGGLE, "Grid On/Off..."},
+        {IDC_CRANK_COLOR, "Crank Line Color..."},
+        {IDC_CAM_COLOR, "Cam Line Color..."},
+    };
+    for (const auto& [id, text] : buttons) {
+        auto* button = Control<QPushButton>(id);
+        ASSERT_NE(button, nullptr) << id;
+        EXPECT_EQ(button->text(), QString::fromLatin1(text));
+        EXPECT_EQ(button->isDefault(), id == IDOK) << id;
+        // The whole text fits on the button in the dialog's font.
+        EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()), button->width() - 4) << id;
+    }
+    auto* status = Control<QLineEdit>(IDC_STATUS);
+    ASSERT_NE(status, nullptr);
+    EXPECT_TRUE(status->isReadOnly());
+    EXPECT_TRUE(status->text().isEmpty());
+    EXPECT_EQ(status->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
+    EXPECT_EQ(g_pStatus, dialog->GetDlgItem(IDC_STATUS));
+    EXPECT_EQ(g_pRunButton, dialog->GetDlgItem(IDC_RUN_TEST));
+}
+
+TEST_F(DialogStartupTest, TabOrderFollowsTheTemplate)
+{
+    std::vector<QWidget*> expected;
+    for (std::size_t i = 0; i < g_analyzerDialogTemplate.controlCount; ++i) {
+        const DialogControl& control = g_analyzerDialogTemplate.controls[i];
+        if (control.id == IDC_STATIC)
+            continue;
+        QWidget* widget = dialog->GetDlgItem(control.id)->GetSafeWidget();
+        if (widget->focusPolicy() & Qt::TabFocus)
+            expected.push_back(widget);
+    }
+    ASSERT_EQ(expected.size(), 8u);  // Exit, port box, Run Test, status, four appearance buttons
+
+    for (std::size_t i = 0; i + 1 < expected.size(); ++i) {
+        QWidget* next = expected[i]->nextInFocusChain();
+        while (next && !(next->focusPolicy() & Qt::TabFocus))
+            next = next->nextInFocusChain();
+        // The port box's edit field sits inside it in the chain.
+        while (next && next->parentWidget() == expected[i])
+            next = next->nextInFocusChain();
+        EXPECT_EQ(next, expected[i + 1]) << "after control " << i;
+    }
+}
+
+TEST_F(DialogStartupTest, PortListOffersComOneToTwelveWithTheFirstSelected)
+{
+    auto* ports = Control<QComboBox>(IDC_COMPORT);
+    ASSERT_NE(ports, nullptr);
+    EXPECT_TRUE(ports->isEditable());
+    ASSERT_EQ(ports->count(), 12);
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(ports->itemText(i), QStringLiteral("COM%1").arg(i + 1));
+    EXPECT_EQ(ports->currentText(), QStringLiteral("COM1"));
+    EXPECT_EQ(dialog->GetDlgItemAs<CComboBox>(IDC_COMPORT)->GetCurSel(), 0);
+    EXPECT_EQ(g_nComPort, 1);
+}
+
+TEST_F(DialogStartupTest, ChartCoversItsFrameWithThreeSolidTwoPixelLines)
+{
+    ASSERT_TRUE(g_chart.IsWindow());
+    EXPECT_EQ(g_chart.GetParent(), dialog.get());
+    EXPECT_EQ(g_chart.GetDlgCtrlID(), UINT(IDC_CHART_FRAME));
+    EXPECT_EQ(g_chart.GetSafeWidget()->geometry(), dialog->GetDlgItem(IDC_CHART_FRAME)->GetSafeWidget()->geometry());
+    EXPECT_TRUE(g_chart.GetSafeWidget()->isVisible());
+    EXPECT_NE(g_chart.horizontalScrollBar(), nullptr);
+
+    EXPECT_EQ(ChartWndInspector::LineCount(g_chart), 3u);
+    EXPECT_EQ(g_chart.GetLineColor(kCrankLine), RGB(0, 100, 255));
+    EXPECT_EQ(g_chart.GetLineColor(kCamLine), RGB(255, 255, 0));
+    EXPECT_EQ(g_chart.GetLineColor(kSpareLine), RGB(0, 255, 0));
+    for (UINT id : {kCrankLine, kCamLine, kSpareLine}) {
+        EXPECT_EQ(ChartWndInspector::Width(g_chart, id), 2) << id;
+        EXPECT_EQ(ChartWndInspector::PenStyle(g_chart, id), PS_SOLID) << id;
+        EXPECT_TRUE(ChartWndInspector::Visible(g_chart, id)) << id;
+        EXPECT_TRUE(g_chart.LinePoints(id)->empty()) << id;
+    }
+    EXPECT_EQ(g_chart.GetBackColor(), RGB(0, 0, 0));
+    EXPECT_TRUE(g_chart.GridOn());
+    EXPECT_FLOAT_EQ(g_fCrankHigh, 0.5f);
+    EXPECT_FLOAT_EQ(g_fCamHigh, 0.4f);
+}
+
+TEST_F(DialogStartupTest, ExitButtonClosesTheDialog)
+{
+    Control<QPushButton>(IDOK)->click();
+    EXPECT_EQ(window->result(), IDOK);
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(DialogStartupTest, EscapeClosesTheDialog)
+{
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(window, &escape);
+    EXPECT_EQ(window->result(), IDCANCEL);
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(DialogStartupTest, CloseBoxClosesTheDialogAndTheChartGoesWithIt)
+{
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(dialog->GetSafeWidget(), nullptr);
+    EXPECT_FALSE(g_chart.IsWindow());
+}
+
+}  // namespace
