@@ -26,6 +26,8 @@ BOOL CAnalyzerDlg::OnInitDialog()
         portList->AddString(QStringLiteral("COM%1").arg(port));
     portList->SetCurSel(g_nComPort - 1);
     OnPortListDropDown();
+    if (!m_initialPortText.isEmpty())
+        portList->SetWindowText(m_initialPortText);
 
     g_pStatus = GetDlgItem(IDC_STATUS);
 

@@ -10,6 +10,9 @@ class CAnalyzerDlg : public CDialog {
 public:
     explicit CAnalyzerDlg(CWnd* parent = nullptr);
 
+    // A device to show in the port box at start-up instead of "COM1".
+    void SetInitialPortText(const QString& device) { m_initialPortText = device; }
+
 protected:
     BOOL OnInitDialog() override;
     void OnCommand(UINT controlId, UINT notifyCode) override;
@@ -27,6 +30,7 @@ protected:
 
 private:
     QIcon m_hIcon;
+    QString m_initialPortText;
 };
 
 // The dialog's own copy of the grid state; 1 while the grid is shown.
