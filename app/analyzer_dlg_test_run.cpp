@@ -3,6 +3,9 @@
 
 #include "capture/test_run.h"
 #include "res/resource.h"
+#include "serial/serial_link.h"
+
+#include <QWidget>
 
 void CAnalyzerDlg::OnRunTest()
 {
@@ -15,4 +18,24 @@ void CAnalyzerDlg::OnTimer(UINT_PTR)
     TestRunTick(this);
 }
 
-void CAnalyzerDlg::OnPortListDropDown() {}
+// Devices come and go (USB adapters), so the list is read each time it opens.
+void CAnalyzerDlg::OnPortListDropDown()
+{
+    auto* portList = GetDlgItemAs<CComboBox>(IDC_COMPORT);
+    const auto devices = PortListDevices();
+    bool anyPresent = false;
+    for (int index = 0; index < kPortListSize; ++index) {
+        const auto& device = devices[std::size_t(index)];
+        if (!device) {
+            portList->SetItemToolTip(index, QStringLiteral("No serial device for COM%1").arg(index + 1));
+            continue;
+        }
+        anyPresent = true;
+        portList->SetItemToolTip(index, device->description.isEmpty()
+                                            ? device->path
+                                            : QStringLiteral("%1 \u2014 %2").arg(device->path, device->description));
+    }
+    portList->GetSafeWidget()->setToolTip(
+        anyPresent ? QString()
+                   : QStringLiteral("No serial device is present: plug in an adapter, or type a device path"));
+}

@@ -1,5 +1,11 @@
 #include "capture/test_run.h"
 
+#include "capture/decoder.h"
+#include "chart/chart_wnd.h"
+#include "serial/serial_link.h"
+
+#include <QThread>
+
 int g_nTestState = kIdle;
 unsigned char g_RxBuf[kRxBufferSize] = {};
 int g_nRxCount = 0;
@@ -7,5 +13,190 @@ int g_nRxPos = 0;
 CWnd* g_pRunButton = nullptr;
 CWnd* g_pStatus = nullptr;
 
-void RunTestClicked(CWnd*, int, const QString&) {}
-void TestRunTick(CWnd*) {}
+namespace {
+
+constexpr unsigned char kGoCommand = 'g';
+constexpr unsigned char kAcknowledge = 'd';
+constexpr unsigned char kCountCommand = 'n';
+constexpr unsigned char kNextByteCommand = 'a';
+constexpr int kRecordSize = 3;
+// Lets the user read the abort before Finish replaces it.
+constexpr unsigned long kOutOfSequencePauseMs = 1000;
+constexpr float kSeedX = 0.01f;
+
+void SetStatus(const QString& text)
+{
+    g_pStatus->SetWindowText(text);
+}
+
+void SendCommand(unsigned char command)
+{
+    WriteComm(&command, 1);
+}
+
+// Ends the test at once: after a lost line there is nothing left to finish.
+void EndOnLostLink()
+{
+    g_pRunButton->SetWindowText(QStringLiteral("Run Test"));
+    g_nTestState = kIdle;
+    const QString reason = LastCommError();
+    CloseCommPort();
+    SetStatus(QStringLiteral(">>> COM port lost (%1) - Abort <<<").arg(reason));
+}
+
+// False, after ending the test, when the line has gone away.
+bool LinkStillThere()
+{
+    if (!CommLinkLost())
+        return true;
+    EndOnLostLink();
+    return false;
+}
+
+// A read that brought nothing in ReadCount or Fetch: nothing is made up.
+void EndWithoutAnswer()
+{
+    if (!LinkStillThere())
+        return;
+    g_nTestState = kFinish;
+    SetStatus(QStringLiteral(">>> No answer from controller - Abort <<<"));
+}
+
+void AbortOutOfSequence()
+{
+    g_nTestState = kFinish;
+    SetStatus(QStringLiteral(">>> Out of Sequence - Abort <<<"));
+    QThread::msleep(kOutOfSequencePauseMs);
+}
+
+void Purge()
+{
+    g_chart.ClearPoints();
+    SetStatus(QStringLiteral("Step 1: Purge comm port"));
+    DrainCommInput();
+    if (!LinkStillThere())
+        return;
+    g_pRunButton->SetWindowText(QStringLiteral("Halt Test"));
+    g_nTestState = kSendGo;
+}
+
+void SendGo()
+{
+    SetStatus(QStringLiteral("Step 2: Send out go command"));
+    SendCommand(kGoCommand);
+    if (LinkStillThere())
+        g_nTestState = kAwaitDone;
+}
+
+void AwaitDone()
+{
+    SetStatus(QStringLiteral("Step 3: Get acknowledge back"));
+    if (ReadCommByte(&g_RxBuf[0]) && g_RxBuf[0] == kAcknowledge) {
+        g_nTestState = kAskCount;
+        return;
+    }
+    if (LinkStillThere())
+        SetStatus(QStringLiteral("Step 3: Waiting for Done..."));
+}
+
+void AskCount()
+{
+    SetStatus(QStringLiteral("Step 4: Ask for number of bytes"));
+    SendCommand(kCountCommand);
+    if (LinkStillThere())
+        g_nTestState = kReadCount;
+}
+
+void ReadCount()
+{
+    SetStatus(QStringLiteral("Step 5: Plot Tach Signals..."));
+    if (!ReadCommByte(&g_RxBuf[0]) || !ReadCommByte(&g_RxBuf[1])) {
+        EndWithoutAnswer();
+        return;
+    }
+    const int announced = g_RxBuf[0] + 256 * g_RxBuf[1];
+    g_nRxCount = announced / kRecordSize * kRecordSize;
+    g_nRxPos = 0;
+    ResetDecoder();
+    g_chart.AddPoint(kCrankLine, kSeedX, 0.0f, TRUE);
+    g_chart.AddPoint(kCamLine, kSeedX, 0.0f, TRUE);
+    g_nTestState = kFetch;
+}
+
+// Sends "a" and reads its answer into the buffer cell.
+bool FetchByte(int cell)
+{
+    SendCommand(kNextByteCommand);
+    return ReadCommByte(&g_RxBuf[cell]);
+}
+
+void Fetch()
+{
+    // A record fills three cells from the fetch position; the buffer ends
+    // the fetch as the count does.
+    if (g_nRxPos >= g_nRxCount || g_nRxPos + kRecordSize > kRxBufferSize) {
+        g_nTestState = kFinish;
+        return;
+    }
+    if (!FetchByte(g_nRxPos)) {
+        EndWithoutAnswer();
+        return;
+    }
+    if (!DecodeRecordType(g_RxBuf[g_nRxPos])) {
+        AbortOutOfSequence();
+        return;
+    }
+    ++g_nRxPos;
+    if (!FetchByte(g_nRxPos) || !FetchByte(g_nRxPos + 1)) {
+        EndWithoutAnswer();
+        return;
+    }
+    const unsigned int tickCount = g_RxBuf[g_nRxPos] + 256u * g_RxBuf[g_nRxPos + 1];
+    if (!DecodeTickCount(tickCount, g_nRxPos)) {
+        AbortOutOfSequence();
+        return;
+    }
+    ++g_nRxPos;
+}
+
+void Finish()
+{
+    g_pRunButton->SetWindowText(QStringLiteral("Run Test"));
+    g_nTestState = kIdle;
+    CloseCommPort();
+    SetStatus(QStringLiteral(">>> Finished <<<"));
+}
+
+}  // namespace
+
+void RunTestClicked(CWnd* owner, int portSelection, const QString& typedDevice)
+{
+    SetStatus(QStringLiteral(">>> Running Application <<<"));
+    if (g_nTestState != kIdle) {
+        g_nTestState = kFinish;
+        return;
+    }
+    SelectCommPort(portSelection, typedDevice);
+    if (OpenCommPort()) {
+        SetStatus(QStringLiteral("Running Application - Opened COM port..."));
+        g_nTestState = kPurge;
+        return;
+    }
+    AfxMessageBox(owner, QStringLiteral("Error in Opening COM Port\n") + LastCommError());
+    g_nTestState = kIdle;
+    SetStatus(QStringLiteral("*** Error in opening COM port ***"));
+}
+
+void TestRunTick(CWnd*)
+{
+    switch (g_nTestState) {
+    case kIdle: return;
+    case kPurge: Purge(); return;
+    case kSendGo: SendGo(); return;
+    case kAwaitDone: AwaitDone(); return;
+    case kAskCount: AskCount(); return;
+    case kReadCount: ReadCount(); return;
+    case kFetch: Fetch(); return;
+    default: Finish(); return;
+    }
+}
