@@ -1,17 +1,136 @@
 #include "chart/chart_wnd.h"
 
-#include <QPainter>
-#include <QWidget>
+#include "platform/dc.h"
 
-// Until the chart draws its lines it shows its background.
-void CChartWnd::OnPaint()
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const COLORREF kGridColor = RGB(0, 128, 0);
+
+void DrawHorizontalGrid(CDC& dc, int width, int height, unsigned int divisions)
 {
-    QWidget* client = clientWidget();
-    QPainter painter(client);
-    painter.fillRect(client->rect(), QColor(GetRValue(m_backColor), GetGValue(m_backColor), GetBValue(m_backColor)));
+    const int step = height / int(divisions);
+    // Lower than the number of rows: no step to take, so no rows to draw.
+    if (step <= 0)
+        return;
+    for (int row = step; row < height; row += step) {
+        dc.MoveTo(0, row);
+        dc.LineTo(width, row);
+    }
 }
 
-CPoint CChartWnd::DataToClient(float, float) const
+void DrawMarker(CDC& dc, CPoint centre, int radius)
 {
-    return CPoint{};
+    dc.Ellipse(centre.x - radius, centre.y - radius, centre.x + radius, centre.y + radius);
+}
+
+}  // namespace
+
+CPoint CChartWnd::DataToClient(float x, float y) const
+{
+    RECT client;
+    GetClientRect(&client);
+    const double width = client.right;
+    const double height = client.bottom;
+    const int column = TruncateToInt(width * (double(x) - double(m_xStart)) / double(m_xSpan));
+    // A range of zero height has no scale: everything lies on row H.
+    int offset = 0;
+    if (m_yMax != m_yMin)
+        offset = TruncateToInt(height * (0.95 * (double(y) - double(m_yMin)) / (double(m_yMax) - double(m_yMin)) + 0.025));
+    return CPoint{column, client.bottom - offset};
+}
+
+void CChartWnd::OnPaint()
+{
+    CPaintDC dc(this);
+    RECT client;
+    GetClientRect(&client);
+    const int width = client.right;
+    const int height = client.bottom;
+
+    // Everything is composed off screen and reaches the window in one copy.
+    CDC memDC;
+    CBitmap bitmap;
+    if (!memDC.CreateCompatibleDC(&dc) || !bitmap.CreateCompatibleBitmap(&dc, width, height))
+        return;  // nowhere to draw: no client area
+    CBitmap* oldBitmap = memDC.SelectObject(&bitmap);
+    memDC.SetBkMode(OPAQUE);
+    memDC.SetBkColor(m_backColor);
+    memDC.SetViewportOrg(0, 0);
+    CBrush backBrush;
+    backBrush.CreateSolidBrush(m_backColor);
+    memDC.FillRect(&client, &backBrush);
+
+    if (m_gridOn) {
+        CPen gridPen;
+        gridPen.CreatePen(PS_SOLID, 1, kGridColor);
+        CPen* oldPen = memDC.SelectObject(&gridPen);
+        if (m_yGridDivisions > 0)
+            DrawHorizontalGrid(memDC, width, height, m_yGridDivisions);
+        if (m_xGridDivisions > 0) {
+            const double step = double(m_xSpan) / m_xGridDivisions;
+            const double right = double(m_xStart) + double(m_xSpan);
+            int position = TruncateToInt((step - std::fmod(double(m_xStart), double(m_xSpan))) + double(m_xStart));
+            while (position < right) {
+                const int column = DataToClient(float(position), 0.0f).x;
+                memDC.MoveTo(column, 0);
+                memDC.LineTo(column, height);
+                // A step below one x unit would leave the whole-number
+                // position where it is: move on by at least one unit.
+                const int next = std::max(TruncateToInt(position + step), TruncateToInt(position + 1.0));
+                if (next == position)
+                    break;  // held at the end of int's range
+                position = next;
+            }
+        }
+        memDC.SelectObject(oldPen);
+    }
+
+    for (const auto& entry : m_lines) {
+        const ChartLine& line = entry.second;
+        if (line.points.empty() || !line.visible)
+            continue;
+        CPen pen;
+        if (!pen.CreatePen(line.penStyle, line.width, line.color))
+            continue;  // a style the window system has no pen for draws nothing
+        CBrush brush;
+        brush.CreateSolidBrush(line.color);
+        CPen* oldPen = memDC.SelectObject(&pen);
+        CBrush* oldBrush = memDC.SelectObject(&brush);
+        const int markerRadius = line.width + 2;
+
+        // One point beyond each edge, so the line enters and leaves the window.
+        auto it = line.points.lower_bound(m_xStart);
+        if (it != line.points.begin())
+            --it;
+        CPoint previous = DataToClient(it->first, it->second);
+        memDC.MoveTo(previous);
+        ++it;
+        const float right = float(double(m_xStart) + double(m_xSpan));
+        const auto beyondWindow = line.points.upper_bound(right);
+        while (it != beyondWindow && it != line.points.end()) {
+            const CPoint next = DataToClient(it->first, it->second);
+            memDC.LineTo(next);
+            if (line.markers)
+                DrawMarker(memDC, previous, markerRadius);
+            previous = next;
+            ++it;
+        }
+        if (line.markers)
+            DrawMarker(memDC, previous, markerRadius);
+        if (it != line.points.end()) {
+            const CPoint trailing = DataToClient(it->first, it->second);
+            memDC.LineTo(trailing);
+            if (line.markers)
+                DrawMarker(memDC, trailing, markerRadius);
+        }
+
+        memDC.SelectObject(oldPen);
+        memDC.SelectObject(oldBrush);
+    }
+
+    dc.BitBlt(0, 0, width, height, &memDC, 0, 0, SRCCOPY);
+    memDC.SelectObject(oldBitmap);
 }

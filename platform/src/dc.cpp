@@ -1,0 +1,211 @@
+#include "platform/dc.h"
+
+#include <QVector>
+#include <QWidget>
+
+#include <algorithm>
+
+namespace {
+
+QColor ToQColor(COLORREF color)
+{
+    return QColor(GetRValue(color), GetGValue(color), GetBValue(color));
+}
+
+// The window system's dash lengths, in pen widths (pixels for a 1-pixel pen).
+QVector<qreal> DashPattern(int penStyle)
+{
+    switch (penStyle) {
+    case PS_DASH: return {18, 6};
+    case PS_DOT: return {3, 3};
+    case PS_DASHDOT: return {9, 6, 3, 6};
+    case PS_DASHDOTDOT: return {9, 3, 3, 3, 3, 3};
+    default: return {};
+    }
+}
+
+}  // namespace
+
+BOOL CPen::CreatePen(int penStyle, int width, COLORREF color)
+{
+    if (penStyle < PS_SOLID || penStyle > PS_NULL)
+        return FALSE;
+    // A width of 0 or less still draws one pixel wide.
+    QPen pen(ToQColor(color), std::max(width, 1));
+    if (penStyle == PS_NULL) {
+        pen.setStyle(Qt::NoPen);
+    } else if (penStyle != PS_SOLID) {
+        pen.setDashPattern(DashPattern(penStyle));
+        // Dashes exactly as long as the pattern says.
+        pen.setCapStyle(Qt::FlatCap);
+    }
+    m_pen = pen;
+    return TRUE;
+}
+
+void CBrush::CreateSolidBrush(COLORREF color)
+{
+    m_brush = QBrush(ToQColor(color));
+}
+
+BOOL CBitmap::CreateCompatibleBitmap(CDC*, int width, int height)
+{
+    if (width <= 0 || height <= 0)
+        return FALSE;
+    m_image = QImage(width, height, QImage::Format_RGB32);
+    return m_image.isNull() ? FALSE : TRUE;
+}
+
+CDC::CDC()
+{
+    m_stockPen.CreatePen(PS_SOLID, 1, RGB(0, 0, 0));
+    m_stockBrush.CreateSolidBrush(RGB(255, 255, 255));
+}
+
+CDC::~CDC()
+{
+    if (m_painter.isActive())
+        m_painter.end();
+}
+
+BOOL CDC::CreateCompatibleDC(CDC* dc)
+{
+    if (!dc || !dc->m_painter.isActive())
+        return FALSE;
+    m_memory = true;
+    return TRUE;
+}
+
+void CDC::BeginPaint(QPaintDevice* device)
+{
+    if (!m_painter.begin(device))
+        return;
+    // Predictable pixels: no smoothing of any kind.
+    m_painter.setRenderHint(QPainter::Antialiasing, false);
+    m_painter.setPen(m_pen->m_pen);
+    m_painter.setBrush(m_brush->m_brush);
+    ApplyBackground();
+    ApplyViewport();
+}
+
+CBitmap* CDC::SelectObject(CBitmap* bitmap)
+{
+    CBitmap* previous = m_bitmap;
+    if (!m_memory || !bitmap)
+        return nullptr;
+    if (m_painter.isActive())
+        m_painter.end();
+    m_bitmap = bitmap;
+    if (!bitmap->m_image.isNull())
+        BeginPaint(&bitmap->m_image);
+    return previous;
+}
+
+CPen* CDC::SelectObject(CPen* pen)
+{
+    CPen* previous = m_pen;
+    m_pen = pen;
+    if (m_painter.isActive())
+        m_painter.setPen(pen->m_pen);
+    return previous;
+}
+
+CBrush* CDC::SelectObject(CBrush* brush)
+{
+    CBrush* previous = m_brush;
+    m_brush = brush;
+    if (m_painter.isActive())
+        m_painter.setBrush(brush->m_brush);
+    return previous;
+}
+
+int CDC::SetBkMode(int mode)
+{
+    const int previous = m_bkMode;
+    m_bkMode = mode;
+    ApplyBackground();
+    return previous;
+}
+
+COLORREF CDC::SetBkColor(COLORREF color)
+{
+    const COLORREF previous = m_bkColor;
+    m_bkColor = color;
+    ApplyBackground();
+    return previous;
+}
+
+void CDC::ApplyBackground()
+{
+    if (!m_painter.isActive())
+        return;
+    // In opaque mode the painter fills the gaps of dashed lines with this.
+    m_painter.setBackgroundMode(m_bkMode == OPAQUE ? Qt::OpaqueMode : Qt::TransparentMode);
+    m_painter.setBackground(QBrush(ToQColor(m_bkColor)));
+}
+
+CPoint CDC::SetViewportOrg(int x, int y)
+{
+    const CPoint previous{m_viewportOrigin.x(), m_viewportOrigin.y()};
+    m_viewportOrigin = QPoint(x, y);
+    ApplyViewport();
+    return previous;
+}
+
+void CDC::ApplyViewport()
+{
+    if (!m_painter.isActive())
+        return;
+    m_painter.resetTransform();
+    m_painter.translate(m_viewportOrigin);
+}
+
+void CDC::FillRect(const RECT* rect, CBrush* brush)
+{
+    if (m_painter.isActive())
+        m_painter.fillRect(QRect(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top),
+                           brush->m_brush);
+}
+
+CPoint CDC::MoveTo(int x, int y)
+{
+    const CPoint previous{m_position.x(), m_position.y()};
+    m_position = QPoint(x, y);
+    return previous;
+}
+
+BOOL CDC::LineTo(int x, int y)
+{
+    if (!m_painter.isActive())
+        return FALSE;
+    const QPoint to(x, y);
+    m_painter.drawLine(m_position, to);
+    m_position = to;
+    return TRUE;
+}
+
+BOOL CDC::Ellipse(int left, int top, int right, int bottom)
+{
+    if (!m_painter.isActive())
+        return FALSE;
+    m_painter.drawEllipse(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
+    return TRUE;
+}
+
+BOOL CDC::BitBlt(int x, int y, int width, int height, CDC* source, int xSource, int ySource, DWORD rop)
+{
+    if (rop != SRCCOPY || !m_painter.isActive() || !source || source->m_bitmap->m_image.isNull())
+        return FALSE;
+    const QPainter::CompositionMode mode = m_painter.compositionMode();
+    m_painter.setCompositionMode(QPainter::CompositionMode_Source);
+    m_painter.drawImage(QRect(x, y, width, height), source->m_bitmap->m_image,
+                        QRect(xSource, ySource, width, height));
+    m_painter.setCompositionMode(mode);
+    return TRUE;
+}
+
+CPaintDC::CPaintDC(CWnd* wnd)
+{
+    if (QWidget* client = wnd->clientWidget())
+        BeginPaint(client);
+}
