@@ -1,3 +1,45 @@
 #include "chart/chart_wnd.h"
 
-void CChartWnd::OnHScroll(UINT, UINT, CScrollBar*) {}
+void CChartWnd::OnHScroll(UINT code, UINT position, CScrollBar*)
+{
+    const double start = m_xStart;
+    const double span = m_xSpan;
+    switch (code) {
+    case SB_LINELEFT:
+        // Already at (or within a unit of) the left end: leave it all alone.
+        if (m_xStart < 1.0f)
+            return;
+        m_xStart = float(start - 0.01 * span);
+        break;
+    case SB_LINERIGHT:
+        m_xStart = float(start + 0.01 * span);
+        break;
+    case SB_PAGELEFT:
+        m_xStart = float(start - span / 2.0);
+        if (m_xStart < 0.0f)
+            m_xStart = 0.0f;
+        break;
+    case SB_PAGERIGHT:
+        m_xStart = float(start + span / 2.0);
+        break;
+    case SB_THUMBTRACK: {
+        // The bar runs from 0 to 1000 over the whole extent.
+        const float fraction = float(position / 1000.0);
+        m_xStart = float(double(m_xMin) + (double(m_xMax) - double(m_xMin)) * fraction);
+        break;
+    }
+    default:
+        // The drag's end and the jumps to either end move nothing: the
+        // thumb tracked live all along.
+        return;
+    }
+
+    // Right end first, so that the left end wins when both bite.
+    if (double(m_xMax) - span < double(m_xStart))
+        m_xStart = float(double(m_xMax) - span);
+    if (m_xStart < m_xMin)
+        m_xStart = m_xMin;
+
+    Invalidate(TRUE);
+    UpdateScrollBar();
+}
