@@ -1,0 +1,64 @@
+// A chart window of an exact client size on a host widget of its own, and
+// direct access to the model's members for setting up a picture.
+#pragma once
+
+#include "chart/chart_wnd.h"
+#include "fresh_state.h"
+
+#include <QImage>
+#include <QScrollBar>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+struct ChartWndInspector {
+    static float& XStart(CChartWnd& chart) { return chart.m_xStart; }
+    static float& XMin(CChartWnd& chart) { return chart.m_xMin; }
+    static float& XMax(CChartWnd& chart) { return chart.m_xMax; }
+    static float& YMin(CChartWnd& chart) { return chart.m_yMin; }
+    static float& YMax(CChartWnd& chart) { return chart.m_yMax; }
+    static unsigned int& XGridDivisions(CChartWnd& chart) { return chart.m_xGridDivisions; }
+    static unsigned int& YGridDivisions(CChartWnd& chart) { return chart.m_yGridDivisions; }
+    static void UpdateScrollBar(CChartWnd& chart) { chart.UpdateScrollBar(); }
+};
+using Inspect = ChartWndInspector;
+
+class ChartFixture : public ::testing::Test {
+protected:
+    void SetUp() override { ResetProcessState(); }
+
+    void TearDown() override
+    {
+        ResetProcessState();  // the chart's window goes before its host
+        m_host.reset();
+    }
+
+    // The chart's window with a client area of exactly width x height.
+    void CreateChart(int width, int height)
+    {
+        m_host = std::make_unique<QWidget>();
+        m_hostWnd.Attach(m_host.get(), nullptr, 0);
+        const int barHeight = QScrollBar(Qt::Horizontal).sizeHint().height();
+        ASSERT_TRUE(g_chart.Create(WS_VISIBLE, RECT{0, 0, width, height + barHeight}, &m_hostWnd, 1000));
+        m_host->resize(width, height + barHeight);
+        m_host->show();
+        RECT client;
+        g_chart.GetClientRect(&client);
+        ASSERT_EQ(client.right, width);
+        ASSERT_EQ(client.bottom, height);
+    }
+
+    // What the chart's own paint puts on the screen.
+    static QImage Paint() { return g_chart.clientWidget()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+private:
+    std::unique_ptr<QWidget> m_host;
+    CWnd m_hostWnd;
+};
+
+inline QRgb ToRgb(COLORREF color)
+{
+    return qRgb(GetRValue(color), GetGValue(color), GetBValue(color));
+}
