@@ -119,20 +119,16 @@ CBrush* CDC::SelectObject(CBrush* brush)
     return previous;
 }
 
-int CDC::SetBkMode(int mode)
+void CDC::SetBkMode(int mode)
 {
-    const int previous = m_bkMode;
     m_bkMode = mode;
     ApplyBackground();
-    return previous;
 }
 
-COLORREF CDC::SetBkColor(COLORREF color)
+void CDC::SetBkColor(COLORREF color)
 {
-    const COLORREF previous = m_bkColor;
     m_bkColor = color;
     ApplyBackground();
-    return previous;
 }
 
 void CDC::ApplyBackground()
@@ -144,12 +140,10 @@ void CDC::ApplyBackground()
     m_painter.setBackground(QBrush(ToQColor(m_bkColor)));
 }
 
-CPoint CDC::SetViewportOrg(int x, int y)
+void CDC::SetViewportOrg(int x, int y)
 {
-    const CPoint previous{m_viewportOrigin.x(), m_viewportOrigin.y()};
     m_viewportOrigin = QPoint(x, y);
     ApplyViewport();
-    return previous;
 }
 
 void CDC::ApplyViewport()
@@ -167,29 +161,23 @@ void CDC::FillRect(const RECT* rect, CBrush* brush)
                            brush->m_brush);
 }
 
-CPoint CDC::MoveTo(int x, int y)
+void CDC::MoveTo(int x, int y)
 {
-    const CPoint previous{m_position.x(), m_position.y()};
     m_position = QPoint(x, y);
-    return previous;
 }
 
-BOOL CDC::LineTo(int x, int y)
+void CDC::LineTo(int x, int y)
 {
-    if (!m_painter.isActive())
-        return FALSE;
     const QPoint to(x, y);
-    m_painter.drawLine(m_position, to);
+    if (m_painter.isActive())
+        m_painter.drawLine(m_position, to);
     m_position = to;
-    return TRUE;
 }
 
-BOOL CDC::Ellipse(int left, int top, int right, int bottom)
+void CDC::Ellipse(int left, int top, int right, int bottom)
 {
-    if (!m_painter.isActive())
-        return FALSE;
-    m_painter.drawEllipse(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
-    return TRUE;
+    if (m_painter.isActive())
+        m_painter.drawEllipse(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
 }
 
 BOOL CDC::BitBlt(int x, int y, int width, int height, CDC* source, int xSource, int ySource, DWORD rop)

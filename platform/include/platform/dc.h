@@ -10,8 +10,8 @@
 #include <QPainter>
 #include <QPen>
 
-// Background modes: how the gaps of dashed and dotted lines are filled.
-constexpr int TRANSPARENT = 1;
+// Background mode that fills the gaps of dashed and dotted lines with the
+// background colour.
 constexpr int OPAQUE = 2;
 
 // The one raster operation of BitBlt: copy the source.
@@ -64,20 +64,21 @@ public:
     CPen* SelectObject(CPen* pen);
     CBrush* SelectObject(CBrush* brush);
 
-    int SetBkMode(int mode);
-    COLORREF SetBkColor(COLORREF color);
-    CPoint SetViewportOrg(int x, int y);
+    void SetBkMode(int mode);
+    void SetBkColor(COLORREF color);
+    void SetViewportOrg(int x, int y);
 
     // Fills rect, right and bottom edges excluded, with brush.
     void FillRect(const RECT* rect, CBrush* brush);
-    CPoint MoveTo(int x, int y);
-    CPoint MoveTo(CPoint point) { return MoveTo(point.x, point.y); }
+    void MoveTo(int x, int y);
+    void MoveTo(CPoint point) { MoveTo(point.x, point.y); }
     // A line in the selected pen from the current position, which moves on.
-    BOOL LineTo(int x, int y);
-    BOOL LineTo(CPoint point) { return LineTo(point.x, point.y); }
+    void LineTo(int x, int y);
+    void LineTo(CPoint point) { LineTo(point.x, point.y); }
     // Outlined with the selected pen and filled with the selected brush,
     // within the bounding rectangle less its right and bottom edges.
-    BOOL Ellipse(int left, int top, int right, int bottom);
+    void Ellipse(int left, int top, int right, int bottom);
+    // FALSE for a raster operation other than SRCCOPY or nothing to copy.
     BOOL BitBlt(int x, int y, int width, int height, CDC* source, int xSource, int ySource, DWORD rop);
 
 protected:
