@@ -2,38 +2,18 @@
 // real colour picker answered as a user would.
 #include "analyzer_dlg.h"
 #include "capture/decoder.h"
-#include "chart/chart_wnd.h"
-#include "fresh_state.h"
+#include "chart_fixture.h"
 #include "res/resource.h"
 
 #include <QApplication>
 #include <QColorDialog>
-#include <QImage>
 #include <QPushButton>
 #include <QTimer>
-#include <QWidget>
-
-#include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
 
 namespace {
-
-QRgb ToRgb(COLORREF color)
-{
-    return qRgb(GetRValue(color), GetGValue(color), GetBValue(color));
-}
-
-int CountPixels(const QImage& image, QRgb rgb)
-{
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x)
-            count += image.pixel(x, y) == rgb ? 1 : 0;
-    }
-    return count;
-}
 
 class Appearance : public ::testing::Test {
 protected:
@@ -63,7 +43,8 @@ protected:
     void ClickAndAnswerPicker(int buttonId, const std::function<void(QColorDialog&)>& answer)
     {
         bool answered = false;
-        QTimer::singleShot(0, [&] {
+        QObject scope;  // no answer after this returns, picker or not
+        QTimer::singleShot(0, &scope, [&] {
             auto* picker = qobject_cast<QColorDialog*>(QApplication::activeModalWidget());
             if (!picker) {
                 // Nothing to answer; whatever is modal must not hang the test.
@@ -76,11 +57,6 @@ protected:
         });
         Click(buttonId);
         EXPECT_TRUE(answered) << "no colour picker for button " << buttonId;
-    }
-
-    static QImage PaintChart()
-    {
-        return g_chart.clientWidget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     }
 
     static void Pick(QColorDialog& picker, COLORREF color)
@@ -149,7 +125,7 @@ TEST_F(Appearance, TraceColourButtonsRecolourTheWholeTrace)
             g_chart.AddPoint(c.lineId, x + 0.01f, edge % 2 ? 0.0f : 0.5f, TRUE);
         }
         const COLORREF old = g_chart.GetLineColor(c.lineId);
-        const int tracePixels = CountPixels(PaintChart(), ToRgb(old));
+        const int tracePixels = CountPixels(PaintChart(), old);
         ASSERT_GT(tracePixels, 0);
 
         const COLORREF chosen = RGB(250, 0, 250);
@@ -160,8 +136,8 @@ TEST_F(Appearance, TraceColourButtonsRecolourTheWholeTrace)
         });
         EXPECT_EQ(g_chart.GetLineColor(c.lineId), chosen);
         const QImage after = PaintChart();
-        EXPECT_EQ(CountPixels(after, ToRgb(old)), 0);
-        EXPECT_EQ(CountPixels(after, ToRgb(chosen)), tracePixels);
+        EXPECT_EQ(CountPixels(after, old), 0);
+        EXPECT_EQ(CountPixels(after, chosen), tracePixels);
     }
 }
 

@@ -1,5 +1,6 @@
-// A chart window of an exact client size on a host widget of its own, and
-// direct access to the model's members for setting up a picture.
+// A chart window of an exact client size on a host widget of its own,
+// direct access to the model's members for setting up a picture, and the
+// pixels of its paints.
 #pragma once
 
 #include "chart/chart_wnd.h"
@@ -50,15 +51,28 @@ protected:
         ASSERT_EQ(client.bottom, height);
     }
 
-    // What the chart's own paint puts on the screen.
-    static QImage Paint() { return g_chart.clientWidget()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
-
 private:
     std::unique_ptr<QWidget> m_host;
     CWnd m_hostWnd;
 };
 
+// What the chart's own paint puts on the screen.
+inline QImage PaintChart()
+{
+    return g_chart.clientWidget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
 inline QRgb ToRgb(COLORREF color)
 {
     return qRgb(GetRValue(color), GetGValue(color), GetBValue(color));
+}
+
+inline int CountPixels(const QImage& image, COLORREF color)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixel(x, y) == ToRgb(color) ? 1 : 0;
+    }
+    return count;
 }

@@ -38,16 +38,6 @@ std::set<int> Every(int step, int first, int last)
     return values;
 }
 
-int CountPixels(const QImage& image, COLORREF color)
-{
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x)
-            count += image.pixel(x, y) == ToRgb(color) ? 1 : 0;
-    }
-    return count;
-}
-
 class ChartPaint : public ChartFixture {
 protected:
     void CreateUnitChart()
@@ -74,7 +64,7 @@ TEST_F(ChartPaint, FillsTheWholeClientAreaWithTheBackgroundColour)
     g_chart.AddPoint(1, 500.0f, 0.5f, FALSE);
     g_chart.SetGrid(FALSE);
 
-    const QImage image = Paint();
+    const QImage image = PaintChart();
     ASSERT_EQ(image.size(), QSize(700, 200));
     EXPECT_EQ(CountPixels(image, kBack), 700 * 200);
 }
@@ -82,7 +72,7 @@ TEST_F(ChartPaint, FillsTheWholeClientAreaWithTheBackgroundColour)
 TEST_F(ChartPaint, GridAt700x200ShowsNineRowsAndNineteenColumns)
 {
     CreateChart(700, 200);
-    const QImage image = Paint();
+    const QImage image = PaintChart();
 
     EXPECT_EQ(GridRowsInColumn(image, 10), Every(20, 20, 180));
     EXPECT_EQ(GridColumnsOnRow(image, 10), Every(35, 35, 665));
@@ -93,7 +83,7 @@ TEST_F(ChartPaint, GridAt700x200ShowsNineRowsAndNineteenColumns)
 TEST_F(ChartPaint, GridRowStepDropsTheRemainderOfTheHeight)
 {
     CreateChart(700, 205);
-    EXPECT_EQ(GridRowsInColumn(Paint(), 10), Every(20, 20, 200));
+    EXPECT_EQ(GridRowsInColumn(PaintChart(), 10), Every(20, 20, 200));
 }
 
 TEST_F(ChartPaint, GridColumnsFollowTheWindowStart)
@@ -101,11 +91,11 @@ TEST_F(ChartPaint, GridColumnsFollowTheWindowStart)
     CreateChart(700, 200);
     Inspect::XMax(g_chart) = 2000.0f;
     Inspect::XStart(g_chart) = 100.0f;
-    EXPECT_EQ(GridColumnsOnRow(Paint(), 10), Every(35, 0, 665));
+    EXPECT_EQ(GridColumnsOnRow(PaintChart(), 10), Every(35, 0, 665));
 
     // Off the 50-unit step the columns shift with the start.
     Inspect::XStart(g_chart) = 110.0f;
-    EXPECT_EQ(GridColumnsOnRow(Paint(), 10), Every(35, 28, 693));
+    EXPECT_EQ(GridColumnsOnRow(PaintChart(), 10), Every(35, 28, 693));
 }
 
 TEST_F(ChartPaint, ClientLowerThanTheGridRowsStillPaintsColumnsAndLines)
@@ -116,7 +106,7 @@ TEST_F(ChartPaint, ClientLowerThanTheGridRowsStillPaintsColumnsAndLines)
     g_chart.AddPoint(1, 1000.0f, 1.0f, FALSE);
 
     // The second point has moved the window on to 100.
-    const QImage image = Paint();
+    const QImage image = PaintChart();
     EXPECT_TRUE(GridRowsInColumn(image, 10).empty());
     EXPECT_EQ(GridColumnsOnRow(image, 0), Every(35, 0, 665));
     EXPECT_GT(CountPixels(image, kRed), 0);
@@ -127,7 +117,7 @@ TEST_F(ChartPaint, GridStepBelowOneUnitDrawsEveryWholeUnit)
     CreateChart(700, 200);
     Inspect::XGridDivisions(g_chart) = 5000;  // 0.2 x units apart
     // Every whole x unit from 0 to 999 gets a line, which covers each column.
-    EXPECT_EQ(GridColumnsOnRow(Paint(), 10), Every(1, 0, 699));
+    EXPECT_EQ(GridColumnsOnRow(PaintChart(), 10), Every(1, 0, 699));
 }
 
 TEST_F(ChartPaint, LineEntersAtTheLeftEdgeAndLeavesAtTheRight)
@@ -141,7 +131,7 @@ TEST_F(ChartPaint, LineEntersAtTheLeftEdgeAndLeavesAtTheRight)
     g_chart.AddPoint(1, 1500.0f, 0.5f, FALSE);
     ShowUnitRange();
 
-    const QImage image = Paint();
+    const QImage image = PaintChart();
     for (int x = 0; x < 700; ++x)
         ASSERT_EQ(image.pixel(x, 100), ToRgb(kRed)) << "column " << x;
     EXPECT_EQ(CountPixels(image, kRed), 700);
@@ -157,7 +147,7 @@ TEST_F(ChartPaint, OnePointEachSideOfTheWindowDrawsOneSegmentAcross)
     ShowUnitRange();
 
     // From (-700, 195) to (1400, 5): at column 0 about row 132, at 699 about 69.
-    const QImage image = Paint();
+    const QImage image = PaintChart();
     for (int x : {0, 350, 699}) {
         const int expectedRow = 195 - (x + 700) * 190 / 2100;
         bool found = false;
@@ -176,7 +166,7 @@ TEST_F(ChartPaint, PointsAllLeftOfTheWindowDrawNothing)
     g_chart.AddPoint(1, -200.0f, 1.0f, FALSE);
     ShowUnitRange();
 
-    EXPECT_EQ(CountPixels(Paint(), kRed), 0);
+    EXPECT_EQ(CountPixels(PaintChart(), kRed), 0);
 }
 
 TEST_F(ChartPaint, SinglePointShowsOnlyAsAMarker)
@@ -189,7 +179,7 @@ TEST_F(ChartPaint, SinglePointShowsOnlyAsAMarker)
     g_chart.AddPoint(2, 500.0f, 0.5f, FALSE);
     ShowUnitRange();
 
-    const QImage image = Paint();
+    const QImage image = PaintChart();
     EXPECT_EQ(CountPixels(image, kRed), 0);
     // A filled circle around (350, 100).
     EXPECT_EQ(image.pixel(350, 100), ToRgb(kBlue));
@@ -210,7 +200,7 @@ TEST_F(ChartPaint, MarkerGrowsWithTheLineWidth)
 
     for (int width : {1, 2, 4, 8}) {
         g_chart.SetLineWidth(1, width, FALSE);
-        const QImage image = Paint();
+        const QImage image = PaintChart();
         int left = 350;
         while (left > 0 && image.pixel(left - 1, 100) == ToRgb(kRed))
             --left;
@@ -235,7 +225,7 @@ TEST_F(ChartPaint, LaterLinesLieOverEarlierOnesAndAllOverTheGrid)
     ShowUnitRange();
 
     // Row 100 is a grid row and column 350 a grid column.
-    const QImage image = Paint();
+    const QImage image = PaintChart();
     EXPECT_EQ(image.pixel(350, 100), ToRgb(kBlue));
     EXPECT_EQ(image.pixel(10, 100), ToRgb(kBlue));
 }
@@ -249,11 +239,11 @@ TEST_F(ChartPaint, ZeroHeightRangePutsEveryPointJustBelowTheLastRow)
     g_chart.AddPoint(1, 900.0f, 0.5f, FALSE);
     Inspect::YMin(g_chart) = 0.5f;
     Inspect::YMax(g_chart) = 0.5f;
-    EXPECT_EQ(CountPixels(Paint(), kRed), 0);
+    EXPECT_EQ(CountPixels(PaintChart(), kRed), 0);
 
     // Only a wider pen reaches above row 200.
     g_chart.SetLineWidth(1, 4, FALSE);
-    const QImage image = Paint();
+    const QImage image = PaintChart();
     EXPECT_EQ(image.pixel(350, 199), ToRgb(kRed));
     EXPECT_EQ(image.pixel(350, 195), ToRgb(kBack));
 }
@@ -267,7 +257,7 @@ TEST_F(ChartPaint, DashedLineGapsArePaintedInTheBackgroundColour)
     ShowUnitRange();
 
     // Row 100 is a grid row: the gaps cover the grid, not let it through.
-    const QImage image = Paint();
+    const QImage image = PaintChart();
     int dashes = 0;
     int gaps = 0;
     for (int x = 0; x < 700; ++x) {
