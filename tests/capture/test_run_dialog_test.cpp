@@ -270,29 +270,20 @@ TEST_P(HaltWhileWaitingTest, HaltFinishesAtTheNextTickAndFreesThePort)
 
 INSTANTIATE_TEST_SUITE_P(NeverAcknowledgeOrSilent, HaltWhileWaitingTest, ::testing::Bool());
 
-TEST_F(TestRunDialogTest, CountsTooSmallForARecordToDrawOnlyTheSeeds)
+TEST_F(TestRunDialogTest, CountsOfNoRecordOrOnlyCalibrationDrawOnlyTheSeeds)
 {
-    for (const std::uint16_t count : {std::uint16_t(0), std::uint16_t(2)}) {
+    // 2 rounds down to 0; 3 fetches two records, both calibration.
+    for (const auto& [count, requests] : {std::pair<std::uint16_t, std::uint64_t>{2, 0}, {3, 6}}) {
         sim::ControllerConfig config;
         config.countOverride = count;
         RunCapture(config);
-        EXPECT_EQ(NextByteRequests(), 0u) << count;
+        EXPECT_EQ(NextByteRequests(), requests) << count;
+        EXPECT_EQ(m_shown, Then(kUpToThePlot, {{kFinished, kRunTest}})) << count;
         ExpectTracesOfFirstEdges(0);
-        EXPECT_EQ(m_shown.back(), (Shown{kFinished, kRunTest}));
         TearDown();
         m_shown.clear();
         SetUp();
     }
-}
-
-TEST_F(TestRunDialogTest, CountOfThreeFetchesTwoCalibrationRecordsAndDrawsNothing)
-{
-    sim::ControllerConfig config;
-    config.countOverride = 3;
-    RunCapture(config);
-    EXPECT_EQ(NextByteRequests(), 6u);
-    ExpectTracesOfFirstEdges(0);
-    EXPECT_EQ(m_shown, Then(kUpToThePlot, {{kFinished, kRunTest}}));
 }
 
 TEST_F(TestRunDialogTest, CountBeyondTheBufferStopsAtTheBuffersEnd)
@@ -315,15 +306,6 @@ TEST_F(TestRunDialogTest, RecordOutOfSequenceAbortsKeepingTheEdgesBeforeIt)
     EXPECT_EQ(m_shown, Then(kUpToThePlot, {{kOutOfSequence, kHaltTest}, {kFinished, kRunTest}}));
     EXPECT_EQ(NextByteRequests(), 3u * 5 + 1);
     ExpectTracesOfFirstEdges(3);
-}
-
-TEST_F(TestRunDialogTest, BadFirstTypeAbortsWithOnlyTheSeeds)
-{
-    sim::ControllerConfig config;
-    config.faults.badTypeAtRecord = 0;
-    RunCapture(config);
-    EXPECT_EQ(m_shown, Then(kUpToThePlot, {{kOutOfSequence, kHaltTest}, {kFinished, kRunTest}}));
-    ExpectTracesOfFirstEdges(0);
 }
 
 TEST_F(TestRunDialogTest, ZeroCalibrationAbortsAsOutOfSequence)
