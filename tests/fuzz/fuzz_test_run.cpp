@@ -1,0 +1,104 @@
+// Arbitrary controller answers, one byte per read, through the test run and
+// the decoder into the chart, over the in-memory serial line. On every
+// input: no store outside the capture buffer (AddressSanitizer, and the
+// fetch position checked after every tick), only finite chart points, the
+// window inside the extent, and a test run that ends: on its own, or, once
+// the answers are used up, at the user's "Halt Test" like a real user would.
+#include "fuzz_serial_line.h"
+#include "fuzz_support.h"
+
+#include "capture/decoder.h"
+#include "capture/test_run.h"
+#include "fresh_state.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+
+namespace {
+
+// The dialog's run button and status box, made once.
+struct DialogControls {
+    QPushButton button;
+    QLineEdit status;
+    CWnd runButton;
+    CWnd statusBox;
+
+    DialogControls()
+    {
+        runButton.Attach(&button, &FuzzHostWindow(), 1002);
+        statusBox.Attach(&status, &FuzzHostWindow(), 1003);
+    }
+};
+
+// The chart and the trace levels as the dialog sets them up at start-up.
+void SetUpChart()
+{
+    g_chart.Create(WS_VISIBLE | CWS_NOTIFY, RECT{0, 0, 700, 240}, &FuzzHostWindow(), 1000);
+    for (const UINT id : {kCrankLine, kCamLine, kSpareLine}) {
+        g_chart.AddLine(id, RGB(0, 100, 255), 0, 1, TRUE, 10);
+        g_chart.SetLineWidth(id, 2, TRUE);
+    }
+    g_fCrankHigh = 0.5f;
+    g_fCamHigh = 0.4f;
+}
+
+void RequireInvariants()
+{
+    Require(g_nRxPos >= 0 && g_nRxPos <= kRxBufferSize, "the fetch position left the capture buffer");
+    RequireFinitePoints(g_chart, {kCrankLine, kCamLine, kSpareLine});
+    RequireViewInsideExtent(g_chart);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static DialogControls controls;
+    ResetProcessState();
+    g_pRunButton = &controls.runButton;
+    g_pStatus = &controls.statusBox;
+    SetUpChart();
+
+    // The script comes from the input's end, the answers are the rest.
+    FuzzedDataProvider input(data, size);
+    FuzzLineScript script;
+    script.queuedBeforePurge = input.ConsumeIntegralInRange<std::size_t>(0, 7);
+    const auto vanishAfter = input.ConsumeIntegral<std::uint16_t>();
+    if (vanishAfter != 0)
+        script.vanishAfterReads = vanishAfter;
+    const auto haltAtTick = input.ConsumeIntegral<std::uint16_t>();
+    const std::vector<std::uint8_t> answers = input.ConsumeRemainingBytes<std::uint8_t>();
+    script.answers = answers.data();
+    script.size = answers.size();
+    StartFuzzLine(script);
+
+    RunTestClicked(&FuzzHostWindow(), 0, QString());
+    Require(g_nTestState == kPurge && FuzzLineOpen(), "the test did not start on an open line");
+
+    // Every tick but a handful reads at least one answer, or ends the test
+    // for want of one; only the wait for the acknowledge can last, and
+    // there the user halts.
+    const std::size_t tickLimit = 16 + 4 * answers.size();
+    bool halted = false;
+    for (std::size_t tick = 1; g_nTestState != kIdle; ++tick) {
+        Require(tick <= tickLimit, "the test run did not end");
+        const bool waitingInVain = g_nTestState == kAwaitDone && FuzzLineAnswersUsedUp();
+        if (!halted && (tick == haltAtTick || waitingInVain)) {
+            RunTestClicked(&FuzzHostWindow(), 0, QString());
+            halted = true;
+        }
+        TestRunTick(&FuzzHostWindow());
+        RequireInvariants();
+    }
+    Require(!FuzzLineOpen(), "the port stayed open after the test ended");
+    const QString status = controls.status.text();
+    Require(status == QStringLiteral(">>> Finished <<<") || status.contains(QStringLiteral("port lost")),
+            "the test ended without saying so");
+    Require(controls.button.text() == QStringLiteral("Run Test"), "the button still says Halt Test");
+    DeliverPostedEvents();
+    return 0;
+}
