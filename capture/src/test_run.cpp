@@ -2,9 +2,9 @@
 
 #include "capture/decoder.h"
 #include "chart/chart_wnd.h"
+#include "platform/sleep.h"
 #include "serial/serial_link.h"
 
-#include <QThread>
 
 int g_nTestState = kIdle;
 unsigned char g_RxBuf[kRxBufferSize] = {};
@@ -21,7 +21,7 @@ constexpr unsigned char kCountCommand = 'n';
 constexpr unsigned char kNextByteCommand = 'a';
 constexpr int kRecordSize = 3;
 // Lets the user read the abort before Finish replaces it.
-constexpr unsigned long kOutOfSequencePauseMs = 1000;
+constexpr DWORD kOutOfSequencePauseMs = 1000;
 constexpr float kSeedX = 0.01f;
 
 void SetStatus(const QString& text)
@@ -66,7 +66,7 @@ void AbortOutOfSequence()
 {
     g_nTestState = kFinish;
     SetStatus(QStringLiteral(">>> Out of Sequence - Abort <<<"));
-    QThread::msleep(kOutOfSequencePauseMs);
+    Sleep(kOutOfSequencePauseMs);
 }
 
 void Purge()
