@@ -1,24 +1,13 @@
 // Scrolling the chart through its real scroll bar: each toolkit action
 // reaches the chart as the classic scroll code.
 #include "chart_fixture.h"
+#include "paint_counter.h"
 
 #include <QCoreApplication>
 #include <QEvent>
 
 namespace {
 
-class PaintCounter : public QObject {
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
 
 class ChartScroll : public ChartFixture {
 protected:

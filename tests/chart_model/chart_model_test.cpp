@@ -2,6 +2,7 @@
 // window that follows new points, the extents, the scroll bar as the real
 // bar shows it, the messages that reach the parent and what repaints.
 #include "chart/chart_wnd.h"
+#include "paint_counter.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -35,19 +36,6 @@ protected:
     }
 };
 
-// Counts the paints of a widget.
-class PaintCounter : public QObject {
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
 
 constexpr UINT kLine = 1;
 constexpr UINT kOtherLine = 2;
