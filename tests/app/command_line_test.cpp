@@ -1,32 +1,18 @@
 // The dentora executable's own command line.
 #include "res/resource.h"
+#include "run_dentora.h"
 
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-struct ProcessResult {
-    int exitCode;
-    QString out;
-    QString err;
-};
-
-ProcessResult RunDentora(const QStringList& arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(DENTORA_EXECUTABLE), arguments);
-    EXPECT_TRUE(process.waitForFinished(20000));
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
 
 TEST(CommandLine, VersionPrintsTheBuildVersion)
 {
     const ProcessResult run = RunDentora({QStringLiteral("--version")});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out.trimmed(), QStringLiteral("dentora 1.0.0.1"));
+    EXPECT_EQ(run.out, QStringLiteral("dentora 1.0.0.1"));
     EXPECT_STREQ(AppVersionString(), "1.0.0.1");
 }
 

@@ -6,6 +6,7 @@
 #include "demo_mode.h"
 #include "fresh_state.h"
 #include "res/resource.h"
+#include "run_dentora.h"
 #include "serial/serial_link.h"
 
 #include <QAbstractEventDispatcher>
@@ -13,7 +14,6 @@
 #include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QSet>
 #include <QTemporaryDir>
@@ -27,23 +27,6 @@ namespace {
 
 const QString kFinished = QStringLiteral(">>> Finished <<<");
 
-struct ProcessResult {
-    int exitCode;
-    QString out;
-    QString err;
-};
-
-ProcessResult RunDentora(const QStringList& arguments)
-{
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(DENTORA_EXECUTABLE), arguments);
-    EXPECT_TRUE(process.waitForFinished(100000));
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed(),
-            QString::fromUtf8(process.readAllStandardError())};
-}
 
 TEST(DemoMode, BuiltInControllerRunsAWholeCaptureThroughTheDialog)
 {
