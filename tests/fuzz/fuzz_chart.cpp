@@ -1,7 +1,7 @@
 // Arbitrary sequences of chart operations and scroll-bar actions, with
 // arbitrary floats (NaN, infinities, huge values) and occasional paints.
-// After every scroll the window must lie inside the extent; every stored
-// point must be finite.
+// Every scroll that moves the window must leave it inside the extent, and
+// no scroll may take it out; every stored point must be finite.
 #include "fuzz_support.h"
 
 #include <QAbstractSlider>
@@ -9,6 +9,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -69,7 +70,17 @@ int ConsumeWidth(FuzzedDataProvider& input)
     return input.ConsumeIntegralInRange(-4, 64);
 }
 
-void TriggerScrollAction(QScrollBar& bar, FuzzedDataProvider& input)
+// ClearPoints may leave the window outside the extent, and some scroll
+// codes leave the window alone (a step left within a unit of 0, the jumps
+// to either end, the end of a drag). Every code that moves the window must
+// bring it inside; none may take it out.
+void RequireScrollKeepsViewInside(const CChartWnd& chart, bool heldBefore, bool windowMoved)
+{
+    if (heldBefore || windowMoved)
+        RequireViewInsideExtent(chart);
+}
+
+void TriggerScrollAction(QScrollBar& bar, FuzzedDataProvider& input, const CChartWnd& chart)
 {
     static const QAbstractSlider::SliderAction kActions[] = {
         QAbstractSlider::SliderSingleStepAdd, QAbstractSlider::SliderSingleStepSub,
@@ -77,7 +88,13 @@ void TriggerScrollAction(QScrollBar& bar, FuzzedDataProvider& input)
         QAbstractSlider::SliderToMinimum,     QAbstractSlider::SliderToMaximum,
         QAbstractSlider::SliderMove,
     };
-    bar.triggerAction(input.PickValueInArray(kActions));
+    const auto action = input.PickValueInArray(kActions);
+    const bool heldBefore = ViewInsideExtent(chart);
+    bar.triggerAction(action);
+    const bool windowMoved = action == QAbstractSlider::SliderSingleStepAdd ||
+                             action == QAbstractSlider::SliderPageStepAdd ||
+                             action == QAbstractSlider::SliderPageStepSub || action == QAbstractSlider::SliderMove;
+    RequireScrollKeepsViewInside(chart, heldBefore, windowMoved);
 }
 
 // A drag of the thumb: pressed, moved through a few positions, released.
@@ -86,10 +103,16 @@ void Drag(QScrollBar& bar, FuzzedDataProvider& input, const CChartWnd& chart)
     bar.setSliderDown(true);
     const int moves = input.ConsumeIntegralInRange(1, 4);
     for (int i = 0; i < moves; ++i) {
-        bar.setSliderPosition(input.ConsumeIntegralInRange(-10, 1010));
-        RequireViewInsideExtent(chart);
+        const int position = input.ConsumeIntegralInRange(-10, 1010);
+        // The bar reports a move only to a position in its range it is not at.
+        const bool windowMoved = std::clamp(position, bar.minimum(), bar.maximum()) != bar.sliderPosition();
+        const bool heldBefore = ViewInsideExtent(chart);
+        bar.setSliderPosition(position);
+        RequireScrollKeepsViewInside(chart, heldBefore, windowMoved);
     }
+    const bool heldBefore = ViewInsideExtent(chart);
     bar.setSliderDown(false);
+    RequireScrollKeepsViewInside(chart, heldBefore, false);
 }
 
 }  // namespace
@@ -139,14 +162,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             chart->AppendPoint(ConsumeLineId(input), ConsumeCoordinate(input), input.ConsumeBool());
             break;
         case Operation::kClearPoints: chart->ClearPoints(); break;
-        case Operation::kScrollAction:
-            TriggerScrollAction(bar, input);
-            RequireViewInsideExtent(*chart);
-            break;
-        case Operation::kDrag:
-            Drag(bar, input, *chart);
-            RequireViewInsideExtent(*chart);
-            break;
+        case Operation::kScrollAction: TriggerScrollAction(bar, input, *chart); break;
+        case Operation::kDrag: Drag(bar, input, *chart); break;
         case Operation::kPaint: PaintChart(*chart); break;
         }
     }

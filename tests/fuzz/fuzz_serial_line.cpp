@@ -1,8 +1,7 @@
 #include "fuzz_serial_line.h"
 
+#include "platform/sleep.h"
 #include "serial/serial_link.h"
-
-#include <QThread>
 
 #include <algorithm>
 
@@ -102,6 +101,5 @@ bool CommLinkLost() { return Line().open && Line().lost; }
 QString LastCommError() { return Line().lost ? QStringLiteral("the device went away") : QString(); }
 
 // The test run pauses after an out-of-sequence record so that the user can
-// read why it stopped; the fuzzer has no reader and must not wait. The call
-// sits inside the test run, so the seam is Qt's own function.
-void QThread::msleep(unsigned long) {}
+// read why it stopped; the fuzzer has no reader and must not wait.
+void Sleep(DWORD) {}

@@ -1,7 +1,8 @@
 // An in-memory serial line in place of the real link: every read takes the
 // controller's next answer from the fuzz input, or times out at once when
 // the answers are used up; writes are kept. Linked instead of the real
-// serial_link.cpp, it defines everything serial/serial_link.h declares.
+// serial_link.cpp, it defines everything serial/serial_link.h declares, and
+// a Sleep that does not wait.
 #pragma once
 
 #include <cstddef>

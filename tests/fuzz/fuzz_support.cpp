@@ -47,12 +47,35 @@ void RequireFinitePoints(const CChartWnd& chart, std::initializer_list<UINT> lin
     }
 }
 
+namespace {
+
+bool StartsInside(const CChartWnd& chart)
+{
+    return chart.XMin() <= chart.XStart();
+}
+
+bool EndsInside(const CChartWnd& chart)
+{
+    // In the chart's own single precision, as it stores and compares them.
+    const bool oneWindowWide = chart.XMax() - chart.XMin() >= chart.XSpan();
+    return !oneWindowWide || chart.XStart() + chart.XSpan() <= chart.XMax();
+}
+
+}  // namespace
+
+bool ViewInsideExtent(const CChartWnd& chart)
+{
+    return StartsInside(chart) && EndsInside(chart);
+}
+
 void RequireViewInsideExtent(const CChartWnd& chart)
 {
-    Require(chart.XMin() <= chart.XStart(), "the window starts left of the extent");
-    // In the chart's own single precision, as it stores and compares them.
-    if (chart.XMax() - chart.XMin() >= chart.XSpan())
-        Require(chart.XStart() + chart.XSpan() <= chart.XMax(), "the window ends right of the extent");
+    if (ViewInsideExtent(chart))
+        return;
+    std::fprintf(stderr, "extent %.9g .. %.9g, window %.9g + %.9g\n", double(chart.XMin()), double(chart.XMax()),
+                 double(chart.XStart()), double(chart.XSpan()));
+    Require(StartsInside(chart), "the window starts left of the extent");
+    Require(EndsInside(chart), "the window ends right of the extent");
 }
 
 void DeliverPostedEvents()

@@ -17,6 +17,7 @@ void Require(bool holds, const char* what);
 void RequireFinitePoints(const CChartWnd& chart, std::initializer_list<UINT> lineIds);
 
 // The window lies inside the extent whenever the extent is a window wide.
+bool ViewInsideExtent(const CChartWnd& chart);
 void RequireViewInsideExtent(const CChartWnd& chart);
 
 // Delivers what the input left posted (the chart's messages to its parent,
