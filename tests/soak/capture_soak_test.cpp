@@ -1,0 +1,229 @@
+// A hostile controller, end to end: many captures back to back through the
+// real dialog, each against a new simulated controller that misbehaves in
+// one of its ways or answers at random. Every capture must end with a clear
+// status, give the port back, and the process must not grow as they go.
+#include "analyzer_dlg.h"
+#include "capture/test_run.h"
+#include "fresh_state.h"
+#include "res/resource.h"
+#include "serial/serial_link.h"
+#include "simulator/pty_controller.h"
+
+#include <QAbstractEventDispatcher>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimerEvent>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace sim = dentora::sim;
+
+const QString kFinished = QStringLiteral(">>> Finished <<<");
+const QString kOutOfSequence = QStringLiteral(">>> Out of Sequence - Abort <<<");
+const QString kNoAnswer = QStringLiteral(">>> No answer from controller - Abort <<<");
+const QString kPlot = QStringLiteral("Step 5: Plot Tach Signals...");
+const QString kWaiting = QStringLiteral("Step 3: Waiting for Done...");
+const QString kRunning = QStringLiteral(">>> Running Application <<<");
+
+// How a capture must end: the last status line, and the line before it.
+enum class Ending {
+    kClean,          // the plot step, then Finished
+    kOutOfSequence,  // the out-of-sequence abort, then Finished
+    kNoAnswer,       // the missing-answer abort, then Finished
+    kHalted,         // never acknowledged: the user halts, then Finished
+    kLinkLost,       // the device went away: the lost-port abort ends it
+    kAnyAbort,       // random answers: any abort or a clean end, then Finished
+};
+
+struct Capture {
+    sim::ControllerConfig config;
+    Ending ending;
+};
+
+// One capture of the mix: mostly faults, now and then a clean one.
+Capture HostileCapture(std::mt19937& random)
+{
+    Capture capture{{}, Ending::kClean};
+    sim::ControllerConfig& config = capture.config;
+    config.records = 30 + random() % 40;
+    config.seed = random();
+    config.acknowledgeDelay = std::chrono::milliseconds(20);
+    const std::size_t inside = 3 + random() % (config.records - 3);
+    switch (random() % 10) {
+    case 0: break;
+    case 1: config.faults.noiseBeforeAcknowledge = 1 + random() % 3; break;
+    case 2:
+        config.faults.badTypeAtRecord = inside;
+        capture.ending = Ending::kOutOfSequence;
+        break;
+    case 3:
+        config.faults.zeroCalibration = true;
+        capture.ending = Ending::kOutOfSequence;
+        break;
+    case 4:
+        config.faults.dropAnswerAtByte = 3 * inside + random() % 3;
+        capture.ending = Ending::kNoAnswer;
+        break;
+    case 5:
+        config.faults.logEndsEarly = true;
+        capture.ending = Ending::kNoAnswer;
+        break;
+    case 6:
+        (random() % 2 ? config.faults.neverAcknowledge : config.faults.silent) = true;
+        capture.ending = Ending::kHalted;
+        break;
+    case 7:
+        config.faults.vanishAfterRecord = inside;
+        capture.ending = Ending::kLinkLost;
+        break;
+    default:
+        config.faults.randomAnswers = true;
+        capture.ending = Ending::kAnyAbort;
+        break;
+    }
+    return capture;
+}
+
+bool IsAbort(const QString& line)
+{
+    return line.startsWith(QStringLiteral(">>> ")) && line.endsWith(QStringLiteral(" - Abort <<<"));
+}
+
+std::size_t ResidentBytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    std::size_t sizePages = 0;
+    std::size_t residentPages = 0;
+    statm >> sizePages >> residentPages;
+    return residentPages * std::size_t(sysconf(_SC_PAGESIZE));
+}
+
+class CaptureSoakTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetProcessState();
+        m_dialog = std::make_unique<CAnalyzerDlg>();
+        ASSERT_TRUE(m_dialog->CreateModeless());
+        m_status = qobject_cast<QLineEdit*>(m_dialog->GetDlgItem(IDC_STATUS)->GetSafeWidget());
+        m_button = qobject_cast<QPushButton*>(m_dialog->GetDlgItem(IDC_RUN_TEST)->GetSafeWidget());
+        m_portList = qobject_cast<QComboBox*>(m_dialog->GetDlgItem(IDC_COMPORT)->GetSafeWidget());
+        ASSERT_TRUE(m_status && m_button && m_portList);
+        QObject::connect(m_status, &QLineEdit::textChanged, m_status,
+                         [this](const QString& text) { m_shown.push_back(text); });
+        const auto timers = QAbstractEventDispatcher::instance()->registeredTimers(m_dialog->GetSafeWidget());
+        ASSERT_EQ(timers.size(), 1) << "the dialog should run one timer";
+        m_timerId = timers.front().timerId;
+    }
+
+    void TearDown() override
+    {
+        CloseCommPort();
+        m_dialog.reset();
+        ResetProcessState();
+    }
+
+    // One tick of the dialog's timer, then whatever the event loop would
+    // do before the next one (paints, the chart's messages).
+    void Tick()
+    {
+        QTimerEvent tick(m_timerId);
+        QCoreApplication::sendEvent(m_dialog->GetSafeWidget(), &tick);
+        QCoreApplication::processEvents();
+    }
+
+    // Runs one capture to its end; the user halts a wait that lasts.
+    void RunCapture(const Capture& capture, int number)
+    {
+        SCOPED_TRACE("capture " + std::to_string(number));
+        sim::PtyController controller(capture.config);
+        const QString device = QString::fromStdString(controller.start());
+        m_portList->setEditText(device);
+        m_shown.clear();
+        m_button->click();
+        ASSERT_NE(g_nTestState, kIdle) << m_status->text().toStdString();
+
+        constexpr int kMostTicks = 20000;
+        // Longer than any noise the controller sends before its acknowledge.
+        constexpr int kPatienceForDone = 5;
+        int waits = 0;
+        for (int tick = 0; g_nTestState != kIdle; ++tick) {
+            ASSERT_LT(tick, kMostTicks) << "the capture did not end";
+            if (m_status->text() == kWaiting && ++waits == kPatienceForDone)
+                m_button->click();
+            Tick();
+        }
+        ExpectEnding(capture.ending);
+        EXPECT_EQ(m_button->text(), QStringLiteral("Run Test"));
+        EXPECT_EQ(g_hComm, nullptr) << "the port stayed open";
+
+        if (capture.ending != Ending::kLinkLost) {
+            // The port is free: it opens again.
+            SelectCommPort(-1, device);
+            EXPECT_TRUE(OpenCommPort()) << LastCommError().toStdString();
+            CloseCommPort();
+        }
+        controller.stop();
+    }
+
+    void ExpectEnding(Ending ending)
+    {
+        ASSERT_GE(m_shown.size(), 2);
+        const QString& last = m_shown.back();
+        const QString& beforeLast = m_shown[m_shown.size() - 2];
+        const std::string lines = m_shown.join(QStringLiteral(" | ")).toStdString();
+        bool expected = false;
+        switch (ending) {
+        case Ending::kClean: expected = beforeLast == kPlot; break;
+        case Ending::kOutOfSequence: expected = beforeLast == kOutOfSequence; break;
+        case Ending::kNoAnswer: expected = beforeLast == kNoAnswer; break;
+        case Ending::kHalted: expected = beforeLast == kRunning; break;
+        case Ending::kAnyAbort: expected = IsAbort(beforeLast) || beforeLast == kPlot || beforeLast == kRunning; break;
+        case Ending::kLinkLost:
+            EXPECT_TRUE(IsAbort(last) && last.contains(QStringLiteral("COM port lost"))) << lines;
+            return;
+        }
+        EXPECT_TRUE(last == kFinished && expected) << lines;
+    }
+
+    std::unique_ptr<CAnalyzerDlg> m_dialog;
+    QLineEdit* m_status = nullptr;
+    QPushButton* m_button = nullptr;
+    QComboBox* m_portList = nullptr;
+    int m_timerId = 0;
+    QStringList m_shown;
+};
+
+TEST_F(CaptureSoakTest, FortyHostileCapturesEndCleanlyFreeThePortAndDoNotGrow)
+{
+    constexpr int kCaptures = 40;
+    constexpr int kWarmUp = 5;
+    constexpr std::size_t kMostGrowth = 20u << 20;
+    std::mt19937 random(20261208);
+    std::size_t residentAfterWarmUp = 0;
+    for (int number = 1; number <= kCaptures; ++number) {
+        RunCapture(HostileCapture(random), number);
+        if (HasFatalFailure())
+            return;
+        if (number == kWarmUp)
+            residentAfterWarmUp = ResidentBytes();
+    }
+    const std::size_t residentAtEnd = ResidentBytes();
+    EXPECT_LT(residentAtEnd, residentAfterWarmUp + kMostGrowth)
+        << "grew from " << residentAfterWarmUp << " to " << residentAtEnd << " bytes";
+}
+
+}  // namespace
