@@ -113,16 +113,16 @@ void CDialog::Build()
     QWidget* previousInTabOrder = nullptr;
     std::vector<QWidget*> background;
     for (std::size_t i = 0; i < m_template.controlCount; ++i) {
-        const DialogControl& spec = m_template.controls[i];
-        const QString text = QString::fromUtf8(spec.text ? spec.text : "");
-        const UINT id = UINT(spec.id);
+        const DialogControl& control = m_template.controls[i];
+        const QString text = QString::fromUtf8(control.text ? control.text : "");
+        const UINT id = UINT(control.id);
         QWidget* widget = nullptr;
         std::unique_ptr<CWnd> wnd;
-        switch (spec.kind) {
+        switch (control.kind) {
         case ControlKind::DefPushButton:
         case ControlKind::PushButton: {
             auto* button = new QPushButton(text, m_dialog);
-            button->setDefault(spec.kind == ControlKind::DefPushButton);
+            button->setDefault(control.kind == ControlKind::DefPushButton);
             QObject::connect(button, &QPushButton::clicked, button, [this, id] { OnCommand(id, BN_CLICKED); });
             widget = button;
             break;
@@ -164,13 +164,13 @@ void CDialog::Build()
             break;
         }
         }
-        const RECT r = MapDialogRect(RECT{spec.x, spec.y, spec.x + spec.cx, spec.y + spec.cy});
+        const RECT r = MapDialogRect(RECT{control.x, control.y, control.x + control.cx, control.y + control.cy});
         int height = r.bottom - r.top;
-        if (spec.kind == ControlKind::ComboDropDown)
+        if (control.kind == ControlKind::ComboDropDown)
             height = widget->sizeHint().height();  // the template's height is the open list's
         widget->setGeometry(r.left, r.top, r.right - r.left, height);
-        if (spec.id != IDC_STATIC)
-            widget->setObjectName(QStringLiteral("control%1").arg(spec.id));
+        if (control.id != IDC_STATIC)
+            widget->setObjectName(QStringLiteral("control%1").arg(control.id));
         if (widget->focusPolicy() != Qt::NoFocus) {
             if (previousInTabOrder)
                 QWidget::setTabOrder(previousInTabOrder, widget);
