@@ -1,7 +1,8 @@
 // A hostile controller, end to end: many captures back to back through the
 // real dialog, each against a new simulated controller that misbehaves in
 // one of its ways or answers at random. Every capture must end with a clear
-// status, give the port back, and the process must not grow as they go.
+// status, give the port back, and the process must not grow as they go
+// (checked where freed memory is given back: not under AddressSanitizer).
 #include "analyzer_dlg.h"
 #include "capture/test_run.h"
 #include "fresh_state.h"
@@ -101,6 +102,14 @@ bool IsAbort(const QString& line)
 {
     return line.startsWith(QStringLiteral(">>> ")) && line.endsWith(QStringLiteral(" - Abort <<<"));
 }
+
+// AddressSanitizer keeps freed memory in quarantine, hundreds of MB of it,
+// so resident memory says nothing about leaks in such a build.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kFreedMemoryIsHeldBack = true;
+#else
+constexpr bool kFreedMemoryIsHeldBack = false;
+#endif
 
 std::size_t ResidentBytes()
 {
@@ -222,8 +231,11 @@ TEST_F(CaptureSoakTest, FortyHostileCapturesEndCleanlyFreeThePortAndDoNotGrow)
             residentAfterWarmUp = ResidentBytes();
     }
     const std::size_t residentAtEnd = ResidentBytes();
-    EXPECT_LT(residentAtEnd, residentAfterWarmUp + kMostGrowth)
-        << "grew from " << residentAfterWarmUp << " to " << residentAtEnd << " bytes";
+    RecordProperty("resident_growth_bytes", std::to_string(long(residentAtEnd) - long(residentAfterWarmUp)));
+    if (!kFreedMemoryIsHeldBack) {
+        EXPECT_LT(residentAtEnd, residentAfterWarmUp + kMostGrowth)
+            << "grew from " << residentAfterWarmUp << " to " << residentAtEnd << " bytes";
+    }
 }
 
 }  // namespace
