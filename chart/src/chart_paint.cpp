@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -21,9 +22,14 @@ void DrawHorizontalGrid(CDC& dc, int width, int height, unsigned int divisions)
     }
 }
 
-void DrawMarker(CDC& dc, CPoint centre, int radius)
+void DrawMarker(CDC& dc, CPoint centre, long long radius)
 {
-    dc.Ellipse(centre.x - radius, centre.y - radius, centre.x + radius, centre.y + radius);
+    // A point far outside the window maps to the end of int's range; its
+    // marker's box is held there rather than overflowing past it.
+    const auto edge = [](long long value) {
+        return int(std::clamp<long long>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+    };
+    dc.Ellipse(edge(centre.x - radius), edge(centre.y - radius), edge(centre.x + radius), edge(centre.y + radius));
 }
 
 }  // namespace
@@ -99,7 +105,7 @@ void CChartWnd::OnPaint()
         brush.CreateSolidBrush(line.color);
         CPen* oldPen = memDC.SelectObject(&pen);
         CBrush* oldBrush = memDC.SelectObject(&brush);
-        const int markerRadius = line.width + 2;
+        const long long markerRadius = (long long)line.width + 2;
 
         // One point beyond each edge, so the line enters and leaves the window.
         auto it = line.points.lower_bound(m_xStart);

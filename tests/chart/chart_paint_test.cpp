@@ -187,6 +187,23 @@ TEST_F(ChartPaint, SinglePointShowsOnlyAsAMarker)
     EXPECT_EQ(image.pixel(345, 95), ToRgb(kBack));  // outside the circle's corner
 }
 
+// A point billions of pixels away maps to the end of int's range; its
+// marker is clipped away instead of overflowing the marker's box.
+TEST_F(ChartPaint, MarkerOfAPointFarOutsideTheWindowIsClippedAway)
+{
+    CreateUnitChart();
+    g_chart.SetGrid(FALSE);
+    g_chart.AddLine(1, kBlue, PS_SOLID | CLS_MARKERS, 1, TRUE, 0);
+    g_chart.AddPoint(1, -5e9f, 0.5f, FALSE);
+    g_chart.AddPoint(1, 5e9f, 0.5f, FALSE);
+    ShowUnitRange();
+
+    const QImage image = PaintChart();
+    // Only the segment between them crosses the window, along row 100.
+    EXPECT_EQ(image.pixel(350, 100), ToRgb(kBlue));
+    EXPECT_EQ(CountPixels(image, kBlue), 700);
+}
+
 // The marker's outline is the line's pen around the bounding box of
 // h = width + 2 either side of the point, so on the point's row it spans
 // from about x - h - width / 2 to x + h + width / 2.
