@@ -1,15 +1,13 @@
 // The test run end to end: the real dialog, headless, against the simulated
 // engine controller on a pseudo-terminal typed into the port box. Ticks are
 // delivered through the dialog's own timer, as fast as they can be handled.
-#include "analyzer_dlg.h"
+#include "dialog_driver.h"
 #include "capture/test_run.h"
 #include "chart/chart_wnd.h"
-#include "fresh_state.h"
 #include "res/resource.h"
 #include "serial/serial_link.h"
 #include "simulator/pty_controller.h"
 
-#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -17,7 +15,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
-#include <QTimerEvent>
 
 #include <gtest/gtest.h>
 
@@ -116,31 +113,18 @@ void ExpectTrace(UINT lineId, const Points& expected)
     }
 }
 
-class TestRunDialogTest : public ::testing::Test {
+class TestRunDialogTest : public DialogTest {
 protected:
-    void SetUp() override
-    {
-        ResetProcessState();
-        m_dialog = std::make_unique<CAnalyzerDlg>();
-        ASSERT_TRUE(m_dialog->CreateModeless());
-        m_status = qobject_cast<QLineEdit*>(m_dialog->GetDlgItem(IDC_STATUS)->GetSafeWidget());
-        m_button = qobject_cast<QPushButton*>(m_dialog->GetDlgItem(IDC_RUN_TEST)->GetSafeWidget());
-        m_portList = qobject_cast<QComboBox*>(m_dialog->GetDlgItem(IDC_COMPORT)->GetSafeWidget());
-        ASSERT_TRUE(m_status && m_button && m_portList);
-        QObject::connect(m_status, &QLineEdit::textChanged, m_status,
-                         [this](const QString& text) { m_shown.push_back({text, m_button->text()}); });
-        const auto timers = QAbstractEventDispatcher::instance()->registeredTimers(m_dialog->GetSafeWidget());
-        ASSERT_EQ(timers.size(), 1) << "the dialog should run one timer";
-        m_timerId = timers.front().timerId;
-    }
+    void OnStatusShown(const QString& text) override { m_shown.push_back({text, m_button->text()}); }
 
     void TearDown() override
     {
-        CloseCommPort();
-        m_dialog.reset();
+        DialogTest::TearDown();
         if (m_controller)
             m_controller->stop();
     }
+
+    void TickUntilIdle() { ASSERT_TRUE(m_driver->TickUntilIdle()) << "the test run did not end"; }
 
     // Starts the controller and types its device into the port box.
     void ConnectController(sim::ControllerConfig config)
@@ -149,23 +133,6 @@ protected:
         m_controller = std::make_unique<sim::PtyController>(config);
         const std::string path = m_controller->start();
         m_portList->setEditText(QString::fromStdString(path));
-    }
-
-    void Tick()
-    {
-        QTimerEvent tick(m_timerId);
-        QCoreApplication::sendEvent(m_dialog->GetSafeWidget(), &tick);
-    }
-
-    void TickUntilIdle()
-    {
-        constexpr int kMostTicks = 10000;
-        int ticks = 0;
-        while (g_nTestState != kIdle && ticks < kMostTicks) {
-            Tick();
-            ++ticks;
-        }
-        ASSERT_EQ(g_nTestState, kIdle) << "the test run did not end";
     }
 
     void RunCapture(const sim::ControllerConfig& config)
@@ -204,12 +171,7 @@ protected:
         return text;
     }
 
-    std::unique_ptr<CAnalyzerDlg> m_dialog;
     std::unique_ptr<sim::PtyController> m_controller;
-    QLineEdit* m_status = nullptr;
-    QPushButton* m_button = nullptr;
-    QComboBox* m_portList = nullptr;
-    int m_timerId = 0;
     std::vector<Shown> m_shown;
 };
 

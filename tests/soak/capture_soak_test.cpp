@@ -3,19 +3,16 @@
 // one of its ways or answers at random. Every capture must end with a clear
 // status, give the port back, and the process must not grow as they go
 // (checked where freed memory is given back: not under AddressSanitizer).
-#include "analyzer_dlg.h"
+#include "dialog_driver.h"
 #include "capture/test_run.h"
-#include "fresh_state.h"
 #include "res/resource.h"
 #include "serial/serial_link.h"
 #include "simulator/pty_controller.h"
 
-#include <QAbstractEventDispatcher>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimerEvent>
 
 #include <gtest/gtest.h>
 
@@ -120,39 +117,9 @@ std::size_t ResidentBytes()
     return residentPages * std::size_t(sysconf(_SC_PAGESIZE));
 }
 
-class CaptureSoakTest : public ::testing::Test {
+class CaptureSoakTest : public DialogTest {
 protected:
-    void SetUp() override
-    {
-        ResetProcessState();
-        m_dialog = std::make_unique<CAnalyzerDlg>();
-        ASSERT_TRUE(m_dialog->CreateModeless());
-        m_status = qobject_cast<QLineEdit*>(m_dialog->GetDlgItem(IDC_STATUS)->GetSafeWidget());
-        m_button = qobject_cast<QPushButton*>(m_dialog->GetDlgItem(IDC_RUN_TEST)->GetSafeWidget());
-        m_portList = qobject_cast<QComboBox*>(m_dialog->GetDlgItem(IDC_COMPORT)->GetSafeWidget());
-        ASSERT_TRUE(m_status && m_button && m_portList);
-        QObject::connect(m_status, &QLineEdit::textChanged, m_status,
-                         [this](const QString& text) { m_shown.push_back(text); });
-        const auto timers = QAbstractEventDispatcher::instance()->registeredTimers(m_dialog->GetSafeWidget());
-        ASSERT_EQ(timers.size(), 1) << "the dialog should run one timer";
-        m_timerId = timers.front().timerId;
-    }
-
-    void TearDown() override
-    {
-        CloseCommPort();
-        m_dialog.reset();
-        ResetProcessState();
-    }
-
-    // One tick of the dialog's timer, then whatever the event loop would
-    // do before the next one (paints, the chart's messages).
-    void Tick()
-    {
-        QTimerEvent tick(m_timerId);
-        QCoreApplication::sendEvent(m_dialog->GetSafeWidget(), &tick);
-        QCoreApplication::processEvents();
-    }
+    void OnStatusShown(const QString& text) override { m_shown.push_back(text); }
 
     // Runs one capture to its end; the user halts a wait that lasts.
     void RunCapture(const Capture& capture, int number)
@@ -208,11 +175,6 @@ protected:
         EXPECT_TRUE(last == kFinished && expected) << lines;
     }
 
-    std::unique_ptr<CAnalyzerDlg> m_dialog;
-    QLineEdit* m_status = nullptr;
-    QPushButton* m_button = nullptr;
-    QComboBox* m_portList = nullptr;
-    int m_timerId = 0;
     QStringList m_shown;
 };
 
