@@ -151,6 +151,16 @@ TEST(ControllerFaults, DroppedAnswerLosesOneByteAndGoesOnWithTheNext) {
     EXPECT_EQ(send(controller, kNextByteCommand), Bytes{expectedLogBytes(config, 6)[5]});
 }
 
+TEST(ControllerFaults, IgnoringTheCountStillAcknowledgesAndServesTheLog) {
+    ControllerConfig config;
+    config.acknowledgeDelay = std::chrono::milliseconds(0);
+    config.faults.ignoreCount = true;
+    ControllerProtocol controller(config);
+    send(controller, kGoCommand);
+    EXPECT_EQ(send(controller, kCountCommand), Bytes{kAcknowledge}) << "the acknowledge, and no count";
+    EXPECT_EQ(send(controller, kNextByteCommand, 3), expectedLogBytes(config, 3));
+}
+
 TEST(ControllerFaults, LogEndingEarlyFallsSilentAfterTheAnnouncedRecords) {
     ControllerConfig config;
     config.countOverride = 17;  // five whole records

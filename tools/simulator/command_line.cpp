@@ -105,6 +105,8 @@ const std::vector<Flag>& faultFlags() {
          [](SimulatorOptions& o, const std::string& v) {
              o.controller.faults.badTypeByte = static_cast<std::uint8_t>(parseUnsigned("--bad-type-byte", v, 0xFF));
          }},
+        {"--ignore-count", nullptr, "acknowledge the capture, then never answer 'n'",
+         [](SimulatorOptions& o, const std::string&) { o.controller.faults.ignoreCount = true; }},
         {"--drop-answer-at", "BYTE", "give no answer to the 'a' for log byte BYTE (0 is the first); later ones go on with the byte after it",
          [](SimulatorOptions& o, const std::string& v) { o.controller.faults.dropAnswerAtByte = parseIndex("--drop-answer-at", v); }},
         {"--end-early", nullptr, "stay silent to 'a' once the announced records are sent",

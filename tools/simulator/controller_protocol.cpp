@@ -88,7 +88,7 @@ void ControllerProtocol::startCapture(Clock::time_point now) {
 }
 
 void ControllerProtocol::answerCount() {
-    if (config_.faults.silent || vanished_) {
+    if (config_.faults.silent || config_.faults.ignoreCount || vanished_) {
         return;
     }
     if (config_.faults.randomAnswers) {

@@ -38,6 +38,7 @@ inline constexpr std::uint16_t kOversizedCount = 9000;
 // 'g': record 0 is the first calibration record, byte 0 its type byte.
 struct ControllerFaults {
     bool neverAcknowledge = false;
+    bool ignoreCount = false;                  // acknowledges, then never answers 'n'
     bool silent = false;                       // answers nothing at all, not even 'd'
     unsigned noiseBeforeAcknowledge = 0;       // random bytes, never 'd', sent at once on 'g'
     std::optional<std::size_t> badTypeAtRecord;
