@@ -5,7 +5,6 @@
 #include "platform/sleep.h"
 #include "serial/serial_link.h"
 
-
 int g_nTestState = kIdle;
 unsigned char g_RxBuf[kRxBufferSize] = {};
 int g_nRxCount = 0;
