@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -176,8 +177,17 @@ void CDC::LineTo(int x, int y)
 
 void CDC::Ellipse(int left, int top, int right, int bottom)
 {
-    if (m_painter.isActive())
-        m_painter.drawEllipse(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
+    if (!m_painter.isActive())
+        return;
+    // The rectangle may come reversed; normalised, a box with nothing left
+    // once its right and bottom edges are excluded draws nothing.
+    if (right < left)
+        std::swap(left, right);
+    if (bottom < top)
+        std::swap(top, bottom);
+    if (right == left || bottom == top)
+        return;
+    m_painter.drawEllipse(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
 }
 
 BOOL CDC::BitBlt(int x, int y, int width, int height, CDC* source, int xSource, int ySource, DWORD rop)

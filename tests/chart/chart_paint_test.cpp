@@ -196,12 +196,16 @@ TEST_F(ChartPaint, MarkerOfAPointFarOutsideTheWindowIsClippedAway)
     g_chart.AddLine(1, kBlue, PS_SOLID | CLS_MARKERS, 1, TRUE, 0);
     g_chart.AddPoint(1, -5e9f, 0.5f, FALSE);
     g_chart.AddPoint(1, 5e9f, 0.5f, FALSE);
+    // A negative width turns the marker's box inside out at the same ends.
+    g_chart.AddLine(2, kRed, PS_SOLID | CLS_MARKERS, -4, TRUE, 0);
+    g_chart.AddPoint(2, -5e9f, 0.0f, FALSE);
     ShowUnitRange();
 
     const QImage image = PaintChart();
     // Only the segment between them crosses the window, along row 100.
     EXPECT_EQ(image.pixel(350, 100), ToRgb(kBlue));
     EXPECT_EQ(CountPixels(image, kBlue), 700);
+    EXPECT_EQ(CountPixels(image, kRed), 0);
 }
 
 // The marker's outline is the line's pen around the bounding box of
