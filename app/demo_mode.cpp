@@ -18,7 +18,6 @@
 namespace {
 constexpr int kPollIntervalMs = 200;
 constexpr int kMaximumPolls = 5 * 60 * 1000 / kPollIntervalMs;
-const QString kFinished = QStringLiteral(">>> Finished <<<");
 }  // namespace
 
 struct DemoController::Impl {
@@ -79,11 +78,9 @@ void SnapshotRun::Poll()
         Finish(false, text);
         return;
     }
-    // The test run reports its end in the status line and puts the button
-    // back to "Run Test" once the port is closed.
     if (g_nTestState == kIdle) {
         const QString status = g_pStatus->GetWindowText();
-        if (status != kFinished) {
+        if (CurrentCaptureLog().outcome != dentora::TestOutcome::kFinished) {
             Finish(false, QStringLiteral("the demo capture did not finish: \"%1\"").arg(status));
             return;
         }

@@ -14,6 +14,17 @@ CWnd* g_pStatus = nullptr;
 
 namespace {
 
+using dentora::TestOutcome;
+
+dentora::CaptureLog g_captureLog;
+
+// The first cause wins: a halt pressed after an abort does not hide it.
+void SetOutcome(TestOutcome outcome)
+{
+    if (g_captureLog.outcome == TestOutcome::kRunning)
+        g_captureLog.outcome = outcome;
+}
+
 constexpr unsigned char kGoCommand = 'g';
 constexpr unsigned char kAcknowledge = 'd';
 constexpr unsigned char kCountCommand = 'n';
@@ -38,6 +49,7 @@ void EndOnLostLink()
 {
     g_pRunButton->SetWindowText(QStringLiteral("Run Test"));
     g_nTestState = kIdle;
+    SetOutcome(TestOutcome::kPortLost);
     const QString reason = LastCommError();
     CloseCommPort();
     SetStatus(QStringLiteral(">>> COM port lost (%1) - Abort <<<").arg(reason));
@@ -58,12 +70,14 @@ void EndWithoutAnswer()
     if (!LinkStillThere())
         return;
     g_nTestState = kFinish;
+    SetOutcome(TestOutcome::kNoAnswer);
     SetStatus(QStringLiteral(">>> No answer from controller - Abort <<<"));
 }
 
 void AbortOutOfSequence()
 {
     g_nTestState = kFinish;
+    SetOutcome(TestOutcome::kOutOfSequence);
     SetStatus(QStringLiteral(">>> Out of Sequence - Abort <<<"));
     Sleep(kOutOfSequencePauseMs);
 }
@@ -114,6 +128,7 @@ void ReadCount()
         return;
     }
     const int announced = g_RxBuf[0] + 256 * g_RxBuf[1];
+    g_captureLog.announcedBytes = announced;
     g_nRxCount = announced / kRecordSize * kRecordSize;
     g_nRxPos = 0;
     ResetDecoder();
@@ -135,6 +150,7 @@ void Fetch()
     // the fetch as the count does.
     if (g_nRxPos >= g_nRxCount || g_nRxPos + kRecordSize > kRxBufferSize) {
         g_nTestState = kFinish;
+        SetOutcome(TestOutcome::kFinished);
         return;
     }
     if (!FetchByte(g_nRxPos)) {
@@ -151,6 +167,7 @@ void Fetch()
         return;
     }
     const unsigned int tickCount = g_RxBuf[g_nRxPos] + 256u * g_RxBuf[g_nRxPos + 1];
+    g_captureLog.records.push_back({g_RxBuf[g_nRxPos - 1], std::uint16_t(tickCount)});
     if (!DecodeTickCount(tickCount, g_nRxPos)) {
         AbortOutOfSequence();
         return;
@@ -160,6 +177,7 @@ void Fetch()
 
 void Finish()
 {
+    SetOutcome(TestOutcome::kHalted);
     g_pRunButton->SetWindowText(QStringLiteral("Run Test"));
     g_nTestState = kIdle;
     CloseCommPort();
@@ -176,14 +194,24 @@ void RunTestClicked(CWnd* owner, int portSelection, const QString& typedDevice)
         return;
     }
     SelectCommPort(portSelection, typedDevice);
-    if (OpenCommPort()) {
+    const bool opened = OpenCommPort();
+    g_captureLog = {};
+    g_captureLog.port = OpenCommDevice();
+    g_captureLog.startedAt = QDateTime::currentDateTimeUtc();
+    if (opened) {
         SetStatus(QStringLiteral("Running Application - Opened COM port..."));
         g_nTestState = kPurge;
         return;
     }
     AfxMessageBox(owner, QStringLiteral("Error in Opening COM Port\n") + LastCommError());
     g_nTestState = kIdle;
+    SetOutcome(TestOutcome::kCouldNotOpen);
     SetStatus(QStringLiteral("*** Error in opening COM port ***"));
+}
+
+const dentora::CaptureLog& CurrentCaptureLog()
+{
+    return g_captureLog;
 }
 
 void TestRunTick(CWnd*)

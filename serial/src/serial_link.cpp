@@ -268,3 +268,8 @@ QString LastCommError()
 {
     return g_lastError;
 }
+
+QString OpenCommDevice()
+{
+    return g_hComm ? g_openPath : QString();
+}

@@ -186,6 +186,17 @@ TEST_F(TestRunDialogTest, WholeCaptureDrawsTheEngineAndReportsEachStep)
     EXPECT_EQ(NextByteRequests(), 3 * records);
     ExpectTracesOfFirstEdges(records - 2);
     EXPECT_EQ(g_hComm, nullptr);
+
+    const dentora::CaptureLog& log = CurrentCaptureLog();
+    EXPECT_EQ(log.outcome, dentora::TestOutcome::kFinished);
+    EXPECT_EQ(log.announcedBytes, 3 * 40);
+    EXPECT_EQ(log.port, m_portList->currentText());
+    sim::TachLog served(m_controller->timing());
+    ASSERT_EQ(log.records.size(), records);
+    for (const dentora::TriggerRecord& record : log.records) {
+        const sim::Record want = served.next();
+        EXPECT_EQ(record, (dentora::TriggerRecord{want.type, want.ticks}));
+    }
 }
 
 TEST_F(TestRunDialogTest, NoiseBeforeTheAcknowledgeIsWaitedThrough)
@@ -225,6 +236,7 @@ TEST_P(HaltWhileWaitingTest, HaltFinishesAtTheNextTickAndFreesThePort)
     EXPECT_EQ(g_nTestState, kIdle);
     EXPECT_EQ(g_hComm, nullptr);
     EXPECT_EQ(NextByteRequests(), 0u);
+    EXPECT_EQ(CurrentCaptureLog().outcome, dentora::TestOutcome::kHalted);
 
     m_button->click();
     EXPECT_EQ(m_status->text(), kOpened) << "the halted test left the port taken";
@@ -268,6 +280,8 @@ TEST_F(TestRunDialogTest, RecordOutOfSequenceAbortsKeepingTheEdgesBeforeIt)
     EXPECT_EQ(m_shown, Then(kUpToThePlot, {{kOutOfSequence, kHaltTest}, {kFinished, kRunTest}}));
     EXPECT_EQ(NextByteRequests(), 3u * 5 + 1);
     ExpectTracesOfFirstEdges(3);
+    EXPECT_EQ(CurrentCaptureLog().outcome, dentora::TestOutcome::kOutOfSequence);
+    EXPECT_EQ(CurrentCaptureLog().records.size(), 5u) << "the rejected record has no tick count to keep";
 }
 
 TEST_F(TestRunDialogTest, ZeroCalibrationAbortsAsOutOfSequence)
@@ -288,6 +302,8 @@ TEST_F(TestRunDialogTest, LostAnswerEndsTheTestWithoutInventingATickCount)
     EXPECT_EQ(m_shown, Then(kUpToThePlot, {{kNoAnswer, kHaltTest}, {kFinished, kRunTest}}));
     EXPECT_EQ(NextByteRequests(), 3u * 5 + 2);
     ExpectTracesOfFirstEdges(3);
+    EXPECT_EQ(CurrentCaptureLog().outcome, dentora::TestOutcome::kNoAnswer);
+    EXPECT_EQ(CurrentCaptureLog().records.size(), 5u);
 }
 
 TEST_F(TestRunDialogTest, LogEndingBeforeTheFetchDoesEndsTheTestAsUnanswered)
@@ -351,6 +367,7 @@ TEST_F(TestRunDialogTest, VanishingDeviceEndsTheTestAtOnceWithOneLine)
     EXPECT_EQ(g_hComm, nullptr);
     EXPECT_TRUE(m_controller->stats().vanished);
     ExpectTracesOfFirstEdges(5);
+    EXPECT_EQ(CurrentCaptureLog().outcome, dentora::TestOutcome::kPortLost);
 
     Tick();
     EXPECT_EQ(m_shown.size(), kUpToThePlot.size() + 1) << "an ended test still reported";
@@ -383,6 +400,7 @@ TEST_F(TestRunDialogTest, MissingDeviceShowsTheReasonThenTheErrorLine)
                                            {QStringLiteral("*** Error in opening COM port ***"), kRunTest}}));
     EXPECT_EQ(g_nTestState, kIdle);
     EXPECT_EQ(g_hComm, nullptr);
+    EXPECT_EQ(CurrentCaptureLog().outcome, dentora::TestOutcome::kCouldNotOpen);
 }
 
 TEST_F(TestRunDialogTest, NothingChosenFailsToOpenPortZero)

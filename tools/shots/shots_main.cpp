@@ -104,7 +104,7 @@ int main(int argc, char** argv)
     QTest::mouseClick(runButton, Qt::LeftButton);
     const bool ended = QTest::qWaitFor([] { return g_nTestState == kIdle; }, kCaptureTimeoutMs);
     const QString status = g_pStatus->GetWindowText();
-    if (!ended || status != QLatin1String(">>> Finished <<<")) {
+    if (!ended || CurrentCaptureLog().outcome != dentora::TestOutcome::kFinished) {
         std::fprintf(stderr, "dentora-shots: the capture did not finish (status \"%s\")\n", qPrintable(status));
         return 1;
     }

@@ -2,6 +2,7 @@
 // tick, from purging the line to the last record of the controller's log.
 #pragma once
 
+#include "capture/capture_log.h"
 #include "platform/wnd.h"
 
 #include <QString>
@@ -36,3 +37,7 @@ void RunTestClicked(CWnd* owner, int portSelection, const QString& typedDevice);
 
 // One timer tick: performs exactly one state of the test run.
 void TestRunTick(CWnd* owner);
+
+// The capture the current or last test fetched, and how that test ended.
+// Reset when "Run Test" opens a port.
+const dentora::CaptureLog& CurrentCaptureLog();

@@ -56,3 +56,5 @@ void DrainCommInput();
 bool CommLinkLost();
 // Why the last open failed or the link was lost, for the user.
 QString LastCommError();
+// The device the open port was opened as, e.g. /dev/ttyUSB0; empty when none is open.
+QString OpenCommDevice();
