@@ -213,6 +213,15 @@ void CChartWnd::ClearPoints()
     Invalidate(TRUE);
 }
 
+void CChartWnd::ResetView()
+{
+    m_xStart = 0.0f;
+    m_xMin = 0.0f;
+    m_xMax = m_xSpan;
+    Invalidate(TRUE);
+    UpdateScrollBar();
+}
+
 bool CChartWnd::AllLinesEmpty() const
 {
     for (const auto& entry : m_lines) {

@@ -253,6 +253,11 @@ void CWnd::SetWindowText(const QString& text)
         combo->setEditText(text);
     else if (m_widget)
         m_widget->setWindowTitle(text);
+    // A control shows its new text at once, as it would on Windows, even
+    // when the caller goes on to block the event loop (a serial read, the
+    // pause after an abort).
+    if (m_widget && !m_widget->isWindow() && m_widget->isVisible())
+        m_widget->repaint();
 }
 
 QString CWnd::GetWindowText() const

@@ -56,6 +56,7 @@ public:
     // the event loop. FALSE when the window does not exist.
     BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
+    // A visible control repaints with its new text before this returns.
     void SetWindowText(const QString& text);
     QString GetWindowText() const;
 
