@@ -63,6 +63,11 @@ void CAnalyzerDlg::OnCommand(UINT controlId, UINT notifyCode)
         OnPortListDropDown();
         return;
     }
+    // Enter after typing a device starts the test, as "Run Test" does.
+    if (controlId == UINT(IDC_COMPORT) && notifyCode == CBN_EDITRETURN) {
+        OnRunTest();
+        return;
+    }
     if (notifyCode == BN_CLICKED) {
         switch (controlId) {
         case IDC_RUN_TEST: OnRunTest(); return;
@@ -74,4 +79,26 @@ void CAnalyzerDlg::OnCommand(UINT controlId, UINT notifyCode)
         }
     }
     CDialog::OnCommand(controlId, notifyCode);
+}
+
+void CAnalyzerDlg::OnOK()
+{
+    if (MayClose())
+        CDialog::OnOK();
+}
+
+void CAnalyzerDlg::OnCancel()
+{
+    if (MayClose())
+        CDialog::OnCancel();
+}
+
+bool CAnalyzerDlg::MayClose()
+{
+    if (g_nTestState == kIdle)
+        return true;
+    if (AfxMessageBox(this, QStringLiteral("A test is running. Halt it and exit?"), MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return false;
+    CloseCommPort();
+    return true;
 }

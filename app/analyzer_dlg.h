@@ -17,6 +17,10 @@ protected:
     BOOL OnInitDialog() override;
     void OnCommand(UINT controlId, UINT notifyCode) override;
     void OnTimer(UINT_PTR id) override;
+    // Exit, Escape and the close box: at once, unless a test runs and the
+    // user does not want it halted.
+    void OnOK() override;
+    void OnCancel() override;
 
     // Test run.
     void OnRunTest();
@@ -29,6 +33,8 @@ protected:
     void OnCamColor();
 
 private:
+    bool MayClose();
+
     QIcon m_hIcon;
     QString m_initialPortText;
 };

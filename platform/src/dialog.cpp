@@ -1,5 +1,6 @@
 #include "platform/dialog.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QColorDialog>
 #include <QComboBox>
@@ -7,6 +8,7 @@
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -44,8 +46,8 @@ private:
 
 class DropDownCombo : public QComboBox {
 public:
-    DropDownCombo(QWidget* parent, std::function<void()> onDropDown)
-        : QComboBox(parent), m_onDropDown(std::move(onDropDown))
+    DropDownCombo(QWidget* parent, std::function<void()> onDropDown, std::function<void()> onEditReturn)
+        : QComboBox(parent), m_onDropDown(std::move(onDropDown)), m_onEditReturn(std::move(onEditReturn))
     {
     }
     void showPopup() override
@@ -54,8 +56,23 @@ public:
         QComboBox::showPopup();
     }
 
+protected:
+    // The edit field passes Enter on to the box; with the list closed it
+    // ends here instead of at the dialog's default button.
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        if (enter && isEditable() && !view()->isVisible()) {
+            event->accept();
+            m_onEditReturn();
+            return;
+        }
+        QComboBox::keyPressEvent(event);
+    }
+
 private:
     std::function<void()> m_onDropDown;
+    std::function<void()> m_onEditReturn;
 };
 
 }  // namespace
@@ -138,7 +155,8 @@ void CDialog::Build()
             break;
         }
         case ControlKind::ComboDropDown: {
-            auto* combo = new DropDownCombo(m_dialog, [this, id] { OnCommand(id, CBN_DROPDOWN); });
+            auto* combo = new DropDownCombo(
+                m_dialog, [this, id] { OnCommand(id, CBN_DROPDOWN); }, [this, id] { OnCommand(id, CBN_EDITRETURN); });
             combo->setEditable(true);
             combo->setInsertPolicy(QComboBox::NoInsert);
             combo->setMaxVisibleItems(12);

@@ -314,10 +314,17 @@ QString AfxGetAppName()
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 }
 
-int AfxMessageBox(CWnd* owner, const QString& text)
+int AfxMessageBox(CWnd* owner, const QString& text, UINT type)
 {
-    QMessageBox box(QMessageBox::NoIcon, AfxGetAppName(), text, QMessageBox::Ok,
+    const bool yesNo = (type & MB_YESNO) != 0;
+    QMessageBox box((type & MB_ICONQUESTION) ? QMessageBox::Question : QMessageBox::NoIcon, AfxGetAppName(), text,
+                    yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                     owner ? owner->GetSafeWidget() : nullptr);
-    box.exec();
-    return IDOK;
+    if (!yesNo) {
+        box.exec();
+        return IDOK;
+    }
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes ? IDYES : IDNO;
 }

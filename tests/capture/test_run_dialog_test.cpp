@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -593,6 +594,43 @@ TEST_F(TestRunDialogTest, SecondCaptureIsShownFromTheStartAndFollowedAsTheFirst)
         ASSERT_EQ(second->second, start) << "at fetch position " << position;
     }
     EXPECT_GT(compared, 500);
+}
+
+// Enter in the port box's edit field runs the test instead of pressing the
+// default button, Exit; closing while a test runs asks first.
+TEST_F(TestRunDialogTest, EnterInThePortBoxRunsTheTestAndClosingWhileItRunsAsks)
+{
+    QWidget* window = m_driver->dialog().GetSafeWidget();
+    ConnectController(sim::ControllerConfig{});
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(m_portList->lineEdit(), &enter);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(m_status->text(), kOpened);
+    EXPECT_EQ(g_nTestState, TestState::kPurge);
+
+    // Answers the question the next close raises with the given button.
+    QString asked;
+    const auto answerWith = [&](QMessageBox::StandardButton button) {
+        QTimer::singleShot(10, [&asked, button] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                asked = box->text();
+                box->button(button)->click();
+            }
+        });
+    };
+    answerWith(QMessageBox::No);
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(window, &escape);
+    EXPECT_EQ(asked, QStringLiteral("A test is running. Halt it and exit?"));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_NE(g_hComm, nullptr);
+
+    asked.clear();
+    answerWith(QMessageBox::Yes);
+    qobject_cast<QPushButton*>(m_driver->dialog().GetDlgItem(IDOK)->GetSafeWidget())->click();
+    EXPECT_EQ(asked, QStringLiteral("A test is running. Halt it and exit?"));
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(g_hComm, nullptr) << "the port is released on the way out";
 }
 
 }  // namespace

@@ -46,6 +46,9 @@ struct DialogTemplate {
 // Notification codes passed with a control's id to OnCommand.
 constexpr UINT BN_CLICKED = 0;
 constexpr UINT CBN_DROPDOWN = 7;
+// This layer's own: Enter pressed in a combo box's edit field. The key then
+// goes no further, so it does not press the dialog's default button.
+constexpr UINT CBN_EDITRETURN = 0x1000;
 
 class CDialog : public CWnd {
 public:
@@ -71,7 +74,8 @@ public:
 
 protected:
     virtual BOOL OnInitDialog();
-    // BN_CLICKED from buttons, CBN_DROPDOWN from combo boxes. The default
+    // BN_CLICKED from buttons, CBN_DROPDOWN and CBN_EDITRETURN from combo
+    // boxes. The default
     // routes IDOK and IDCANCEL to OnOK and OnCancel.
     virtual void OnCommand(UINT controlId, UINT notifyCode);
     virtual void OnOK();

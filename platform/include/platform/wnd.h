@@ -98,9 +98,17 @@ private:
     std::map<int, UINT_PTR> m_timers;  // Qt's timer id -> ours
 };
 
-// Shows a modal message box owned by owner, with an OK button and the
-// application's name as its caption. Returns IDOK.
-int AfxMessageBox(CWnd* owner, const QString& text);
+// Message box buttons and icon, and the answers besides IDOK and IDCANCEL.
+constexpr UINT MB_OK = 0x00;
+constexpr UINT MB_YESNO = 0x04;
+constexpr UINT MB_ICONQUESTION = 0x20;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+
+// Shows a modal message box owned by owner, with the application's name as
+// its caption and the buttons type asks for. Returns the button pressed
+// (IDOK for MB_OK; IDYES or IDNO for MB_YESNO, IDNO also for Escape).
+int AfxMessageBox(CWnd* owner, const QString& text, UINT type = MB_OK);
 
 // The application's name: the executable's file name without its extension.
 QString AfxGetAppName();
