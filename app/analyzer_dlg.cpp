@@ -6,6 +6,8 @@
 #include "res/resource.h"
 #include "serial/serial_link.h"
 
+#include <QComboBox>
+
 CAnalyzerDlg::CAnalyzerDlg(CWnd* parent)
     : CDialog(g_analyzerDialogTemplate, parent), m_hIcon(LoadAppIcon())
 {
@@ -28,6 +30,9 @@ BOOL CAnalyzerDlg::OnInitDialog()
     OnPortListDropDown();
     if (!m_initialPortText.isEmpty())
         portList->SetWindowText(m_initialPortText);
+    QObject::connect(qobject_cast<QComboBox*>(portList->GetSafeWidget()), &QComboBox::editTextChanged,
+                     portList->GetSafeWidget(), [this] { UpdatePortBoxToolTip(); });
+    UpdatePortBoxToolTip();
 
     g_pStatus = GetDlgItem(IDC_STATUS);
 

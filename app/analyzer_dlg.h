@@ -34,9 +34,11 @@ protected:
 
 private:
     bool MayClose();
+    void UpdatePortBoxToolTip();
 
     QIcon m_hIcon;
     QString m_initialPortText;
+    bool m_noSerialDevice = false;
 };
 
 // The dialog's own copy of the grid state; 1 while the grid is shown.

@@ -13,7 +13,9 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -53,6 +55,12 @@ public:
     void showPopup() override
     {
         m_onDropDown();
+        // The box stays as narrow as its template makes it; its list is as
+        // wide as its longest entry.
+        QAbstractItemView* list = view();
+        const int entriesWidth = list->sizeHintForColumn(0) + 2 * list->frameWidth() +
+                                 list->verticalScrollBar()->sizeHint().width();
+        list->setMinimumWidth(std::max(width(), entriesWidth));
         QComboBox::showPopup();
     }
 

@@ -8,6 +8,7 @@
 #include "serial/serial_link.h"
 #include "simulator/pty_controller.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -490,7 +491,31 @@ TEST_F(TestRunDialogTest, PortListNamesTheDeviceEachEntryOpensWhenItDropsDown)
         else
             EXPECT_EQ(tip, QStringLiteral("No serial device for COM%1").arg(index + 1));
     }
-    EXPECT_EQ(m_portList->toolTip().isEmpty(), anyPresent) << m_portList->toolTip().toStdString();
+    const QString boxTip = m_portList->toolTip();
+    EXPECT_TRUE(boxTip.startsWith(QStringLiteral("COM1"))) << boxTip.toStdString();
+    EXPECT_EQ(boxTip.contains(QStringLiteral("No serial device is present")), !anyPresent) << boxTip.toStdString();
+}
+
+// The box keeps its size; what does not fit in it shows in full elsewhere.
+TEST_F(TestRunDialogTest, PortBoxShowsLongTextsInFullInItsToolTipAndList)
+{
+    const int boxWidth = m_portList->width();
+    const QString device = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    m_portList->lineEdit()->selectAll();
+    for (const QChar character : device) {
+        QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(character));
+        QApplication::sendEvent(m_portList->lineEdit(), &key);
+    }
+    EXPECT_EQ(m_portList->currentText(), device);
+    EXPECT_TRUE(m_portList->toolTip().startsWith(device)) << m_portList->toolTip().toStdString();
+    EXPECT_EQ(m_portList->width(), boxWidth);
+
+    m_driver->dialog().GetDlgItemAs<CComboBox>(IDC_COMPORT)->AddString(device);
+    m_portList->showPopup();
+    const QWidget* list = m_portList->view();
+    EXPECT_GE(list->width(), list->fontMetrics().horizontalAdvance(device)) << "the list cuts its longest entry";
+    m_portList->hidePopup();
+    EXPECT_EQ(m_portList->width(), boxWidth);
 }
 
 // An abort line stands on the screen for the whole pause before "Finished"
