@@ -22,7 +22,7 @@ CChartWnd::~CChartWnd() = default;
 
 BOOL CChartWnd::Create(DWORD style, const RECT& rect, CWnd* parent, UINT controlId)
 {
-    style |= WS_CHILD | WS_HSCROLL;
+    style |= WS_CHILD | WS_HSCROLL | WS_TABSTOP;
     m_notifyParent = (style & CWS_NOTIFY) ? TRUE : FALSE;
     style &= ~CWS_NOTIFY;
     const BOOL created = CWnd::Create(style, rect, parent, controlId);

@@ -9,13 +9,18 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QKeyEvent>
 #include <QMessageBox>
+#include <QPainter>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QTimerEvent>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace platform {
 
@@ -55,6 +60,26 @@ ClientArea::ClientArea(CWnd* owner, QWidget* parent) : QWidget(parent), m_owner(
 void ClientArea::paintEvent(QPaintEvent*)
 {
     m_owner->OnPaint();
+    if (!hasFocus())
+        return;
+    QPainter painter(this);
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.rect = rect().adjusted(1, 1, -1, -1);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+}
+
+void ClientArea::keyPressEvent(QKeyEvent* event)
+{
+    static const std::pair<int, UINT> kKeys[] = {
+        {Qt::Key_PageUp, VK_PRIOR}, {Qt::Key_PageDown, VK_NEXT}, {Qt::Key_Left, VK_LEFT}, {Qt::Key_Right, VK_RIGHT}};
+    for (const auto& [qtKey, virtualKey] : kKeys) {
+        if (event->key() == qtKey) {
+            m_owner->OnKeyDown(virtualKey, UINT(std::max(event->count(), 1)), 0);
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
 }
 
 }  // namespace platform
@@ -81,6 +106,8 @@ BOOL CWnd::Create(DWORD style, const RECT& rect, CWnd* parent, UINT controlId)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     m_client = new platform::ClientArea(this, frame);
+    if (style & WS_TABSTOP)
+        m_client->setFocusPolicy(Qt::StrongFocus);
     layout->addWidget(m_client, 1);
     if (style & WS_HSCROLL) {
         m_hScrollBar = new QScrollBar(Qt::Horizontal, frame);
@@ -306,6 +333,7 @@ void CWnd::DispatchTimer(int qtTimerId)
 }
 
 void CWnd::OnHScroll(UINT, UINT, CScrollBar*) {}
+void CWnd::OnKeyDown(UINT, UINT, UINT) {}
 void CWnd::OnTimer(UINT_PTR) {}
 LRESULT CWnd::OnMessage(UINT, WPARAM, LPARAM) { return 0; }
 

@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 
 #include <gtest/gtest.h>
 
@@ -209,6 +210,39 @@ TEST_F(DialogStartupTest, CloseBoxClosesTheDialogAndTheChartGoesWithIt)
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(dialog->GetSafeWidget(), nullptr);
     EXPECT_FALSE(g_chart.IsWindow());
+}
+
+// Tab reaches the chart, which then shows a focus frame; its keys scroll
+// as the scroll bar's arrows and page areas do.
+TEST_F(DialogStartupTest, ChartTakesTheKeyboardAndScrollsWithIt)
+{
+    for (int x = 0; x <= 5000; x += 10)
+        g_chart.AddPoint(kCrankLine, float(x), (x / 10) % 2 ? 0.5f : 0.0f, TRUE);
+    const float end = g_chart.XStart();
+    ASSERT_GT(end, 3000.0f);
+    QWidget* chart = g_chart.clientWidget();
+    QApplication::setActiveWindow(window);
+    const QImage unfocused = chart->grab().toImage();
+
+    QWidget* lastButton = Control<QPushButton>(IDC_CAM_COLOR);
+    lastButton->setFocus();
+    QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+    QApplication::sendEvent(lastButton, &tab);
+    ASSERT_TRUE(chart->hasFocus()) << "Tab does not reach the chart";
+    EXPECT_NE(chart->grab().toImage(), unfocused) << "no focus frame";
+
+    const auto press = [chart](Qt::Key key) {
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(chart, &event);
+        return g_chart.XStart();
+    };
+    // One hundredth of the 1000-unit window per arrow, half of it per page.
+    EXPECT_FLOAT_EQ(press(Qt::Key_Left), end - 10.0f);
+    EXPECT_FLOAT_EQ(press(Qt::Key_PageUp), end - 510.0f);
+    EXPECT_FLOAT_EQ(press(Qt::Key_Right), end - 500.0f);
+    EXPECT_FLOAT_EQ(press(Qt::Key_PageDown), end) << "a page right stops at the extent's end";
+    EXPECT_EQ(g_chart.horizontalScrollBar()->value(),
+              int((double(end) - g_chart.XMin()) * 1000.0 / (double(g_chart.XMax()) - g_chart.XMin())));
 }
 
 }  // namespace

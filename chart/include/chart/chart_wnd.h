@@ -61,6 +61,9 @@ public:
 protected:
     void OnPaint() override;
     void OnHScroll(UINT code, UINT position, CScrollBar* scrollBar) override;
+    // Left and Right arrows, Page Up and Page Down scroll as the bar's
+    // arrows and page areas do.
+    void OnKeyDown(UINT key, UINT repeatCount, UINT flags) override;
 
 private:
     friend struct ChartWndInspector;

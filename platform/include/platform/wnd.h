@@ -27,7 +27,9 @@ public:
 
     // Makes the real widget as a child of parent, at rect (parent client
     // coordinates). WS_VISIBLE shows it; WS_HSCROLL gives it a horizontal
-    // scroll bar along its bottom edge, outside the client area. Fails, and
+    // scroll bar along its bottom edge, outside the client area; WS_TABSTOP
+    // lets Tab and a click give it the keyboard, which it shows with a focus
+    // frame round its client area. Fails, and
     // makes nothing, without a parent window.
     BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT controlId);
 
@@ -72,6 +74,9 @@ protected:
     // The message map: a window overrides the messages it handles.
     virtual void OnPaint() {}
     virtual void OnHScroll(UINT code, UINT position, CScrollBar* scrollBar);
+    // A key pressed while the client area has the keyboard: key is one of
+    // the VK_ codes, repeatCount 1 or more; flags are unused.
+    virtual void OnKeyDown(UINT key, UINT repeatCount, UINT flags);
     virtual void OnTimer(UINT_PTR id);
     virtual LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
