@@ -36,6 +36,8 @@ BOOL CAnalyzerDlg::OnInitDialog()
 
     g_pStatus = GetDlgItem(IDC_STATUS);
 
+    GetSafeWidget()->setMinimumSize(MinimumClientSize());
+
     // The chart covers the placeholder frame exactly.
     RECT chartRect;
     GetDlgItem(IDC_CHART_FRAME)->GetWindowRect(&chartRect);

@@ -5,6 +5,7 @@
 #include "platform/dialog.h"
 
 #include <QIcon>
+#include <QSize>
 
 class CAnalyzerDlg : public CDialog {
 public:
@@ -21,6 +22,8 @@ protected:
     // user does not want it halted.
     void OnOK() override;
     void OnCancel() override;
+    // Places the controls for the new client size (analyzer_dlg_layout.cpp).
+    void OnSize(UINT type, int cx, int cy) override;
 
     // Test run.
     void OnRunTest();
@@ -34,6 +37,9 @@ protected:
 
 private:
     bool MayClose();
+    // The smallest the client area may be: the chart's least height, and
+    // room for the widest control above it.
+    QSize MinimumClientSize() const;
     void UpdatePortBoxToolTip();
 
     QIcon m_hIcon;

@@ -13,6 +13,8 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -133,7 +135,8 @@ void CDialog::Build()
 
     m_dialog->setWindowTitle(QString::fromUtf8(m_template.caption));
     const RECT client = MapDialogRect(RECT{0, 0, m_template.cx, m_template.cy});
-    m_dialog->setFixedSize(client.right, client.bottom);
+    m_dialog->resize(client.right, client.bottom);
+    m_dialog->setWindowFlags(m_dialog->windowFlags() | Qt::WindowMinMaxButtonsHint);
 
     QWidget* previousInTabOrder = nullptr;
     std::vector<QWidget*> background;
@@ -214,12 +217,33 @@ void CDialog::Build()
         widget->setAttribute(Qt::WA_TransparentForMouseEvents);
     }
     OnInitDialog();
+    FitToScreen();
+}
+
+// Never larger than the screen's available area, frame and title included.
+void CDialog::FitToScreen()
+{
+    const QScreen* screen = m_dialog->screen();
+    if (!screen)
+        return;
+    const QStyle* style = m_dialog->style();
+    const int frame = style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, m_dialog);
+    const QSize room = screen->availableSize() -
+                       QSize(2 * frame, 2 * frame + style->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, m_dialog));
+    const QSize fitted = m_dialog->size().boundedTo(room);
+    m_dialog->setMinimumSize(m_dialog->minimumSize().boundedTo(fitted));
+    m_dialog->resize(fitted);
 }
 
 RECT CDialog::MapDialogRect(const RECT& dialogUnits) const
 {
     return RECT{MulDiv(dialogUnits.left, m_baseUnitX, 4), MulDiv(dialogUnits.top, m_baseUnitY, 8),
                 MulDiv(dialogUnits.right, m_baseUnitX, 4), MulDiv(dialogUnits.bottom, m_baseUnitY, 8)};
+}
+
+CWnd* CDialog::GetTemplateControl(std::size_t index) const
+{
+    return index < m_controls.size() ? m_controls[index].get() : nullptr;
 }
 
 CWnd* CDialog::GetDlgItem(int id) const

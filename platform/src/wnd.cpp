@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyle>
@@ -36,6 +37,11 @@ bool WindowEventSink::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != m_owner->m_widget)
         return false;
+    if (event->type() == QEvent::Resize) {
+        const QSize size = static_cast<QResizeEvent*>(event)->size();
+        m_owner->OnSize(0, size.width(), size.height());
+        return false;
+    }
     if (event->type() == QEvent::Timer) {
         const int qtId = static_cast<QTimerEvent*>(event)->timerId();
         if (m_owner->m_timers.count(qtId) == 0)
@@ -166,6 +172,12 @@ void CWnd::InvalidateRect(const RECT*, BOOL)
     // every pixel, so there is no separate erase.
     if (QWidget* client = clientWidget())
         client->update();
+}
+
+void CWnd::MoveWindow(int x, int y, int width, int height)
+{
+    if (m_widget)
+        m_widget->setGeometry(x, y, width, height);
 }
 
 void CWnd::GetClientRect(RECT* rect) const
@@ -334,6 +346,7 @@ void CWnd::DispatchTimer(int qtTimerId)
 
 void CWnd::OnHScroll(UINT, UINT, CScrollBar*) {}
 void CWnd::OnKeyDown(UINT, UINT, UINT) {}
+void CWnd::OnSize(UINT, int, int) {}
 void CWnd::OnTimer(UINT_PTR) {}
 LRESULT CWnd::OnMessage(UINT, WPARAM, LPARAM) { return 0; }
 

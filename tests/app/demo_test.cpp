@@ -156,4 +156,33 @@ TEST(Snapshot, SaysHowACaptureThatDidNotFinishEnded)
         << run.err.toStdString();
 }
 
+// At twice the scale on a 1280 x 800 screen the dialog at its template size
+// would not fit; it opens no larger than the screen, bottom row included.
+TEST(Snapshot, DialogOpensNoLargerThanASmallScreen)
+{
+    QTemporaryDir directory;
+    QFile config(directory.filePath(QStringLiteral("screen.json")));
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write(R"({"screens": [{"name": "Laptop", "x": 0, "y": 0, "width": 1280, "height": 800,
+                                   "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+    config.close();
+    dentora::sim::ControllerConfig controllerConfig;
+    controllerConfig.records = 10;
+    controllerConfig.acknowledgeDelay = std::chrono::milliseconds(30);
+    dentora::sim::PtyController controller(controllerConfig);
+    const QString device = QString::fromStdString(controller.start());
+    const QString picturePath = directory.filePath(QStringLiteral("small.png"));
+    const ProcessResult run =
+        RunDentora({QStringLiteral("--port"), device, QStringLiteral("--snapshot"), picturePath},
+                   {{QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen:configfile=") + config.fileName()},
+                    {QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2")}});
+    controller.stop();
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QImage picture(picturePath);
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_LE(picture.width(), 1280);
+    EXPECT_LE(picture.height(), 800);
+    EXPECT_GE(picture.height(), 700) << "as high as the screen allows";
+}
+
 }  // namespace

@@ -50,6 +50,9 @@ constexpr UINT CBN_DROPDOWN = 7;
 // goes no further, so it does not press the dialog's default button.
 constexpr UINT CBN_EDITRETURN = 0x1000;
 
+// The dialog opens at its template's size, or smaller where the screen's
+// available area is smaller, and can be resized and maximised; placing the
+// controls at other sizes is the derived dialog's OnSize.
 class CDialog : public CWnd {
 public:
     explicit CDialog(const DialogTemplate& dialogTemplate, CWnd* parent = nullptr);
@@ -62,6 +65,9 @@ public:
 
     // The control with this id, or null.
     CWnd* GetDlgItem(int id) const;
+    // The control made from the template's entry at index (ids of statics
+    // repeat), or null.
+    CWnd* GetTemplateControl(std::size_t index) const;
     template <class Control>
     Control* GetDlgItemAs(int id) const { return dynamic_cast<Control*>(GetDlgItem(id)); }
 
@@ -83,6 +89,7 @@ protected:
 
 private:
     void Build();
+    void FitToScreen();
 
     const DialogTemplate& m_template;
     CWnd* m_parentWnd;

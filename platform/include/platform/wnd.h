@@ -46,6 +46,8 @@ public:
     void InvalidateRect(const RECT* rect, BOOL erase = TRUE);
     void Invalidate(BOOL erase = TRUE) { InvalidateRect(nullptr, erase); }
     void GetClientRect(RECT* rect) const;
+    // Moves and sizes the window; parent client coordinates for a child.
+    void MoveWindow(int x, int y, int width, int height);
     void GetWindowRect(RECT* screenRect) const;
     void ScreenToClient(RECT* rect) const;
 
@@ -77,6 +79,8 @@ protected:
     // A key pressed while the client area has the keyboard: key is one of
     // the VK_ codes, repeatCount 1 or more; flags are unused.
     virtual void OnKeyDown(UINT key, UINT repeatCount, UINT flags);
+    // The window's new client size, after it changed; type is unused.
+    virtual void OnSize(UINT type, int cx, int cy);
     virtual void OnTimer(UINT_PTR id);
     virtual LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
