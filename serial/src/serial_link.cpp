@@ -97,7 +97,8 @@ bool IsPrivilegedGroup(gid_t gid, const QString& name)
 {
     static const QStringList kPrivileged = {QStringLiteral("root"),  QStringLiteral("wheel"), QStringLiteral("sudo"),
                                             QStringLiteral("admin"), QStringLiteral("adm"),   QStringLiteral("disk"),
-                                            QStringLiteral("kmem"),  QStringLiteral("shadow"), QStringLiteral("staff")};
+                                            QStringLiteral("kmem"),  QStringLiteral("shadow"), QStringLiteral("staff"),
+                                            QStringLiteral("tty")};
     return gid == 0 || kPrivileged.contains(name);
 }
 #endif

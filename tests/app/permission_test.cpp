@@ -77,6 +77,6 @@ TEST_P(PermissionAdviceTest, JoiningAGroupIsAdvisedOnlyWhereItIsEnoughAndSafe)
 INSTANTIATE_TEST_SUITE_P(Devices, PermissionAdviceTest,
                          ::testing::Values(Case{"dialout", 0660, true}, Case{"root", 0600, false},
                                            Case{"root", 0660, false}, Case{"dialout", 0600, false},
-                                           Case{"disk", 0660, false}));
+                                           Case{"disk", 0660, false}, Case{"tty", 0660, false}));
 
 }  // namespace
