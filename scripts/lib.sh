@@ -9,6 +9,9 @@ DENTORA_PACKAGES=(
   clang libclang-rt-14-dev
   fonts-dejavu-core
 )
+# The programs the README has a user run or install from the build;
+# scripts/run builds them all, so that every command there works after it.
+DENTORA_PROGRAMS=(dentora dentora-sim)
 # What it takes to look at the real window.
 DENTORA_SCREENSHOT_PACKAGES=(xvfb xauth x11-utils imagemagick)
 
