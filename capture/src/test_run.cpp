@@ -1,9 +1,13 @@
 #include "capture/test_run.h"
 
 #include "capture/decoder.h"
+#include "capture/fetch_options.h"
 #include "chart/chart_wnd.h"
+#include "fetch_steps.h"
 #include "platform/sleep.h"
 #include "serial/serial_link.h"
+
+#include <algorithm>
 
 int g_nTestState = kIdle;
 unsigned char g_RxBuf[kRxBufferSize] = {};
@@ -15,6 +19,7 @@ CWnd* g_pStatus = nullptr;
 namespace {
 
 using dentora::TestOutcome;
+using namespace dentora::fetch;
 
 dentora::CaptureLog g_captureLog;
 
@@ -28,8 +33,6 @@ void SetOutcome(TestOutcome outcome)
 constexpr unsigned char kGoCommand = 'g';
 constexpr unsigned char kAcknowledge = 'd';
 constexpr unsigned char kCountCommand = 'n';
-constexpr unsigned char kNextByteCommand = 'a';
-constexpr int kRecordSize = 3;
 // Lets the user read the abort before Finish replaces it.
 constexpr DWORD kOutOfSequencePauseMs = 1000;
 constexpr float kSeedX = 0.01f;
@@ -55,8 +58,9 @@ void EndOnLostLink()
     SetStatus(QStringLiteral(">>> COM port lost (%1) - Abort <<<").arg(reason));
 }
 
-// False, after ending the test, when the line has gone away.
-bool LinkStillThere()
+}  // namespace
+
+bool dentora::fetch::LinkStillThere()
 {
     if (!CommLinkLost())
         return true;
@@ -65,7 +69,7 @@ bool LinkStillThere()
 }
 
 // A read that brought nothing in ReadCount or Fetch: nothing is made up.
-void EndWithoutAnswer()
+void dentora::fetch::EndWithoutAnswer()
 {
     if (!LinkStillThere())
         return;
@@ -74,13 +78,15 @@ void EndWithoutAnswer()
     SetStatus(QStringLiteral(">>> No answer from controller - Abort <<<"));
 }
 
-void AbortOutOfSequence()
+void dentora::fetch::AbortOutOfSequence()
 {
     g_nTestState = kFinish;
     SetOutcome(TestOutcome::kOutOfSequence);
     SetStatus(QStringLiteral(">>> Out of Sequence - Abort <<<"));
     Sleep(kOutOfSequencePauseMs);
 }
+
+namespace {
 
 void Purge()
 {
@@ -144,35 +150,22 @@ bool FetchByte(int cell)
     return ReadCommByte(&g_RxBuf[cell]);
 }
 
+// One record per tick.
 void Fetch()
 {
-    // A record fills three cells from the fetch position; the buffer ends
-    // the fetch as the count does.
-    if (g_nRxPos >= g_nRxCount || g_nRxPos + kRecordSize > kRxBufferSize) {
-        g_nTestState = kFinish;
-        SetOutcome(TestOutcome::kFinished);
+    if (FetchDone())
         return;
-    }
     if (!FetchByte(g_nRxPos)) {
         EndWithoutAnswer();
         return;
     }
-    if (!DecodeRecordType(g_RxBuf[g_nRxPos])) {
-        AbortOutOfSequence();
+    if (!TakeRecordType())
         return;
-    }
-    ++g_nRxPos;
     if (!FetchByte(g_nRxPos) || !FetchByte(g_nRxPos + 1)) {
         EndWithoutAnswer();
         return;
     }
-    const unsigned int tickCount = g_RxBuf[g_nRxPos] + 256u * g_RxBuf[g_nRxPos + 1];
-    g_captureLog.records.push_back({g_RxBuf[g_nRxPos - 1], std::uint16_t(tickCount)});
-    if (!DecodeTickCount(tickCount, g_nRxPos)) {
-        AbortOutOfSequence();
-        return;
-    }
-    ++g_nRxPos;
+    TakeTickCount();
 }
 
 void Finish()
@@ -185,6 +178,45 @@ void Finish()
 }
 
 }  // namespace
+
+int dentora::fetch::RecordsLeft()
+{
+    // A record fills three cells from the fetch position, which moves on by
+    // two per record; the buffer ends the fetch as the count does.
+    const int end = std::min(g_nRxCount, kRxBufferSize - dentora::fetch::kRecordSize + 1);
+    return end > g_nRxPos ? (end - g_nRxPos + 1) / 2 : 0;
+}
+
+bool dentora::fetch::FetchDone()
+{
+    if (RecordsLeft() > 0)
+        return false;
+    g_nTestState = kFinish;
+    SetOutcome(TestOutcome::kFinished);
+    return true;
+}
+
+bool dentora::fetch::TakeRecordType()
+{
+    if (!DecodeRecordType(g_RxBuf[g_nRxPos])) {
+        AbortOutOfSequence();
+        return false;
+    }
+    ++g_nRxPos;
+    return true;
+}
+
+bool dentora::fetch::TakeTickCount()
+{
+    const unsigned int tickCount = g_RxBuf[g_nRxPos] + 256u * g_RxBuf[g_nRxPos + 1];
+    g_captureLog.records.push_back({g_RxBuf[g_nRxPos - 1], std::uint16_t(tickCount)});
+    if (!DecodeTickCount(tickCount, g_nRxPos)) {
+        AbortOutOfSequence();
+        return false;
+    }
+    ++g_nRxPos;
+    return true;
+}
 
 void RunTestClicked(CWnd* owner, int portSelection, const QString& typedDevice)
 {
@@ -223,7 +255,12 @@ void TestRunTick(CWnd*)
     case kAwaitDone: AwaitDone(); return;
     case kAskCount: AskCount(); return;
     case kReadCount: ReadCount(); return;
-    case kFetch: Fetch(); return;
+    case kFetch:
+        if (dentora::CurrentFetchOptions().fast)
+            FastFetch();
+        else
+            Fetch();
+        return;
     default: Finish(); return;
     }
 }
