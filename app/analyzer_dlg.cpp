@@ -30,6 +30,7 @@ BOOL CAnalyzerDlg::OnInitDialog()
         portList->SetWindowText(m_initialPortText);
 
     g_pStatus = GetDlgItem(IDC_STATUS);
+    m_fastFetchProgress.Create(*this, [this] { OnTimer(1); });
 
     // The chart covers the placeholder frame exactly.
     RECT chartRect;

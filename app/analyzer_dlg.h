@@ -2,6 +2,7 @@
 // the buttons that change the chart's looks.
 #pragma once
 
+#include "fast_fetch_progress.h"
 #include "platform/dialog.h"
 
 #include <QIcon>
@@ -31,6 +32,7 @@ protected:
 private:
     QIcon m_hIcon;
     QString m_initialPortText;
+    FastFetchProgress m_fastFetchProgress;
 };
 
 // The dialog's own copy of the grid state; 1 while the grid is shown.

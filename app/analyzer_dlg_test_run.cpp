@@ -16,6 +16,7 @@ void CAnalyzerDlg::OnRunTest()
 void CAnalyzerDlg::OnTimer(UINT_PTR)
 {
     TestRunTick(this);
+    m_fastFetchProgress.AfterTick();
 }
 
 // Devices come and go (USB adapters), so the list is read each time it opens.
