@@ -67,49 +67,58 @@ bool NoStrayByte()
     return LinkStillThere();
 }
 
-// Sends the batch's requests in bursts of at most the depth, each once the
-// one before is answered, and reads every answer. False after ending the test.
-bool ExchangeBatch(unsigned char* answers, int requests)
+// Hands the decoder the answers from `from` up to `to`, in the order and
+// the cells of one record per tick: a type byte as soon as it is in (a bad
+// one ends the test before more is asked), a tick count once both its bytes are.
+bool TakeAnswers(const unsigned char* answers, int from, int to)
+{
+    for (int i = from; i < to; ++i) {
+        switch (i % kRecordSize) {
+        case 0:
+            g_RxBuf[g_nRxPos] = answers[i];
+            if (!TakeRecordType())
+                return false;
+            break;
+        case 2:
+            g_RxBuf[g_nRxPos] = answers[i - 1];
+            g_RxBuf[g_nRxPos + 1] = answers[i];
+            if (!TakeTickCount())
+                return false;
+            break;
+        default: break;  // the low byte waits for the high one
+        }
+    }
+    return true;
+}
+
+// One batch of whole records, its requests sent in bursts of at most the
+// depth, each once the one before is answered. A burst's answers reach the
+// decoder only when all are in and no byte beyond them waits. False once
+// the test has ended.
+bool FetchBatch()
 {
     static const auto kRequests = [] {
         std::array<unsigned char, kMostAhead> bytes;
         bytes.fill(kNextByteCommand);
         return bytes;
     }();
+    const int requests = BatchRecords() * kRecordSize;
+    std::array<unsigned char, kMostAhead> answers;
+    if (!NoStrayByte())
+        return false;
     for (int received = 0; received < requests;) {
-        if (!NoStrayByte())
-            return false;
         const int burst = std::min(requests - received, g_options.ahead);
         WriteComm(kRequests.data(), burst);
         if (!LinkStillThere())
             return false;
-        for (const int end = received + burst; received < end; ++received) {
-            if (!ReadCommByte(&answers[received])) {
+        const int first = received;
+        for (; received < first + burst; ++received) {
+            if (!ReadCommByte(&answers[std::size_t(received)])) {
                 EndWithoutAnswer();
                 return false;
             }
         }
-    }
-    return NoStrayByte();
-}
-
-// One batch, from the first request to its records on the chart. False
-// once the test has ended.
-bool FetchBatch()
-{
-    const int records = BatchRecords();
-    std::array<unsigned char, kMostAhead> answers;
-    if (!ExchangeBatch(answers.data(), records * kRecordSize))
-        return false;
-    // The cells and the order are those of one record per tick.
-    for (int record = 0; record < records; ++record) {
-        const unsigned char* bytes = &answers[std::size_t(record * kRecordSize)];
-        g_RxBuf[g_nRxPos] = bytes[0];
-        if (!TakeRecordType())
-            return false;
-        g_RxBuf[g_nRxPos] = bytes[1];
-        g_RxBuf[g_nRxPos + 1] = bytes[2];
-        if (!TakeTickCount())
+        if (!NoStrayByte() || !TakeAnswers(answers.data(), first, received))
             return false;
     }
     return true;
