@@ -15,6 +15,10 @@ void CAnalyzerDlg::OnRunTest()
 
 void CAnalyzerDlg::OnTimer(UINT_PTR)
 {
+    // The tick already on its way does the work: two back to back would
+    // hold the dialog twice as long.
+    if (m_fastFetchProgress.TickQueued())
+        return;
     TestRunTick(this);
     m_fastFetchProgress.AfterTick();
 }

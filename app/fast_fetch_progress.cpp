@@ -14,6 +14,7 @@ namespace {
 // Gap between the status line and the bar, and how much lower the bar is.
 constexpr int kGapPx = 3;
 constexpr int kThinnerPx = 4;
+constexpr int kPromptTickMs = 1;
 }  // namespace
 
 void FastFetchProgress::Create(CDialog& dialog, std::function<void()> tick)
@@ -45,7 +46,9 @@ void FastFetchProgress::AfterTick()
     m_bar->setVisible(show);
     if (dentora::TestRunWantsTickSoon() && !m_tickQueued) {
         m_tickQueued = true;
-        QTimer::singleShot(0, m_bar, [this] {
+        // A timer rather than a posted call: timers already due (the
+        // dialog's own) come first, and then the event loop turns again.
+        QTimer::singleShot(kPromptTickMs, Qt::PreciseTimer, m_bar, [this] {
             m_tickQueued = false;
             m_tick();
         });

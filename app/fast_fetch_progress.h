@@ -16,6 +16,8 @@ public:
     void Create(CDialog& dialog, std::function<void()> tick);
     // Called after every tick of the test run.
     void AfterTick();
+    // True while the next tick is asked for and has not come yet.
+    bool TickQueued() const { return m_tickQueued; }
 
 private:
     QProgressBar* m_bar = nullptr;  // a child of the dialog
