@@ -31,7 +31,7 @@ const QString kWaiting = QStringLiteral("Step 3: Waiting for Done...");
 const std::vector<int> kDepths = {1, 2, 3, 8, 48, 64};
 
 struct Capture {
-    QStringList shown;  // status lines, the device's path replaced by DEVICE
+    QStringList shown;  // status lines, a lost port's reason left out
     std::vector<dentora::TriggerRecord> records;
     dentora::TestOutcome outcome = dentora::TestOutcome::kRunning;
     Points crank;
@@ -47,9 +47,11 @@ struct Wire {
 
 class FastFetchTest : public DialogTest {
 protected:
+    // The system's words for a lost port differ with the call that met it.
     void OnStatusShown(const QString& text) override
     {
-        m_shown.push_back(QString(text).replace(m_device, QStringLiteral("DEVICE")));
+        static const QRegularExpression lostReason(QStringLiteral("^(>>> COM port lost \\().*(\\) - Abort <<<)$"));
+        m_shown.push_back(QString(text).replace(lostReason, QStringLiteral("\\1REASON\\2")));
     }
 
     void TearDown() override
@@ -64,7 +66,6 @@ protected:
     Capture RunCapture(const QString& device, const FetchOptions& options)
     {
         dentora::SetFetchOptions(options);
-        m_device = device;
         m_portList->setEditText(device);
         m_shown.clear();
         m_button->click();
@@ -114,7 +115,6 @@ protected:
     }
 
     QStringList m_shown;
-    QString m_device;
 };
 
 sim::ControllerConfig QuickController()
@@ -249,7 +249,8 @@ TEST_F(FastFetchTest, ActionTurnsItOnAndTheBarShowsProgressOnlyWhileFetchingFast
         ASSERT_TRUE(bar->isVisible());
         const QRegularExpressionMatch match = progress.match(bar->text());
         ASSERT_TRUE(match.hasMatch()) << bar->text().toStdString();
-        EXPECT_GT(match.captured(1).toInt(), lastFetched);
+        // A timer tick may find the prompt tick still on its way and do nothing.
+        EXPECT_GE(match.captured(1).toInt(), lastFetched);
         lastFetched = match.captured(1).toInt();
         ++shownWhileFetching;
     }
