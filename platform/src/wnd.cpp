@@ -314,6 +314,12 @@ QString CWnd::GetWindowText() const
     return m_widget ? m_widget->windowTitle() : QString();
 }
 
+void CWnd::SetToolTipText(const QString& text)
+{
+    if (m_widget)
+        m_widget->setToolTip(text);
+}
+
 UINT_PTR CWnd::SetTimer(UINT_PTR id, UINT elapseMs)
 {
     if (!m_widget)

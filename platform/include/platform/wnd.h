@@ -63,6 +63,8 @@ public:
     // A visible control repaints with its new text before this returns.
     void SetWindowText(const QString& text);
     QString GetWindowText() const;
+    // The text shown when the pointer rests on the window; empty for none.
+    void SetToolTipText(const QString& text);
 
     // A repeating timer whose ticks arrive as OnTimer(id); 0 on failure.
     UINT_PTR SetTimer(UINT_PTR id, UINT elapseMs);

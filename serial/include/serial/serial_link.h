@@ -3,13 +3,13 @@
 // what is waiting, close. Every call blocks the calling thread.
 #pragma once
 
+#include "serial/comm_line.h"
+
 #include <QString>
 
 #include <array>
 #include <optional>
 #include <vector>
-
-class QSerialPort;
 
 // Ports offered in the port list: COM1 .. COM12.
 constexpr int kPortListSize = 12;
@@ -23,7 +23,7 @@ extern int g_nComPort;
 // empty it is opened instead of port g_nComPort.
 extern QString g_strComDevice;
 // The open port, or null while none is open.
-extern QSerialPort* g_hComm;
+extern dentora::CommLine* g_hComm;
 
 struct CommDevice {
     QString path;         // what is opened, e.g. /dev/ttyUSB0 or \\.\COM3
@@ -48,6 +48,8 @@ void CloseCommPort();
 // destination is left as it was.
 bool ReadCommByte(unsigned char* destination);
 bool WriteComm(const unsigned char* bytes, int count);
+// True when a byte has arrived and can be read at once; never waits.
+bool CommByteWaiting();
 // Reads and discards until the line has been quiet for one read time-out.
 void DrainCommInput();
 
