@@ -56,6 +56,7 @@ constexpr int PS_DOT = 2;
 constexpr int PS_DASHDOT = 3;
 constexpr int PS_DASHDOTDOT = 4;
 constexpr int PS_NULL = 5;
+constexpr int PS_INSIDEFRAME = 6;
 
 // Scroll bars: which bar, what the user did with it, and what a SCROLLINFO sets.
 constexpr int SB_HORZ = 0;
