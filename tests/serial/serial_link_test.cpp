@@ -129,8 +129,9 @@ TEST_F(SerialLinkTest, SilentLineGivesUpAfterAboutAQuarterSecondAndLeavesTheByte
     const qint64 elapsed = MillisecondsOf([&] { result = ReadCommByte(&byte); });
     EXPECT_FALSE(result);
     EXPECT_EQ(byte, 0x5A);
-    EXPECT_GE(elapsed, kReadTimeoutMs - 20);
-    EXPECT_LT(elapsed, 1500);
+    // 250 ms; the upper bound leaves room for a loaded machine, not for 1 s.
+    EXPECT_GE(elapsed, 240);
+    EXPECT_LT(elapsed, 900);
     EXPECT_FALSE(CommLinkLost());
 }
 
@@ -152,8 +153,8 @@ TEST_F(SerialLinkTest, DrainOnAQuietLineCostsOneTimeOut)
     OpenPty();
     m_pty.Send("xyz", 3);
     const qint64 elapsed = MillisecondsOf(DrainCommInput);
-    EXPECT_GE(elapsed, kReadTimeoutMs - 20);
-    EXPECT_LT(elapsed, 1500);
+    EXPECT_GE(elapsed, 240);
+    EXPECT_LT(elapsed, 900);
     unsigned char byte = 0;
     EXPECT_FALSE(ReadCommByte(&byte)) << "drain left a byte behind";
 }
