@@ -282,4 +282,12 @@ TEST(SerialLinkPortChoice, UsbThenAcmThenTheRestWithNumbersInNumericOrder)
                                            QStringLiteral("/dev/ttyS0")}));
 }
 
+// On Windows every port is opened by its device namespace name, listed by
+// the system or not; only that form reaches COM10 and up.
+TEST(SerialLinkPortChoice, WindowsPortsOpenByTheirDeviceNamespaceName)
+{
+    EXPECT_EQ(WindowsComDevicePath(3), QStringLiteral(R"(\\.\COM3)"));
+    EXPECT_EQ(WindowsComDevicePath(12), QStringLiteral(R"(\\.\COM12)"));
+}
+
 }  // namespace
