@@ -58,6 +58,18 @@ private:
     std::function<void()> m_onDropDown;
 };
 
+// The toolkit saves the picker's custom colours in its settings file once
+// one is added, and the tool saves nothing: adding one is off, as defining
+// one is in the classic picker with CC_PREVENTFULLOPEN.
+void DisableAddingCustomColours(QColorDialog& picker)
+{
+    const QString addText = QColorDialog::tr("&Add to Custom Colors");
+    for (QPushButton* button : picker.findChildren<QPushButton*>()) {
+        if (button->text() == addText)
+            button->setEnabled(false);
+    }
+}
+
 }  // namespace
 
 CDialog::CDialog(const DialogTemplate& dialogTemplate, CWnd* parent)
@@ -318,6 +330,7 @@ INT_PTR CColorDialog::DoModal()
     // is reachable by the tests; it offers solid colours only (no alpha).
     picker.setOption(QColorDialog::DontUseNativeDialog);
     picker.setOption(QColorDialog::ShowAlphaChannel, !(m_flags & CC_SOLIDCOLOR));
+    DisableAddingCustomColours(picker);
     if (picker.exec() != QDialog::Accepted)
         return IDCANCEL;
     const QColor chosen = picker.selectedColor();
