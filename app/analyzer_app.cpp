@@ -68,6 +68,11 @@ bool ParseArguments(const QStringList& arguments, Options* options, int* exitCod
 
 }  // namespace
 
+CAnalyzerApp::CAnalyzerApp()
+{
+    m_helpFilePath = HelpPagePath();
+}
+
 BOOL CAnalyzerApp::InitInstance()
 {
     Options options;

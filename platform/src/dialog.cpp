@@ -1,5 +1,7 @@
 #include "platform/dialog.h"
 
+#include "platform/winapp.h"
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QComboBox>
@@ -11,6 +13,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QShortcut>
 
 #include <cmath>
 #include <functional>
@@ -119,6 +122,9 @@ void CDialog::Build()
     m_baseUnitY = metrics.height();
 
     m_dialog->setWindowTitle(QString::fromUtf8(m_template.caption));
+    // F1 anywhere in the dialog is the help command.
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), m_dialog);
+    QObject::connect(help, &QShortcut::activated, m_dialog, [this] { OnCommand(ID_HELP, BN_CLICKED); });
     const RECT client = MapDialogRect(RECT{0, 0, m_template.cx, m_template.cy});
     m_dialog->setFixedSize(client.right, client.bottom);
 
@@ -246,6 +252,8 @@ void CDialog::OnCommand(UINT controlId, UINT notifyCode)
         OnOK();
     else if (controlId == UINT(IDCANCEL))
         OnCancel();
+    else if (controlId == ID_HELP && AfxGetApp())
+        AfxGetApp()->OnHelp();
 }
 
 void CDialog::OnOK()

@@ -3,6 +3,7 @@
 // units. A slip in the code's own table shows as a difference from this one.
 #include "analyzer_dlg.h"
 #include "fresh_state.h"
+#include "res/resource.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -100,6 +101,17 @@ TEST(DialogTemplate, ControlsHaveTheTemplatesKindsTextsAndRectangles)
     EXPECT_EQ(matched, 15);
     dialog.reset();
     ResetProcessState();
+}
+
+// Icon 128 comes with the program: its 16 and 32 pixel images have pixels.
+TEST(DialogTemplate, IconHasItsSixteenAndThirtyTwoPixelImages)
+{
+    const QIcon icon = LoadAppIcon();
+    for (int size : {16, 32}) {
+        const QImage image = icon.pixmap(QSize(size, size)).toImage();
+        ASSERT_EQ(image.size(), QSize(size, size));
+        EXPECT_GT(qAlpha(image.pixel(size / 2, size / 2)), 0) << size;
+    }
 }
 
 }  // namespace

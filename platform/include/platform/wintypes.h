@@ -94,3 +94,5 @@ constexpr UINT WM_USER = 0x0400;
 // Dialog results and the standard command ids.
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
+// The help command (F1), routed to the application's OnHelp.
+constexpr UINT ID_HELP = 0xE146;
