@@ -108,6 +108,11 @@ BOOL CAnalyzerApp::PreInitInstance(const QStringList& arguments)
     return !asksForText || ParseArguments(arguments, &ignored, &m_exitCode);
 }
 
+CAnalyzerApp::CAnalyzerApp()
+{
+    m_helpFilePath = HelpPagePath();
+}
+
 BOOL CAnalyzerApp::InitInstance()
 {
     Options options;

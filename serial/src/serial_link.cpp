@@ -56,15 +56,22 @@ DeviceOrder OrderOf(const CommDevice& device)
 }
 
 #ifdef Q_OS_WIN
-std::optional<CommDevice> DeviceForPort(int port)
+// The port as the system lists it, for the port list's tooltips.
+std::optional<CommDevice> ListedDevice(int port)
 {
     const QString name = QStringLiteral("COM%1").arg(port);
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
         if (info.portName().compare(name, Qt::CaseInsensitive) == 0)
-            // The device namespace form is the only one that reaches COM10 and up.
-            return CommDevice{QStringLiteral("\\\\.\\") + name, info.description()};
+            return CommDevice{WindowsComDevicePath(port), info.description()};
     }
     return std::nullopt;
+}
+
+// Listed or not (virtual ports and some USB drivers are not), COMn is
+// opened as itself.
+std::optional<CommDevice> DeviceForPort(int port)
+{
+    return CommDevice{WindowsComDevicePath(port), QString()};
 }
 #else
 std::vector<CommDevice> PresentDevices()
@@ -187,6 +194,11 @@ void SelectCommPort(int portSelection, const QString& typedDevice)
     g_strComDevice = typedDevice;
 }
 
+QString WindowsComDevicePath(int port)
+{
+    return QStringLiteral("\\\\.\\COM%1").arg(port);
+}
+
 std::vector<CommDevice> SortCommDevices(std::vector<CommDevice> devices)
 {
     std::stable_sort(devices.begin(), devices.end(),
@@ -199,7 +211,7 @@ std::array<std::optional<CommDevice>, kPortListSize> PortListDevices()
     std::array<std::optional<CommDevice>, kPortListSize> ports;
 #ifdef Q_OS_WIN
     for (int port = 1; port <= kPortListSize; ++port)
-        ports[std::size_t(port - 1)] = DeviceForPort(port);
+        ports[std::size_t(port - 1)] = ListedDevice(port);
 #else
     const std::vector<CommDevice> devices = PresentDevices();
     for (std::size_t i = 0; i < ports.size() && i < devices.size(); ++i)

@@ -35,7 +35,12 @@ struct CommDevice {
 // "COMn" means port n; anything else is a device path.
 void SelectCommPort(int portSelection, const QString& typedDevice);
 
-// The device each of COM1 .. COM12 opens now; no value where there is none.
+// What port n opens on Windows: \\.\COMn, the device namespace form, the
+// only one that reaches COM10 and up; opened whether or not the system's
+// port list has it.
+QString WindowsComDevicePath(int port);
+// The device each of COM1 .. COM12 opens now; no value where there is none
+// (on Windows: where the system does not list the port).
 std::array<std::optional<CommDevice>, kPortListSize> PortListDevices();
 // Serial devices in the order ports are numbered on systems without COM
 // names: USB adapters, then ACM modems, then the rest, by name with numbers
