@@ -1,19 +1,22 @@
 #include "analyzer_app.h"
 
 #include "analyzer_dlg.h"
+#include "capture/capture_files.h"
+#include "capture/test_run.h"
 #include "demo_mode.h"
 #include "res/resource.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QStringList>
+#include <QTimer>
 
 #include <cstdio>
 
 namespace {
 
 const char kUsage[] =
-    "Usage: dentora [--demo] [--port DEVICE] [--snapshot FILE] [--version] [--help]\n"
+    "Usage: dentora [--demo] [--port DEVICE] [--open FILE] [--snapshot FILE] [--version] [--help]\n"
     "\n"
     "Reads a crank and cam trigger log out of an engine controller over a\n"
     "serial line (115200 8N1) and draws the crank and cam signals as square\n"
@@ -22,6 +25,7 @@ const char kUsage[] =
     "  --demo           start a simulated engine controller inside Dentora and\n"
     "                   put its device into the port box; press \"Run Test\"\n"
     "  --port DEVICE    put DEVICE (e.g. /dev/ttyUSB0, or COM3) into the port box\n"
+    "  --open FILE      start with the capture saved in FILE (.dentora) on the chart\n"
     "  --snapshot FILE  press \"Run Test\" by itself, wait for the capture to\n"
     "                   finish, write a PNG of the window to FILE, print its\n"
     "                   path and exit (0 when the capture finished)\n"
@@ -35,6 +39,7 @@ struct Options {
     bool demo = false;
     QString port;
     QString snapshot;
+    QString open;
 };
 
 // Returns false when the process should end now (help, version, a mistake).
@@ -55,6 +60,8 @@ bool ParseArguments(const QStringList& arguments, Options* options, int* exitCod
             options->demo = true;
         } else if (argument == QLatin1String("--port") && hasValue) {
             options->port = arguments[++i];
+        } else if (argument == QLatin1String("--open") && hasValue) {
+            options->open = arguments[++i];
         } else if (argument == QLatin1String("--snapshot") && hasValue) {
             options->snapshot = QFileInfo(arguments[++i]).absoluteFilePath();
         } else {
@@ -85,8 +92,20 @@ BOOL CAnalyzerApp::InitInstance()
         }
     }
 
+    // A file that cannot be read ends the start: the user asked for it.
+    dentora::CaptureLog opened;
+    QString openError;
+    if (!options.open.isEmpty() && !dentora::LoadCaptureFile(options.open, &opened, &openError)) {
+        std::fprintf(stderr, "dentora: %s\n", qPrintable(openError));
+        m_exitCode = 1;
+        return FALSE;
+    }
+
     CAnalyzerDlg dialog;
     dialog.SetInitialPortText(options.port);
+    // Drawn once the dialog and its chart exist, as its modal loop starts.
+    if (!options.open.isEmpty())
+        QTimer::singleShot(0, [&opened] { LoadCapture(std::move(opened)); });
     m_pMainWnd = &dialog;
     if (options.snapshot.isEmpty()) {
         dialog.DoModal();

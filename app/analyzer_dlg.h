@@ -6,12 +6,16 @@
 
 #include <QIcon>
 
+class ChartMenu;
+
 class CAnalyzerDlg : public CDialog {
 public:
     explicit CAnalyzerDlg(CWnd* parent = nullptr);
 
     // A device to show in the port box at start-up instead of "COM1".
     void SetInitialPortText(const QString& device) { m_initialPortText = device; }
+    // The chart's context menu, once the dialog exists; add entries to it.
+    ChartMenu* chartMenu() const { return m_chartMenu; }
 
 protected:
     BOOL OnInitDialog() override;
@@ -31,6 +35,7 @@ protected:
 private:
     QIcon m_hIcon;
     QString m_initialPortText;
+    ChartMenu* m_chartMenu = nullptr;  // owned by the dialog's widget
 };
 
 // The dialog's own copy of the grid state; 1 while the grid is shown.

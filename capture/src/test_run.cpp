@@ -1,6 +1,7 @@
 #include "capture/test_run.h"
 
 #include "capture/decoder.h"
+#include "capture/replay.h"
 #include "chart/chart_wnd.h"
 #include "platform/sleep.h"
 #include "serial/serial_link.h"
@@ -32,7 +33,6 @@ constexpr unsigned char kNextByteCommand = 'a';
 constexpr int kRecordSize = 3;
 // Lets the user read the abort before Finish replaces it.
 constexpr DWORD kOutOfSequencePauseMs = 1000;
-constexpr float kSeedX = 0.01f;
 
 void SetStatus(const QString& text)
 {
@@ -131,9 +131,7 @@ void ReadCount()
     g_captureLog.announcedBytes = announced;
     g_nRxCount = announced / kRecordSize * kRecordSize;
     g_nRxPos = 0;
-    ResetDecoder();
-    g_chart.AddPoint(kCrankLine, kSeedX, 0.0f, TRUE);
-    g_chart.AddPoint(kCamLine, kSeedX, 0.0f, TRUE);
+    StartTraces();
     g_nTestState = kFetch;
 }
 
@@ -212,6 +210,15 @@ void RunTestClicked(CWnd* owner, int portSelection, const QString& typedDevice)
 const dentora::CaptureLog& CurrentCaptureLog()
 {
     return g_captureLog;
+}
+
+bool LoadCapture(dentora::CaptureLog log)
+{
+    if (g_nTestState != kIdle)
+        return false;
+    g_captureLog = std::move(log);
+    ReplayRecords(g_captureLog.records);
+    return true;
 }
 
 void TestRunTick(CWnd*)

@@ -41,3 +41,6 @@ void TestRunTick(CWnd* owner);
 // The capture the current or last test fetched, and how that test ended.
 // Reset when "Run Test" opens a port.
 const dentora::CaptureLog& CurrentCaptureLog();
+// Makes log the current capture and draws it on the chart at once, as its
+// test did. Refused (false, nothing changed) while a test runs.
+bool LoadCapture(dentora::CaptureLog log);
