@@ -10,6 +10,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
+
 namespace dentora {
 namespace {
 
@@ -161,6 +164,7 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* 
     }
     // Every write and the final flush are checked before the rename: a
     // short write on a full disk must not install a truncated file.
+    errno = 0;
     qint64 written = 0;
     while (written < bytes.size()) {
         const qint64 step = file.write(bytes.constData() + written, bytes.size() - written);
@@ -169,7 +173,9 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* 
         written += step;
     }
     if (written < bytes.size() || !file.flush() || !file.commit()) {
-        *error = WriteFailure(path, file.errorString());
+        // The device's own text for a failed flush can be "Unknown error".
+        const QString reason = errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString();
+        *error = WriteFailure(path, reason);
         file.cancelWriting();
         return false;
     }

@@ -113,6 +113,10 @@ std::string WriteVcd(const CaptureData& capture, std::uint64_t tickNanoseconds, 
         levels[0] = after[0];
         levels[1] = after[1];
     }
+    // One tick more, so that readers which sample up to the last timestamp
+    // show the last edge too.
+    const std::uint64_t end = edges.empty() ? 0 : edges.back().time;
+    out += '#' + std::to_string((end + 1) * unitsPerTick) + '\n';
     return out;
 }
 
