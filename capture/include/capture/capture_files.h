@@ -36,7 +36,7 @@ bool ExportCsvFile(const QString& path, const CaptureLog& log, QString* error);
 bool SaveChartImage(const QString& path, QString* error);
 
 // Writes bytes to a temporary file beside path and renames it over path
-// once every byte is known to be on disk.
+// once every byte is written and flushed.
 bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error);
 
 // The length of one controller tick that the exports put on their time
