@@ -100,6 +100,8 @@ bool CommLinkLost() { return Line().open && Line().lost; }
 
 QString LastCommError() { return Line().lost ? QStringLiteral("the device went away") : QString(); }
 
+QString OpenCommDevice() { return Line().open ? QStringLiteral("fuzz-line") : QString(); }
+
 // The test run pauses after an out-of-sequence record so that the user can
 // read why it stopped; the fuzzer has no reader and must not wait.
 void Sleep(DWORD) {}
