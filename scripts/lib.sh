@@ -10,6 +10,7 @@ DENTORA_PACKAGES=(
   clang libclang-rt-14-dev
   fonts-dejavu-core
   binutils-mingw-w64-x86-64
+  sigrok-cli gtkwave   # the real readers the exported VCD is tested with
 )
 # The programs the README has a user run or install from the build;
 # scripts/run builds them all, so that every command there works after it.
