@@ -88,6 +88,25 @@ std::string FormatAnomaly(const Anomaly& anomaly)
            AnomalyKindName(anomaly.kind) + ": " + anomaly.reason;
 }
 
+std::string FormatTooth(const TriggerReport& report, const CrankTooth& tooth)
+{
+    std::string text = tooth.number > 0 ? "Tooth " + std::to_string(tooth.number) + " after the gap"
+                                        : "Tooth " + std::to_string(&tooth - report.teeth.data() + 1) +
+                                              " of the capture (the wheel is unknown)";
+    if (tooth.slots > 1)
+        text += ", before a gap of " + std::to_string(tooth.slots - 1);
+    text += "\nPeriod " + std::to_string(tooth.periodTicks) + " ticks";
+    if (report.tickMicros)
+        text += " = " + Fixed(double(tooth.periodTicks) * *report.tickMicros, 1) + " µs";
+    if (tooth.rpm)
+        text += ", " + Fixed(*tooth.rpm, 0) + " rpm";
+    if (!tooth.trusted)
+        text += " (not to be trusted: a saturated count)";
+    text += "\nRatio to the previous tooth " + (tooth.ratio ? Fixed(*tooth.ratio, 2) : std::string("unknown"));
+    text += "\nDuty " + (tooth.duty ? Fixed(*tooth.duty, 2) : std::string("unknown (its falling edge is lost)"));
+    return text;
+}
+
 std::string FormatTriggerReport(const TriggerReport& report)
 {
     std::ostringstream out;

@@ -37,6 +37,22 @@ TEST(TriggerText, ReportNamesWheelCamSpeedAndEachAnomaly)
               0u);
 }
 
+TEST(TriggerText, ToothSummaryGivesMicrosecondsAndRpmOnlyWithATickLength)
+{
+    sim::EngineConfig config = Wheel(36, 1);
+    config.rpm = 60e6 / (36 * 4 * 250.0);  // a tooth position of 250 ticks, 1 ms
+    const auto records = GeneratedCapture(config, 400);
+    const TriggerReport timed = AnalyzeTrigger(records, {4.0});
+    const CrankTooth& gap = timed.teeth[34];
+    ASSERT_EQ(gap.number, 35);
+    EXPECT_EQ(FormatTooth(timed, gap), "Tooth 35 after the gap, before a gap of 1\n"
+                                       "Period 500 ticks = 2000.0 µs, 1667 rpm\n"
+                                       "Ratio to the previous tooth 2.00\nDuty 0.25");
+    const TriggerReport untimed = AnalyzeTrigger(records);
+    EXPECT_EQ(FormatTooth(untimed, untimed.teeth[35]), "Tooth 1 after the gap\nPeriod 250 ticks\n"
+                                                       "Ratio to the previous tooth 0.50\nDuty 0.50");
+}
+
 TEST(WheelPatternCheck, AgreesWithTheWheelAndCamItWasGivenOnly)
 {
     const TriggerReport report = AnalyzeTrigger(GeneratedCapture(Wheel(36, 1), 1000));

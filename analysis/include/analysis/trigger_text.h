@@ -17,6 +17,11 @@ std::string FormatTriggerReport(const TriggerReport& report);
 // One anomaly on one line: "12345 ticks (x 888.9)  glitch: <reason>".
 std::string FormatAnomaly(const Anomaly& anomaly);
 
+// What the hover tooltip says about one tooth, one fact per line: its
+// number after the gap, its period in ticks (and µs and rpm when the tick
+// length is known), its ratio to the previous tooth and its duty.
+std::string FormatTooth(const TriggerReport& report, const CrankTooth& tooth);
+
 // "36-1", optionally with where the cam pulse must be:
 // "36-1,cam-tooth=6,cam-angle=55,tolerance=2" (tolerance in crank degrees,
 // 2 unless given).
