@@ -9,11 +9,13 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
 const char kUsage[] =
-    "Usage: dentora [--demo] [--port DEVICE] [--snapshot FILE] [--version] [--help]\n"
+    "Usage: dentora [--demo] [--port DEVICE] [--snapshot FILE] [--tick-us MICROSECONDS]\n"
+    "               [--version] [--help]\n"
     "\n"
     "Reads a crank and cam trigger log out of an engine controller over a\n"
     "serial line (115200 8N1) and draws the crank and cam signals as square\n"
@@ -25,6 +27,10 @@ const char kUsage[] =
     "  --snapshot FILE  press \"Run Test\" by itself, wait for the capture to\n"
     "                   finish, write a PNG of the window to FILE, print its\n"
     "                   path and exit (0 when the capture finished)\n"
+    "  --tick-us MICROSECONDS\n"
+    "                   length of one tick of the controller's counts, so that\n"
+    "                   the trigger report gives engine speeds (for this run;\n"
+    "                   \"Tick length...\" changes it, nothing is saved)\n"
     "  --version        print the version and exit\n"
     "  --help           print this text and exit\n"
     "\n"
@@ -35,7 +41,18 @@ struct Options {
     bool demo = false;
     QString port;
     QString snapshot;
+    std::optional<double> tickMicros;
 };
+
+// A tick length as the user typed it: a positive number of µs, at most 10^6.
+std::optional<double> ParseTickMicros(const QString& text)
+{
+    bool isNumber = false;
+    const double micros = text.toDouble(&isNumber);
+    if (!isNumber || !(micros > 0.0) || micros > 1e6)
+        return std::nullopt;
+    return micros;
+}
 
 // Returns false when the process should end now (help, version, a mistake).
 bool ParseArguments(const QStringList& arguments, Options* options, int* exitCode)
@@ -57,6 +74,8 @@ bool ParseArguments(const QStringList& arguments, Options* options, int* exitCod
             options->port = arguments[++i];
         } else if (argument == QLatin1String("--snapshot") && hasValue) {
             options->snapshot = QFileInfo(arguments[++i]).absoluteFilePath();
+        } else if (argument == QLatin1String("--tick-us") && hasValue && ParseTickMicros(arguments[i + 1])) {
+            options->tickMicros = ParseTickMicros(arguments[++i]);
         } else {
             std::fprintf(stderr, "dentora: unknown or incomplete argument '%s'\n\n%s", qPrintable(argument), kUsage);
             *exitCode = 2;
@@ -87,6 +106,7 @@ BOOL CAnalyzerApp::InitInstance()
 
     CAnalyzerDlg dialog;
     dialog.SetInitialPortText(options.port);
+    dialog.Trigger().SetTickMicros(options.tickMicros);
     m_pMainWnd = &dialog;
     if (options.snapshot.isEmpty()) {
         dialog.DoModal();

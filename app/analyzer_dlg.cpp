@@ -7,7 +7,7 @@
 #include "serial/serial_link.h"
 
 CAnalyzerDlg::CAnalyzerDlg(CWnd* parent)
-    : CDialog(g_analyzerDialogTemplate, parent), m_hIcon(LoadAppIcon())
+    : CDialog(g_analyzerDialogTemplate, parent), m_hIcon(LoadAppIcon()), m_trigger(g_chart)
 {
 }
 
@@ -36,6 +36,7 @@ BOOL CAnalyzerDlg::OnInitDialog()
     GetDlgItem(IDC_CHART_FRAME)->GetWindowRect(&chartRect);
     ScreenToClient(&chartRect);
     g_chart.Create(WS_VISIBLE | CWS_NOTIFY, chartRect, this, IDC_CHART_FRAME);
+    m_trigger.Attach();
 
     g_chart.AddLine(kCrankLine, RGB(0, 100, 255), 0, 1, TRUE, 10);
     g_chart.AddLine(kCamLine, RGB(255, 255, 0), 0, 1, TRUE, 10);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/dialog.h"
+#include "trigger_view.h"
 
 #include <QIcon>
 
@@ -12,6 +13,9 @@ public:
 
     // A device to show in the port box at start-up instead of "COM1".
     void SetInitialPortText(const QString& device) { m_initialPortText = device; }
+
+    // The trigger analysis of the last ended capture, its marks and tooltips.
+    dentora::TriggerView& Trigger() { return m_trigger; }
 
 protected:
     BOOL OnInitDialog() override;
@@ -31,6 +35,7 @@ protected:
 private:
     QIcon m_hIcon;
     QString m_initialPortText;
+    dentora::TriggerView m_trigger;
 };
 
 // The dialog's own copy of the grid state; 1 while the grid is shown.

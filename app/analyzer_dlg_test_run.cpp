@@ -16,6 +16,8 @@ void CAnalyzerDlg::OnRunTest()
 void CAnalyzerDlg::OnTimer(UINT_PTR)
 {
     TestRunTick(this);
+    // Once the capture has ended, its analysis; forgotten when the next starts.
+    m_trigger.FollowCapture(CurrentCaptureLog());
 }
 
 // Devices come and go (USB adapters), so the list is read each time it opens.

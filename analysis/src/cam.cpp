@@ -49,12 +49,12 @@ std::vector<Placed> PlaceOnWheel(const SignalEdges& edges, const WheelGeometry& 
             continue;
         report.cam.pulses.push_back({edge.record, edge.time, 0, std::nullopt});
         const std::ptrdiff_t index = ToothIndexAtTick(report.teeth, edge.time.ticks);
-        if (index < 0 || geometry.slots == 0 || edge.record > firstSaturated)
+        if (index < 0 || geometry.positions == 0 || edge.record > firstSaturated)
             continue;
         const CrankTooth& tooth = report.teeth[std::size_t(index)];
         const double fraction = double(edge.time.ticks - tooth.rise.ticks) / double(tooth.periodTicks);
         const double position =
-            double(positions[std::size_t(index)] - geometry.anchor) + fraction * double(tooth.slots);
+            double(positions[std::size_t(index)] - geometry.anchor) + fraction * double(tooth.span);
         placed.push_back({report.cam.pulses.size() - 1, position, std::size_t(index)});
     }
     return placed;
@@ -156,9 +156,9 @@ void PlaceCam(const SignalEdges& edges, const WheelGeometry& geometry, TriggerRe
     const std::vector<Placed> placed = PlaceOnWheel(edges, geometry, report);
     if (placed.empty())
         return;
-    report.cam.pulsesPer720 = report.wheel.sizedByCam ? 1 : PulsesPer720(placed, geometry.slots);
-    NumberOver720(placed, geometry.slots, report);
-    FindLocations(geometry.slots, report);
+    report.cam.pulsesPer720 = report.wheel.sizedByCam ? 1 : PulsesPer720(placed, geometry.positions);
+    NumberOver720(placed, geometry.positions, report);
+    FindLocations(geometry.positions, report);
 }
 
 void ComputeSpeed(TriggerReport& report)
@@ -172,7 +172,7 @@ void ComputeSpeed(TriggerReport& report)
     for (CrankTooth& tooth : report.teeth) {
         if (!tooth.trusted || tooth.periodTicks == 0)
             continue;
-        const double revolutionMicros = double(tooth.periodTicks) * *report.tickMicros * slots / tooth.slots;
+        const double revolutionMicros = double(tooth.periodTicks) * *report.tickMicros * slots / tooth.span;
         tooth.rpm = 60e6 / revolutionMicros;
         speed.minRpm = std::min(speed.minRpm.value_or(*tooth.rpm), *tooth.rpm);
         speed.maxRpm = std::max(speed.maxRpm.value_or(*tooth.rpm), *tooth.rpm);

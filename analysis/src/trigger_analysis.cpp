@@ -188,7 +188,7 @@ void FindTeeth(const SignalEdges& edges, TriggerReport& report)
             tooth.ratio = double(tooth.periodTicks) / double(report.teeth.back().periodTicks);
         const double median = rises.NeighbourMedian(i);
         if (median > 0.0 && tooth.trusted)
-            tooth.slots = int(std::clamp(std::round(double(tooth.periodTicks) / median), 1.0, kMostSlots));
+            tooth.span = int(std::clamp(std::round(double(tooth.periodTicks) / median), 1.0, kMostSlots));
         report.teeth.push_back(tooth);
     }
 }
@@ -210,7 +210,7 @@ std::vector<std::int64_t> SlotPositions(const std::vector<CrankTooth>& teeth)
     std::int64_t position = 0;
     for (const CrankTooth& tooth : teeth) {
         positions.push_back(position);
-        position += tooth.slots;
+        position += tooth.span;
     }
     return positions;
 }

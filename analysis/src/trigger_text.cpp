@@ -35,11 +35,11 @@ std::string TeethLine(const std::vector<CrankTooth>& teeth)
     double dutyLow = 1.0;
     double dutyHigh = 0.0;
     for (const CrankTooth& tooth : teeth) {
-        if (tooth.slots == 1) {
+        if (tooth.span == 1) {
             shortest = std::min(shortest, tooth.periodTicks);
             longest = std::max(longest, tooth.periodTicks);
         }
-        if (tooth.duty && tooth.slots == 1) {
+        if (tooth.duty && tooth.span == 1) {
             dutyLow = std::min(dutyLow, *tooth.duty);
             dutyHigh = std::max(dutyHigh, *tooth.duty);
         }
@@ -93,8 +93,8 @@ std::string FormatTooth(const TriggerReport& report, const CrankTooth& tooth)
     std::string text = tooth.number > 0 ? "Tooth " + std::to_string(tooth.number) + " after the gap"
                                         : "Tooth " + std::to_string(&tooth - report.teeth.data() + 1) +
                                               " of the capture (the wheel is unknown)";
-    if (tooth.slots > 1)
-        text += ", before a gap of " + std::to_string(tooth.slots - 1);
+    if (tooth.span > 1)
+        text += ", before a gap of " + std::to_string(tooth.span - 1);
     text += "\nPeriod " + std::to_string(tooth.periodTicks) + " ticks";
     if (report.tickMicros)
         text += " = " + Fixed(double(tooth.periodTicks) * *report.tickMicros, 1) + " µs";
@@ -107,7 +107,7 @@ std::string FormatTooth(const TriggerReport& report, const CrankTooth& tooth)
     return text;
 }
 
-std::string FormatTriggerReport(const TriggerReport& report)
+std::string FormatTriggerSummary(const TriggerReport& report)
 {
     std::ostringstream out;
     out << "Records: " << report.records << " (the first 2 calibrate";
@@ -118,6 +118,13 @@ std::string FormatTriggerReport(const TriggerReport& report)
     out << WheelLine(report.wheel) << "\n" << TeethLine(report.teeth) << "\n";
     WriteCam(out, report.cam);
     out << SpeedLine(report) << "\n";
+    return out.str();
+}
+
+std::string FormatTriggerReport(const TriggerReport& report)
+{
+    std::ostringstream out;
+    out << FormatTriggerSummary(report);
     if (report.anomalies.empty()) {
         out << "Anomalies: none\n";
         return out.str();

@@ -40,15 +40,15 @@ WheelGeometry GeometryFromGaps(const std::vector<CrankTooth>& teeth, const std::
 {
     std::vector<std::int64_t> sizes;
     for (const CrankTooth& tooth : teeth) {
-        if (tooth.slots >= 2)
-            sizes.push_back(tooth.slots);
+        if (tooth.span >= 2)
+            sizes.push_back(tooth.span);
     }
     if (sizes.empty())
         return {};
     const std::int64_t gapSlots = Mode(sizes);
     std::vector<std::int64_t> ends;
     for (std::size_t i = 0; i < teeth.size(); ++i) {
-        if (teeth[i].slots == gapSlots)
+        if (teeth[i].span == gapSlots)
             ends.push_back(positions[i] + gapSlots);
     }
     std::vector<std::int64_t> distances;
@@ -93,8 +93,8 @@ void NumberTeeth(std::vector<CrankTooth>& teeth, const std::vector<std::int64_t>
 {
     for (std::size_t i = 0; i < teeth.size(); ++i) {
         const std::int64_t relative = positions[i] - geometry.anchor;
-        teeth[i].revolution = FloorDiv(relative, geometry.slots);
-        teeth[i].number = int(relative - teeth[i].revolution * geometry.slots) + 1;
+        teeth[i].revolution = FloorDiv(relative, geometry.positions);
+        teeth[i].number = int(relative - teeth[i].revolution * geometry.positions) + 1;
     }
 }
 
@@ -116,10 +116,10 @@ void CheckGapsFallOnTheWheel(TriggerReport& report, const WheelGeometry& geometr
     const int missing = report.wheel.teethMissing;
     for (std::size_t i = 0; i < report.teeth.size(); ++i) {
         const CrankTooth& tooth = report.teeth[i];
-        const bool endsRevolution = tooth.number - 1 + tooth.slots == geometry.slots;
-        if (tooth.slots >= 2 && (missing == 0 || !endsRevolution))
+        const bool endsRevolution = tooth.number - 1 + tooth.span == geometry.positions;
+        if (tooth.span >= 2 && (missing == 0 || !endsRevolution))
             AddToothAnomaly(report, AnomalyKind::kUnexpectedGap, i, true,
-                            "a gap of " + MissingTeeth(tooth.slots - 1) + " after tooth " +
+                            "a gap of " + MissingTeeth(tooth.span - 1) + " after tooth " +
                                 std::to_string(tooth.number) + ", where the wheel has none");
     }
 }
@@ -130,8 +130,8 @@ void CheckRevolution(TriggerReport& report, std::size_t first, std::size_t last,
     WheelSummary& wheel = report.wheel;
     const int teeth = int(last - first + 1);
     const CrankTooth& closing = report.teeth[last];
-    const bool closesAtBoundary = closing.number - 1 + closing.slots == geometry.slots;
-    const bool gapRight = wheel.teethMissing == 0 || (closesAtBoundary && closing.slots == wheel.teethMissing + 1);
+    const bool closesAtBoundary = closing.number - 1 + closing.span == geometry.positions;
+    const bool gapRight = wheel.teethMissing == 0 || (closesAtBoundary && closing.span == wheel.teethMissing + 1);
     ++wheel.revolutionsSeen;
     if (teeth == wheel.teethPresent && gapRight)
         ++wheel.revolutionsAgreeing;
@@ -141,9 +141,9 @@ void CheckRevolution(TriggerReport& report, std::size_t first, std::size_t last,
                             std::to_string(wheel.teethPresent));
     if (gapRight)
         return;
-    if (closesAtBoundary && closing.slots > 1) {
+    if (closesAtBoundary && closing.span > 1) {
         AddToothAnomaly(report, AnomalyKind::kMissingGap, last, false,
-                        "a gap of " + MissingTeeth(closing.slots - 1) + " where the wheel's gap has " +
+                        "a gap of " + MissingTeeth(closing.span - 1) + " where the wheel's gap has " +
                             std::to_string(wheel.teethMissing));
         return;
     }
@@ -159,13 +159,13 @@ void CheckRevolution(TriggerReport& report, std::size_t first, std::size_t last,
 void CheckRevolutions(TriggerReport& report, const std::vector<std::int64_t>& positions, const WheelGeometry& geometry)
 {
     auto& teeth = report.teeth;
-    const std::int64_t end = positions.back() + teeth.back().slots;
+    const std::int64_t end = positions.back() + teeth.back().span;
     for (std::size_t first = 0; first < teeth.size();) {
         std::size_t last = first;
         while (last + 1 < teeth.size() && teeth[last + 1].revolution == teeth[first].revolution)
             ++last;
-        const std::int64_t start = geometry.anchor + teeth[first].revolution * geometry.slots;
-        if (start >= positions.front() && start + geometry.slots <= end)
+        const std::int64_t start = geometry.anchor + teeth[first].revolution * geometry.positions;
+        if (start >= positions.front() && start + geometry.positions <= end)
             CheckRevolution(report, first, last, geometry);
         first = last + 1;
     }
@@ -180,12 +180,12 @@ WheelGeometry FindWheel(const SignalEdges& edges, TriggerReport& report)
     const std::vector<std::int64_t> positions = SlotPositions(report.teeth);
     int missing = 0;
     WheelGeometry geometry = GeometryFromGaps(report.teeth, positions, &missing);
-    const bool hasGap = geometry.slots > 0;
+    const bool hasGap = geometry.positions > 0;
     if (!hasGap)
         geometry = GeometryFromCam(report.teeth, positions, edges.cam);
-    if (geometry.slots == 0)
+    if (geometry.positions == 0)
         return {};
-    report.wheel.teethPresent = geometry.slots - missing;
+    report.wheel.teethPresent = geometry.positions - missing;
     report.wheel.teethMissing = missing;
     report.wheel.sizedByCam = !hasGap;
     NumberTeeth(report.teeth, positions, geometry);

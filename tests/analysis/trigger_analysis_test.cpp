@@ -112,7 +112,7 @@ TEST(TriggerTeeth, PeriodsDutiesAndGapRatiosOfASteadyWheel)
     for (const CrankTooth& tooth : report.teeth) {
         const bool lastBeforeGap = tooth.number == 35;
         EXPECT_EQ(tooth.periodTicks, (lastBeforeGap ? 2 : 1) * timing.toothTicks);
-        EXPECT_EQ(tooth.slots, lastBeforeGap ? 2 : 1);
+        EXPECT_EQ(tooth.span, lastBeforeGap ? 2 : 1);
         ASSERT_TRUE(tooth.duty);
         EXPECT_NEAR(*tooth.duty, double(timing.crankHighTicks) / double(tooth.periodTicks), 1e-9);
         EXPECT_DOUBLE_EQ(tooth.rise.chartX, double(tooth.rise.ticks) * scale);

@@ -57,7 +57,7 @@ void CheckTeeth(const TriggerReport& report)
         Require(std::isfinite(tooth.rise.chartX) && std::isfinite(tooth.nextRise.chartX), "tooth times finite");
         Require(tooth.nextRise.ticks >= tooth.rise.ticks, "tooth period not negative");
         Require(Finite(tooth.duty) && Finite(tooth.ratio) && Finite(tooth.rpm), "tooth figures finite");
-        Require(tooth.slots >= 1 && tooth.number >= 0, "tooth slots and number");
+        Require(tooth.span >= 1 && tooth.number >= 0, "tooth span and number");
         Require(!previous || previous->nextRise.ticks == tooth.rise.ticks, "teeth follow one another");
         const double middle = (tooth.rise.chartX + tooth.nextRise.chartX) / 2;
         const CrankTooth* hovered = ToothAt(report, middle);

@@ -34,7 +34,7 @@ struct CrankTooth {
     std::uint64_t periodTicks = 0;  // rising edge to the next tooth's rising edge
     std::optional<double> duty;    // high time / period; unknown when its falling edge is lost
     std::optional<double> ratio;   // period / the previous tooth's period
-    int slots = 1;                 // tooth positions the period spans: 1 + missing teeth at the gap
+    int span = 1;                  // tooth positions the period spans: 1 + missing teeth at the gap
     int number = 0;                // 1 is the first tooth after the gap; 0 while the wheel is unknown
     std::int64_t revolution = 0;   // whole revolutions since the first gap (negative before it)
     bool trusted = true;           // no saturated tick count inside the period

@@ -14,6 +14,9 @@ namespace dentora {
 // per line, with its time in ticks and chart units.
 std::string FormatTriggerReport(const TriggerReport& report);
 
+// The report without its anomalies: records, wheel, teeth, cam and speed.
+std::string FormatTriggerSummary(const TriggerReport& report);
+
 // One anomaly on one line: "12345 ticks (x 888.9)  glitch: <reason>".
 std::string FormatAnomaly(const Anomaly& anomaly);
 
