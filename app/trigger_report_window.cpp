@@ -23,9 +23,12 @@ TriggerReportWindow::TriggerReportWindow(TriggerView& view, QWidget* parent) : Q
     m_summary = new QLabel(this);
     m_summary->setFont(fixed);
     m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_summary->setWordWrap(true);
     m_anomalyHeading = new QLabel(this);
     m_anomalies = new QListWidget(this);
     m_anomalies->setFont(fixed);
+    m_anomalies->setWordWrap(true);
+    m_anomalies->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_anomalies->setToolTip(QStringLiteral("Choose an anomaly to scroll the chart to it"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_summary);
@@ -36,7 +39,7 @@ TriggerReportWindow::TriggerReportWindow(TriggerView& view, QWidget* parent) : Q
             [this](QListWidgetItem* item) { OnAnomalyChosen(m_anomalies->row(item)); });
     m_view.SetOnReportChanged([this] { Refresh(); });
     connect(this, &QObject::destroyed, parent, [&view] { view.SetOnReportChanged({}); });
-    resize(760, 420);
+    resize(900, 420);
     Refresh();
 }
 
