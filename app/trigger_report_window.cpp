@@ -15,7 +15,7 @@ const char kWindowName[] = "triggerReport";
 
 }  // namespace
 
-TriggerReportWindow::TriggerReportWindow(TriggerView& view, QWidget* parent) : QDialog(parent), m_view(view)
+TriggerReportWindow::TriggerReportWindow(TriggerView& view, QWidget* parent) : QDialog(parent), m_view(&view)
 {
     setObjectName(QLatin1String(kWindowName));
     setWindowTitle(QStringLiteral("Trigger Report"));
@@ -37,21 +37,24 @@ TriggerReportWindow::TriggerReportWindow(TriggerView& view, QWidget* parent) : Q
     connect(m_anomalies, &QListWidget::currentRowChanged, this, [this](int row) { OnAnomalyChosen(row); });
     connect(m_anomalies, &QListWidget::itemActivated, this,
             [this](QListWidgetItem* item) { OnAnomalyChosen(m_anomalies->row(item)); });
-    m_view.SetOnReportChanged([this] { Refresh(); });
-    connect(this, &QObject::destroyed, parent, [&view] { view.SetOnReportChanged({}); });
+    view.SetOnReportChanged([this] { Refresh(); });
+    connect(this, &QObject::destroyed, [guarded = m_view] {
+        if (guarded)
+            guarded->SetOnReportChanged({});
+    });
     resize(900, 420);
     Refresh();
 }
 
 void TriggerReportWindow::Refresh()
 {
-    const auto& report = m_view.Report();
     m_anomalies->clear();
-    if (!report) {
+    if (!m_view || !m_view->Report()) {
         m_summary->setText(QStringLiteral("No capture has ended yet: run a test, and the report follows its end."));
         m_anomalyHeading->setText(QString());
         return;
     }
+    const auto& report = m_view->Report();
     m_summary->setText(QString::fromStdString(FormatTriggerSummary(*report)).trimmed());
     m_anomalyHeading->setText(report->anomalies.empty()
                                   ? QStringLiteral("Anomalies: none")
@@ -63,9 +66,11 @@ void TriggerReportWindow::Refresh()
 
 void TriggerReportWindow::OnAnomalyChosen(int row)
 {
-    const auto& report = m_view.Report();
-    if (report && row >= 0 && std::size_t(row) < report->anomalies.size())
-        m_view.ScrollTo(report->anomalies[std::size_t(row)]);
+    if (!m_view || !m_view->Report())
+        return;
+    const auto& anomalies = m_view->Report()->anomalies;
+    if (row >= 0 && std::size_t(row) < anomalies.size())
+        m_view->ScrollTo(anomalies[std::size_t(row)]);
 }
 
 TriggerReportWindow* ShowTriggerReport(TriggerView& view, QWidget* parent)

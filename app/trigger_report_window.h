@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 
 class QLabel;
 class QListWidget;
@@ -25,7 +26,9 @@ public:
 private:
     void OnAnomalyChosen(int row);
 
-    TriggerView& m_view;
+    // The dialog's view, which goes before the dialog's widgets (and so
+    // before this window) when the dialog closes.
+    QPointer<TriggerView> m_view;
     QLabel* m_summary = nullptr;
     QLabel* m_anomalyHeading = nullptr;
     QListWidget* m_anomalies = nullptr;

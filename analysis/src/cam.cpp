@@ -94,32 +94,34 @@ void NumberOver720(const std::vector<Placed>& placed, int slots, TriggerReport& 
     }
 }
 
-// The teeth most pulses follow, one per pulse of the cycle; each pulse
-// within half a tooth position of one belongs to it, the rest have moved.
-void FindLocations(int slots, TriggerReport& report)
+// The teeth most pulses follow, one per pulse of the cycle, each at the
+// mean angle of the pulses that follow it.
+std::vector<CamLocation> MostFollowedTeeth(const CamSummary& cam)
 {
-    std::map<int, int> byTooth;
-    for (const CamPulse& pulse : report.cam.pulses) {
-        if (pulse.angle)
-            ++byTooth[pulse.tooth];
+    std::map<int, std::pair<int, double>> byTooth;  // tooth -> pulses, sum of angles
+    for (const CamPulse& pulse : cam.pulses) {
+        if (!pulse.angle)
+            continue;
+        ++byTooth[pulse.tooth].first;
+        byTooth[pulse.tooth].second += *pulse.angle;
     }
-    std::vector<std::pair<int, int>> ranked(byTooth.begin(), byTooth.end());
-    std::stable_sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
-    ranked.resize(std::min(ranked.size(), std::size_t(report.cam.pulsesPer720)));
-    const double tolerance = 0.5 * 360.0 / slots;
-    for (const auto& entry : ranked) {
-        CamLocation location{entry.first, 0.0, 720.0, 0.0, 0};
+    std::vector<CamLocation> locations;
+    for (const auto& [tooth, counted] : byTooth)
+        locations.push_back({tooth, counted.second / counted.first, 720.0, 0.0, counted.first});
+    std::stable_sort(locations.begin(), locations.end(),
+                     [](const CamLocation& a, const CamLocation& b) { return a.pulses > b.pulses; });
+    locations.resize(std::min(locations.size(), std::size_t(cam.pulsesPer720)));
+    return locations;
+}
+
+// Each location's pulses are those within the tolerance of it, whatever
+// tooth they follow; a location left without any makes none.
+void GatherSpread(CamSummary& cam, double tolerance)
+{
+    for (CamLocation& location : cam.locations) {
         double sum = 0.0;
-        for (const CamPulse& pulse : report.cam.pulses) {
-            if (pulse.angle && pulse.tooth == entry.first)
-                sum += *pulse.angle;
-        }
-        location.meanAngle = sum / entry.second;
-        report.cam.locations.push_back(location);
-    }
-    for (CamLocation& location : report.cam.locations) {
-        double sum = 0.0;
-        for (const CamPulse& pulse : report.cam.pulses) {
+        location.pulses = 0;
+        for (const CamPulse& pulse : cam.pulses) {
             if (!pulse.angle || AngleDistance(*pulse.angle, location.meanAngle) > tolerance)
                 continue;
             sum += *pulse.angle;
@@ -129,10 +131,13 @@ void FindLocations(int slots, TriggerReport& report)
         }
         location.meanAngle = location.pulses > 0 ? sum / location.pulses : location.meanAngle;
     }
-    // Pulses that share a tooth but lie too far apart to share a place make none.
-    auto& locations = report.cam.locations;
+    auto& locations = cam.locations;
     locations.erase(std::remove_if(locations.begin(), locations.end(), [](const CamLocation& l) { return l.pulses == 0; }),
                     locations.end());
+}
+
+void ReportMovedPulses(TriggerReport& report, double tolerance)
+{
     for (const CamPulse& pulse : report.cam.pulses) {
         if (!pulse.angle)
             continue;
@@ -158,7 +163,12 @@ void PlaceCam(const SignalEdges& edges, const WheelGeometry& geometry, TriggerRe
         return;
     report.cam.pulsesPer720 = report.wheel.sizedByCam ? 1 : PulsesPer720(placed, geometry.positions);
     NumberOver720(placed, geometry.positions, report);
-    FindLocations(geometry.positions, report);
+    // Half a tooth position: a cam edge that jitters across a crank edge
+    // stays put, one a tooth off has moved.
+    const double tolerance = 0.5 * 360.0 / geometry.positions;
+    report.cam.locations = MostFollowedTeeth(report.cam);
+    GatherSpread(report.cam, tolerance);
+    ReportMovedPulses(report, tolerance);
 }
 
 void ComputeSpeed(TriggerReport& report)
