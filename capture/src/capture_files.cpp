@@ -89,6 +89,7 @@ CaptureData ToCaptureData(const CaptureLog& log)
     data.port = log.port.toStdString();
     data.startedAtUtc = log.startedAt.toUTC().toString(Qt::ISODateWithMs).toStdString();
     data.outcome = log.outcome;
+    data.outcomeDetail = log.outcomeDetail.toStdString();
     return data;
 }
 
@@ -110,6 +111,7 @@ bool LoadCaptureFile(const QString& path, CaptureLog* log, QString* error)
     loaded.port = QString::fromStdString(data.port);
     loaded.startedAt = QDateTime::fromString(QString::fromStdString(data.startedAtUtc), Qt::ISODateWithMs);
     loaded.outcome = data.outcome;
+    loaded.outcomeDetail = QString::fromStdString(data.outcomeDetail);
     *log = std::move(loaded);
     return true;
 }

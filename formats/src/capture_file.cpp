@@ -28,11 +28,12 @@ bool IsRecordType(unsigned char type)
 }
 
 // Bytes that would break the line structure, and '%' itself, as %XX.
-std::string EscapeText(const std::string& text)
+// Spaces are kept in words for the user, escaped in a device name.
+std::string EscapeText(const std::string& text, bool keepSpaces = false)
 {
     std::string escaped;
     for (const unsigned char byte : text) {
-        if (byte <= ' ' || byte == '%' || byte == 0x7F) {
+        if ((byte <= ' ' && !(keepSpaces && byte == ' ')) || byte == '%' || byte == 0x7F) {
             char hex[4];
             std::snprintf(hex, sizeof hex, "%%%02X", byte);
             escaped += hex;
@@ -245,6 +246,13 @@ bool Parser::ParseHeader(CaptureData* capture)
     }
     if (capture->outcome == TestOutcome::kRunning)
         return Fail(int(m_next), "unknown outcome " + Quoted(*outcome));
+    const auto detail = Field("outcome-detail");
+    if (!detail)
+        return false;
+    const auto detailText = UnescapeText(*detail == "%" ? std::string_view() : *detail);
+    if (!detailText)
+        return Fail(int(m_next), "outcome-detail " + Quoted(*detail) + " has a '%' not followed by two hex digits");
+    capture->outcomeDetail = *detailText;
     capture->port = *portText;
     capture->startedAtUtc = std::string(*startedAt);
     capture->announcedBytes = int(*announced);
@@ -315,13 +323,14 @@ std::string WriteCaptureFile(const CaptureData& capture)
 {
     const char* outcome = OutcomeWord(capture.outcome);
     std::string out;
-    out.reserve(128 + capture.port.size() + capture.records.size() * 9);
+    out.reserve(128 + capture.port.size() + capture.outcomeDetail.size() + capture.records.size() * 9);
     out += std::string(kMagic) + " " + std::to_string(kCaptureFileVersion) + "\n";
     // An empty port would leave nothing after the key: "%" stands for it.
     out += "port " + (capture.port.empty() ? std::string("%") : EscapeText(capture.port)) + "\n";
     out += "started-at " + capture.startedAtUtc + "\n";
     out += "announced-bytes " + std::to_string(capture.announcedBytes) + "\n";
     out += std::string("outcome ") + (outcome ? outcome : "unknown") + "\n";
+    out += "outcome-detail " + (capture.outcomeDetail.empty() ? std::string("%") : EscapeText(capture.outcomeDetail, true)) + "\n";
     out += "records " + std::to_string(capture.records.size()) + "\n";
     for (const TriggerRecord& record : capture.records) {
         out += char(record.type);

@@ -21,6 +21,7 @@ CaptureData SampleCapture()
     capture.port = "/dev/serial/by-id/usb-FTDI 100% ok\xC3\xA9";
     capture.startedAtUtc = "2024-02-29T23:59:59.999Z";
     capture.outcome = TestOutcome::kOutOfSequence;
+    capture.outcomeDetail = " record 26 has the type byte 0x58 (100%)\tnot R, F, r or f ";
     return capture;
 }
 
@@ -31,6 +32,7 @@ void ExpectSame(const CaptureData& a, const CaptureData& b)
     EXPECT_EQ(a.port, b.port);
     EXPECT_EQ(a.startedAtUtc, b.startedAtUtc);
     EXPECT_EQ(a.outcome, b.outcome);
+    EXPECT_EQ(a.outcomeDetail, b.outcomeDetail);
 }
 
 TEST(CaptureFileTest, WhatIsWrittenIsReadBackExactly)
@@ -78,7 +80,8 @@ void PrintTo(const BadInput& input, std::ostream* out)
 }
 
 const std::string kHeader =
-    "dentora-capture 1\nport /dev/ttyUSB0\nstarted-at 2026-12-08T11:52:08.123Z\nannounced-bytes 9\noutcome finished\n";
+    "dentora-capture 1\nport /dev/ttyUSB0\nstarted-at 2026-12-08T11:52:08.123Z\nannounced-bytes 9\noutcome finished\n"
+    "outcome-detail 2 records fetched\n";
 
 class BadCaptureFileTest : public ::testing::TestWithParam<BadInput> {};
 
@@ -106,21 +109,23 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"NulInsideALine", kHeader.substr(0, 20) + std::string(1, '\0') + "x\n", 2, "control character 0x00"},
         BadInput{"NewerVersion", "dentora-capture 2\n", 1, "version \"2\" is not one this Dentora reads"},
         BadInput{"CutInTheHeader", kHeader.substr(0, 40), 3, "started-at"},
-        BadInput{"CutInTheRecords", kHeader + "records 3\nR 10\nF 20\n", 9, "record 3 of 3"},
-        BadInput{"CutBeforeTheEnd", kHeader + "records 1\nR 10\n", 8, "cut short"},
-        BadInput{"CutInsideARecord", Cut(kHeader + "records 1\nR 10\nend\n", kHeader.size() + 11), 7,
+        BadInput{"CutInTheRecords", kHeader + "records 3\nR 10\nF 20\n", 10, "record 3 of 3"},
+        BadInput{"CutBeforeTheEnd", kHeader + "records 1\nR 10\n", 9, "cut short"},
+        BadInput{"CutInsideARecord", Cut(kHeader + "records 1\nR 10\nend\n", kHeader.size() + 11), 8,
                  "expected a record"},
-        BadInput{"UnknownType", kHeader + "records 2\nR 10\nx 20\nend\n", 8, "unknown record type \"x\""},
-        BadInput{"TicksAboveSixteenBits", kHeader + "records 1\nR 65536\nend\n", 7, "tick count \"65536\" is out of range"},
-        BadInput{"NegativeTicks", kHeader + "records 1\nR -1\nend\n", 7, "out of range"},
-        BadInput{"MoreRecordsThanATestFetches", kHeader + "records 4050\n", 6, "not a number from 0 to 4049"},
+        BadInput{"UnknownType", kHeader + "records 2\nR 10\nx 20\nend\n", 9, "unknown record type \"x\""},
+        BadInput{"TicksAboveSixteenBits", kHeader + "records 1\nR 65536\nend\n", 8, "tick count \"65536\" is out of range"},
+        BadInput{"NegativeTicks", kHeader + "records 1\nR -1\nend\n", 8, "out of range"},
+        BadInput{"MoreRecordsThanATestFetches", kHeader + "records 4050\n", 7, "not a number from 0 to 4049"},
         BadInput{"CountAboveSixteenBits", "dentora-capture 1\nport x\nstarted-at 2026-12-08T11:52:08.123Z\n"
                                           "announced-bytes 65536\n", 4, "announced-bytes"},
         BadInput{"UnknownOutcome", "dentora-capture 1\nport x\nstarted-at 2026-12-08T11:52:08.123Z\n"
                                    "announced-bytes 3\noutcome running\n", 5, "unknown outcome"},
+        BadInput{"BrokenEscapeInTheDetail", "dentora-capture 1\nport x\nstarted-at 2026-12-08T11:52:08.123Z\n"
+                                            "announced-bytes 3\noutcome halted\noutcome-detail 50%\n", 6, "'%'"},
         BadInput{"NoSuchDay", "dentora-capture 1\nport x\nstarted-at 2026-02-29T11:52:08.123Z\n", 3, "not a time"},
         BadInput{"BrokenEscape", "dentora-capture 1\nport COM%2\n", 2, "'%'"},
-        BadInput{"TextAfterTheEnd", kHeader + "records 0\nend\nR 10\n", 8, "after \"end\""},
+        BadInput{"TextAfterTheEnd", kHeader + "records 0\nend\nR 10\n", 9, "after \"end\""},
         BadInput{"LargerThanAnyCapture", kHeader + std::string(dentora::kMaxCaptureFileBytes, 'R'), 0,
                  "more than any capture can be"}),
     [](const ::testing::TestParamInfo<BadInput>& info) { return std::string(info.param.name); });
