@@ -253,6 +253,8 @@ void CWnd::SetWindowText(const QString& text)
         combo->setEditText(text);
     else if (m_widget)
         m_widget->setWindowTitle(text);
+    else
+        m_text = text;
 }
 
 QString CWnd::GetWindowText() const
@@ -267,7 +269,7 @@ QString CWnd::GetWindowText() const
         return group->title();
     if (auto* combo = qobject_cast<QComboBox*>(m_widget))
         return combo->currentText();
-    return m_widget ? m_widget->windowTitle() : QString();
+    return m_widget ? m_widget->windowTitle() : m_text;
 }
 
 UINT_PTR CWnd::SetTimer(UINT_PTR id, UINT elapseMs)
@@ -309,8 +311,21 @@ QString AfxGetAppName()
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 }
 
+namespace {
+AfxMessageSink g_messageSink = nullptr;
+}
+
+void AfxSetMessageSink(AfxMessageSink sink)
+{
+    g_messageSink = sink;
+}
+
 int AfxMessageBox(CWnd* owner, const QString& text)
 {
+    if (g_messageSink) {
+        g_messageSink(text);
+        return IDOK;
+    }
     QMessageBox box(QMessageBox::NoIcon, AfxGetAppName(), text, QMessageBox::Ok,
                     owner ? owner->GetSafeWidget() : nullptr);
     box.exec();

@@ -56,6 +56,8 @@ public:
     // the event loop. FALSE when the window does not exist.
     BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
+    // A window without a widget keeps its text, so that a program without
+    // windows (the command-line tool) can stand such windows in for controls.
     void SetWindowText(const QString& text);
     QString GetWindowText() const;
 
@@ -95,11 +97,17 @@ private:
     bool m_ownsWidget = false;
     SCROLLINFO m_scrollInfo;
     std::map<int, UINT_PTR> m_timers;  // Qt's timer id -> ours
+    QString m_text;                    // the text while there is no widget
 };
 
 // Shows a modal message box owned by owner, with an OK button and the
-// application's name as its caption. Returns IDOK.
+// application's name as its caption. Returns IDOK. With a message sink set,
+// the text goes to the sink instead and no box is shown.
 int AfxMessageBox(CWnd* owner, const QString& text);
+
+// Where message boxes go in a program without windows; null shows boxes again.
+using AfxMessageSink = void (*)(const QString& text);
+void AfxSetMessageSink(AfxMessageSink sink);
 
 // The application's name: the executable's file name without its extension.
 QString AfxGetAppName();

@@ -1,0 +1,188 @@
+#include "command_line.h"
+
+#include "exit_status.h"
+
+#include <QMap>
+
+#include <vector>
+
+namespace dentora {
+namespace {
+
+struct OptionSpec {
+    const char* name;
+    const char* valueName;  // null for a flag
+    const char* help;
+};
+
+struct CommandSpec {
+    const char* name;
+    const char* synopsis;
+    const char* summary;
+    std::vector<OptionSpec> options;
+};
+
+const OptionSpec kJsonOption{"--json", nullptr, "print exactly one JSON document on standard output (docs/cli.md)"};
+
+const std::vector<CommandSpec>& Commands()
+{
+    static const std::vector<CommandSpec> commands = {
+        {"capture", "capture --port DEVICE [options]",
+         "Runs a test on the controller at DEVICE as the dialog's \"Run Test\" does:\n"
+         "the same exchange, the same status lines (on standard error), the same\n"
+         "handling of a controller that misbehaves. Standard output carries only the\n"
+         "result. Ctrl+C halts the test cleanly: the port is closed.",
+         {{"--port", "DEVICE", "the controller's serial device (/dev/ttyUSB0, COM3: the n-th device, as in `ports`)"},
+          {"--timeout", "S", "give up when the controller has not acknowledged the capture within S seconds\n"
+                             "(default 30; 0 waits until Ctrl+C, as the dialog does)"},
+          kJsonOption}},
+        {"ports", "ports [--json]",
+         "Lists the serial devices present, with the COM number each one has in the\n"
+         "dialog's port list and the adapter's description.",
+         {kJsonOption}},
+    };
+    return commands;
+}
+
+QString CommandHelp(const CommandSpec& spec)
+{
+    QString text = QStringLiteral("Usage: dentora-cli %1\n\n%2\n\nOptions:\n")
+                       .arg(QLatin1String(spec.synopsis), QLatin1String(spec.summary));
+    for (const OptionSpec& option : spec.options) {
+        QString head = QLatin1String(option.name);
+        if (option.valueName)
+            head += QLatin1Char(' ') + QLatin1String(option.valueName);
+        const QString help = QString::fromLatin1(option.help).replace(QLatin1Char('\n'), QLatin1String("\n") + QString(20, QLatin1Char(' ')));
+        text += QStringLiteral("  %1%2\n").arg(head.leftJustified(18), help);
+    }
+    text += QStringLiteral("  %1%2\n\n").arg(QStringLiteral("--help").leftJustified(18), QStringLiteral("print this text"));
+    return text + QLatin1String(kExitStatusHelp);
+}
+
+const CommandSpec* FindCommand(const QString& name)
+{
+    for (const CommandSpec& spec : Commands()) {
+        if (name == QLatin1String(spec.name))
+            return &spec;
+    }
+    return nullptr;
+}
+
+[[noreturn]] void Refuse(const QString& message)
+{
+    throw UsageError(message.toStdString());
+}
+
+// "--name value" and "--name=value"; every option at most once.
+QMap<QString, QString> ParseOptions(const CommandSpec& spec, const QStringList& arguments, bool* help)
+{
+    QMap<QString, QString> values;
+    for (int i = 0; i < arguments.size(); ++i) {
+        QString name = arguments[i];
+        QString value;
+        bool hasInlineValue = false;
+        if (name.startsWith(QLatin1String("--")) && name.contains(QLatin1Char('='))) {
+            value = name.section(QLatin1Char('='), 1);
+            name = name.section(QLatin1Char('='), 0, 0);
+            hasInlineValue = true;
+        }
+        if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+            *help = true;
+            continue;
+        }
+        const OptionSpec* option = nullptr;
+        for (const OptionSpec& candidate : spec.options) {
+            if (name == QLatin1String(candidate.name))
+                option = &candidate;
+        }
+        if (!option)
+            Refuse(QStringLiteral("%1: unknown option '%2'").arg(QLatin1String(spec.name), arguments[i]));
+        if (values.contains(name))
+            Refuse(QStringLiteral("%1 is given more than once").arg(name));
+        if (!option->valueName) {
+            if (hasInlineValue)
+                Refuse(QStringLiteral("%1 takes no value").arg(name));
+            values.insert(name, QString());
+            continue;
+        }
+        if (!hasInlineValue) {
+            if (i + 1 >= arguments.size())
+                Refuse(QStringLiteral("%1 needs a value (%2)").arg(name, QLatin1String(option->valueName)));
+            value = arguments[++i];
+        }
+        values.insert(name, value);
+    }
+    return values;
+}
+
+int ParseSeconds(const QString& name, const QString& text)
+{
+    bool ok = false;
+    const int seconds = text.toInt(&ok);
+    if (!ok || seconds < 0 || seconds > 86400)
+        Refuse(QStringLiteral("%1 wants whole seconds from 0 to 86400, not '%2'").arg(name, text));
+    return seconds;
+}
+
+CaptureOptions ParseCapture(const QMap<QString, QString>& values)
+{
+    CaptureOptions options;
+    options.port = values.value(QStringLiteral("--port"));
+    if (options.port.isEmpty())
+        Refuse(QStringLiteral("capture needs --port DEVICE (see: dentora-cli ports)"));
+    if (values.contains(QStringLiteral("--timeout")))
+        options.timeoutSeconds = ParseSeconds(QStringLiteral("--timeout"), values.value(QStringLiteral("--timeout")));
+    options.json = values.contains(QStringLiteral("--json"));
+    return options;
+}
+
+}  // namespace
+
+QString GeneralHelp()
+{
+    QString text = QStringLiteral(
+        "Usage: dentora-cli COMMAND [options]\n"
+        "       dentora-cli COMMAND --help\n"
+        "       dentora-cli --version\n\n"
+        "Reads a crank and cam trigger log out of an engine controller over a serial\n"
+        "line (115200 8N1) without a window, for scripts and bench rigs.\n\n"
+        "Commands:\n");
+    for (const CommandSpec& spec : Commands())
+        text += QStringLiteral("  %1\n").arg(QLatin1String(spec.synopsis));
+    return text + QLatin1Char('\n') + QLatin1String(kExitStatusHelp);
+}
+
+CommandLine ParseCommandLine(const QStringList& arguments)
+{
+    CommandLine result;
+    if (arguments.isEmpty())
+        Refuse(QStringLiteral("no command given"));
+    const QString& first = arguments.first();
+    if (first == QLatin1String("--help") || first == QLatin1String("-h") || first == QLatin1String("help")) {
+        result.helpText = GeneralHelp();
+        return result;
+    }
+    if (first == QLatin1String("--version")) {
+        result.command = Command::kVersion;
+        return result;
+    }
+    const CommandSpec* spec = FindCommand(first);
+    if (!spec)
+        Refuse(QStringLiteral("unknown command '%1'").arg(first));
+    bool help = false;
+    const QMap<QString, QString> values = ParseOptions(*spec, arguments.mid(1), &help);
+    if (help) {
+        result.helpText = CommandHelp(*spec);
+        return result;
+    }
+    if (first == QLatin1String("capture")) {
+        result.command = Command::kCapture;
+        result.capture = ParseCapture(values);
+    } else {
+        result.command = Command::kPorts;
+        result.ports.json = values.contains(QStringLiteral("--json"));
+    }
+    return result;
+}
+
+}  // namespace dentora

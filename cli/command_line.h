@@ -1,0 +1,43 @@
+// dentora-cli's command line: the commands, their options and help texts,
+// parsed into typed options before anything is opened.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <stdexcept>
+
+namespace dentora {
+
+// A mistake on the command line; the message names what was wrong.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class Command { kHelp, kVersion, kCapture, kPorts };
+
+struct CaptureOptions {
+    QString port;
+    int timeoutSeconds = 30;  // the wait for the acknowledge; 0 waits until Ctrl+C
+    bool json = false;
+};
+
+struct PortsOptions {
+    bool json = false;
+};
+
+struct CommandLine {
+    Command command = Command::kHelp;
+    QString helpText;  // for kHelp: the text to print (general, or one command's)
+    CaptureOptions capture;
+    PortsOptions ports;
+};
+
+// Parses the arguments after the program name. Throws UsageError.
+CommandLine ParseCommandLine(const QStringList& arguments);
+
+// The general help: the commands, how to get each one's help, exit statuses.
+QString GeneralHelp();
+
+}  // namespace dentora
