@@ -8,6 +8,7 @@ DENTORA_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   fonts-dejavu-core
+  python3-jsonschema
 )
 # What it takes to look at the real window.
 DENTORA_SCREENSHOT_PACKAGES=(xvfb xauth x11-utils imagemagick)
