@@ -18,17 +18,17 @@ protected:
     void OnCommand(UINT controlId, UINT notifyCode) override;
     void OnTimer(UINT_PTR id) override;
 
-    // Test run.
     void OnRunTest();
     void OnPortListDropDown();
 
-    // Chart appearance.
     void OnBkColor();
     void OnGridToggle();
     void OnCrankColor();
     void OnCamColor();
 
 private:
+    void PickLineColor(UINT lineId);
+
     QIcon m_hIcon;
     QString m_initialPortText;
 };

@@ -4,17 +4,27 @@
 #include "capture/decoder.h"
 #include "chart/chart_wnd.h"
 
+#include <optional>
+
 int g_nGridOn = 1;
 
 namespace {
 constexpr DWORD kPickerFlags = CC_SOLIDCOLOR | CC_PREVENTFULLOPEN;
+
+// The picker, preset to the current colour; the colour chosen, or none when cancelled.
+std::optional<COLORREF> PickColor(COLORREF current, CWnd* owner)
+{
+    CColorDialog picker(current, kPickerFlags, owner);
+    if (picker.DoModal() != IDOK)
+        return std::nullopt;
+    return picker.GetColor();
 }
+}  // namespace
 
 void CAnalyzerDlg::OnBkColor()
 {
-    CColorDialog picker(g_chart.GetBackColor(), kPickerFlags, this);
-    if (picker.DoModal() == IDOK)
-        g_chart.SetBackColor(picker.GetColor());
+    if (const auto color = PickColor(g_chart.GetBackColor(), this))
+        g_chart.SetBackColor(*color);
 }
 
 void CAnalyzerDlg::OnGridToggle()
@@ -25,14 +35,16 @@ void CAnalyzerDlg::OnGridToggle()
 
 void CAnalyzerDlg::OnCrankColor()
 {
-    CColorDialog picker(g_chart.GetLineColor(kCrankLine), kPickerFlags, this);
-    if (picker.DoModal() == IDOK)
-        g_chart.SetLineColor(kCrankLine, picker.GetColor());
+    PickLineColor(kCrankLine);
 }
 
 void CAnalyzerDlg::OnCamColor()
 {
-    CColorDialog picker(g_chart.GetLineColor(kCamLine), kPickerFlags, this);
-    if (picker.DoModal() == IDOK)
-        g_chart.SetLineColor(kCamLine, picker.GetColor());
+    PickLineColor(kCamLine);
+}
+
+void CAnalyzerDlg::PickLineColor(UINT lineId)
+{
+    if (const auto color = PickColor(g_chart.GetLineColor(lineId), this))
+        g_chart.SetLineColor(lineId, *color);
 }

@@ -1,11 +1,15 @@
 #include "fresh_state.h"
 
+#include "analyzer_dlg.h"
+
 #include "capture/decoder.h"
 #include "capture/test_run.h"
 #include "chart/chart_wnd.h"
 #include "serial/serial_link.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <new>
 
 void ResetProcessState()
@@ -22,5 +26,13 @@ void ResetProcessState()
     g_pRunButton = nullptr;
     g_pStatus = nullptr;
     g_nComPort = 0;
+    g_strComDevice.clear();
+    g_nGridOn = 1;
+    g_fCrankHigh = 0.0f;
+    g_fCamHigh = 0.0f;
     ResetDecoder();
+    g_nChannel = 0;
+    std::fill(std::begin(g_fLevelNew), std::end(g_fLevelNew), 0.0f);
+    std::fill(std::begin(g_fTime), std::end(g_fTime), 0.0f);
+    g_dTimeScale = 0.0;
 }

@@ -21,5 +21,5 @@ extern const DialogTemplate g_analyzerDialogTemplate;
 // Icon 128 (16 x 16 and 32 x 32, and larger sizes for desktops).
 QIcon LoadAppIcon();
 
-// The version of the build, "1.0.0.1".
+// The version of the build, as the CMake project states it.
 const char* AppVersionString();
