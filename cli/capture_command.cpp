@@ -118,8 +118,9 @@ void HeadlessTestRun::CheckLimits()
         m_awaitSinceMs = m_clock.elapsed();
     const qint64 limitMs = qint64(m_options.timeoutSeconds) * 1000;
     if (limitMs > 0 && m_clock.elapsed() - m_awaitSinceMs >= limitMs)
-        Halt(ExitStatus::kNoAnswer,
-             QStringLiteral("the controller did not acknowledge the capture within %1 s").arg(m_options.timeoutSeconds));
+        Halt(
+            ExitStatus::kNoAnswer,
+            QStringLiteral("the controller did not acknowledge the capture within %1 s").arg(m_options.timeoutSeconds));
 }
 
 // Prints the status line as the dialog shows it between ticks, and the progress.

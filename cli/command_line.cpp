@@ -27,16 +27,19 @@ const OptionSpec kJsonOption{"--json", nullptr, "print exactly one JSON document
 const std::vector<CommandSpec>& Commands()
 {
     static const std::vector<CommandSpec> commands = {
-        {"capture", "capture --port DEVICE [options]",
+        {"capture",
+         "capture --port DEVICE [options]",
          "Runs a test on the controller at DEVICE as the dialog's \"Run Test\" does:\n"
          "the same exchange, the same status lines (on standard error), the same\n"
          "handling of a controller that misbehaves. Standard output carries only the\n"
          "result. Ctrl+C halts the test cleanly: the port is closed.",
          {{"--port", "DEVICE", "the controller's serial device (/dev/ttyUSB0, COM3: the n-th device, as in `ports`)"},
-          {"--timeout", "S", "give up when the controller has not acknowledged the capture within S seconds\n"
-                             "(default 30; 0 waits until Ctrl+C, as the dialog does)"},
+          {"--timeout", "S",
+           "give up when the controller has not acknowledged the capture within S seconds\n"
+           "(default 30; 0 waits until Ctrl+C, as the dialog does)"},
           kJsonOption}},
-        {"ports", "ports [--json]",
+        {"ports",
+         "ports [--json]",
          "Lists the serial devices present, with the COM number each one has in the\n"
          "dialog's port list and the adapter's description.",
          {kJsonOption}},
@@ -52,10 +55,12 @@ QString CommandHelp(const CommandSpec& spec)
         QString head = QLatin1String(option.name);
         if (option.valueName)
             head += QLatin1Char(' ') + QLatin1String(option.valueName);
-        const QString help = QString::fromLatin1(option.help).replace(QLatin1Char('\n'), QLatin1String("\n") + QString(20, QLatin1Char(' ')));
+        const QString help = QString::fromLatin1(option.help)
+                                 .replace(QLatin1Char('\n'), QLatin1String("\n") + QString(20, QLatin1Char(' ')));
         text += QStringLiteral("  %1%2\n").arg(head.leftJustified(18), help);
     }
-    text += QStringLiteral("  %1%2\n\n").arg(QStringLiteral("--help").leftJustified(18), QStringLiteral("print this text"));
+    text +=
+        QStringLiteral("  %1%2\n\n").arg(QStringLiteral("--help").leftJustified(18), QStringLiteral("print this text"));
     return text + QLatin1String(kExitStatusHelp);
 }
 

@@ -98,11 +98,11 @@ void Console::DrawBar(int fetchedRecords)
     m_lastDrawMs = elapsedMs;
     const int filled = int(std::min<qint64>(kBarWidth, qint64(kBarWidth) * fetchedRecords / m_expected));
     const double rate = elapsedMs > 0 ? fetchedRecords * 1000.0 / double(elapsedMs) : 0.0;
-    const QString left = rate > 0 ? MinutesSeconds(qint64((m_expected - fetchedRecords) / rate + 0.5))
-                                  : QStringLiteral("-:--");
+    const QString left =
+        rate > 0 ? MinutesSeconds(qint64((m_expected - fetchedRecords) / rate + 0.5)) : QStringLiteral("-:--");
     const QString bar = QString(filled, QLatin1Char('#')) + QString(kBarWidth - filled, QLatin1Char('-'));
-    std::fprintf(stderr, "\r[%s] %d/%d records  %.0f rec/s  %s left\x1b[K", qPrintable(bar), fetchedRecords,
-                 m_expected, rate, qPrintable(left));
+    std::fprintf(stderr, "\r[%s] %d/%d records  %.0f rec/s  %s left\x1b[K", qPrintable(bar), fetchedRecords, m_expected,
+                 rate, qPrintable(left));
     std::fflush(stderr);
     m_barShown = true;
 }

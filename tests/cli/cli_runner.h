@@ -30,8 +30,7 @@ CliResult RunCliWithTerminalStderr(const QStringList& arguments);
 
 // A controller serving `records` records (count 3 * records) with a short
 // acknowledge delay; faults and the rest set through `adjust`.
-std::unique_ptr<sim::PtyController> StartController(unsigned records,
-                                                    void (*adjust)(sim::ControllerConfig&) = nullptr);
+std::unique_ptr<sim::PtyController> StartController(unsigned records, void (*adjust)(sim::ControllerConfig&) = nullptr);
 
 // Problems the JSON schema of docs/cli-output.schema.json finds in the text;
 // empty when it is exactly one valid document.

@@ -39,7 +39,8 @@ TEST(CliCommandLine, UsageErrorsExitTwoWithoutOpeningThePort)
     const QList<QPair<QStringList, QString>> cases = {
         {{QStringLiteral("frobnicate")}, QStringLiteral("unknown command 'frobnicate'")},
         {{kCapture, kPortOption, device, QStringLiteral("--bogus")}, QStringLiteral("unknown option '--bogus'")},
-        {{kCapture, kPortOption, device, QStringLiteral("--timeout"), QStringLiteral("-1")}, QStringLiteral("--timeout")},
+        {{kCapture, kPortOption, device, QStringLiteral("--timeout"), QStringLiteral("-1")},
+         QStringLiteral("--timeout")},
         {{kCapture, kPortOption, device, QStringLiteral("--timeout=soon")}, QStringLiteral("'soon'")},
         {{kCapture, kPortOption, device, QStringLiteral("--json=yes")}, QStringLiteral("--json takes no value")},
         {{kCapture, kPortOption, device, kPortOption, device}, QStringLiteral("more than once")},
@@ -52,7 +53,8 @@ TEST(CliCommandLine, UsageErrorsExitTwoWithoutOpeningThePort)
         SCOPED_TRACE(arguments.join(QLatin1Char(' ')).toStdString());
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_TRUE(run.out.isEmpty());
-        EXPECT_TRUE(run.err.startsWith(QStringLiteral("dentora-cli: ")) && run.err.contains(cause)) << run.err.toStdString();
+        EXPECT_TRUE(run.err.startsWith(QStringLiteral("dentora-cli: ")) && run.err.contains(cause))
+            << run.err.toStdString();
     }
     EXPECT_EQ(controller->stats().protocol.goCommands + controller->stats().protocol.ignoredBytes, 0u);
 }
@@ -133,24 +135,51 @@ TEST_P(CliCaptureFault, EndsWithItsOwnExitStatusAndJsonThatMatchesTheSchema)
     EXPECT_EQ(document.value(QStringLiteral("status")).toString(), QLatin1String(fault.statusName));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Simulator, CliCaptureFault,
-    ::testing::Values(
-        FaultCase{"Clean", nullptr, {}, 0, "ok", ">>> Finished <<<", nullptr},
-        FaultCase{"NoAcknowledge", [](sim::ControllerConfig& c) { c.faults.neverAcknowledge = true; },
-                  {QStringLiteral("--timeout"), QStringLiteral("1")}, 4, "no-answer", ">>> Finished <<<",
-                  "did not acknowledge the capture within 1 s"},
-        FaultCase{"CountIgnored", [](sim::ControllerConfig& c) { c.faults.ignoreCount = true; }, {}, 4, "no-answer",
-                  ">>> Finished <<<", nullptr},
-        FaultCase{"AnswerDropped", [](sim::ControllerConfig& c) { c.faults.dropAnswerAtByte = 10; }, {}, 4,
-                  "no-answer", ">>> Finished <<<", nullptr},
-        FaultCase{"BadType", [](sim::ControllerConfig& c) { c.faults.badTypeAtRecord = 5; }, {}, 5,
-                  "out-of-sequence", ">>> Finished <<<", nullptr},
-        FaultCase{"ZeroCalibration", [](sim::ControllerConfig& c) { c.faults.zeroCalibration = true; }, {}, 5,
-                  "out-of-sequence", ">>> Finished <<<", nullptr},
-        FaultCase{"DeviceVanishes", [](sim::ControllerConfig& c) { c.faults.vanishAfterRecord = 4; }, {}, 6,
-                  "port-lost", "- Abort <<<", nullptr}),
-    [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Simulator, CliCaptureFault,
+                         ::testing::Values(FaultCase{"Clean", nullptr, {}, 0, "ok", ">>> Finished <<<", nullptr},
+                                           FaultCase{"NoAcknowledge",
+                                                     [](sim::ControllerConfig& c) { c.faults.neverAcknowledge = true; },
+                                                     {QStringLiteral("--timeout"), QStringLiteral("1")},
+                                                     4,
+                                                     "no-answer",
+                                                     ">>> Finished <<<",
+                                                     "did not acknowledge the capture within 1 s"},
+                                           FaultCase{"CountIgnored",
+                                                     [](sim::ControllerConfig& c) { c.faults.ignoreCount = true; },
+                                                     {},
+                                                     4,
+                                                     "no-answer",
+                                                     ">>> Finished <<<",
+                                                     nullptr},
+                                           FaultCase{"AnswerDropped",
+                                                     [](sim::ControllerConfig& c) { c.faults.dropAnswerAtByte = 10; },
+                                                     {},
+                                                     4,
+                                                     "no-answer",
+                                                     ">>> Finished <<<",
+                                                     nullptr},
+                                           FaultCase{"BadType",
+                                                     [](sim::ControllerConfig& c) { c.faults.badTypeAtRecord = 5; },
+                                                     {},
+                                                     5,
+                                                     "out-of-sequence",
+                                                     ">>> Finished <<<",
+                                                     nullptr},
+                                           FaultCase{"ZeroCalibration",
+                                                     [](sim::ControllerConfig& c) { c.faults.zeroCalibration = true; },
+                                                     {},
+                                                     5,
+                                                     "out-of-sequence",
+                                                     ">>> Finished <<<",
+                                                     nullptr},
+                                           FaultCase{"DeviceVanishes",
+                                                     [](sim::ControllerConfig& c) { c.faults.vanishAfterRecord = 4; },
+                                                     {},
+                                                     6,
+                                                     "port-lost",
+                                                     "- Abort <<<",
+                                                     nullptr}),
+                         [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
 
 TEST(CliCapture, MissingDeviceExitsThreeWithOneLineNamingIt)
 {
@@ -230,7 +259,8 @@ TEST(CliPorts, ListsTheDevicesWithTheirComNumbers)
         const QJsonObject port = listed.at(present++).toObject();
         EXPECT_EQ(port.value(QStringLiteral("com")).toInt(), index + 1);
         EXPECT_EQ(port.value(QStringLiteral("device")).toString(), devices[std::size_t(index)]->path);
-        EXPECT_TRUE(text.out.contains(QStringLiteral("COM%1").arg(index + 1).leftJustified(7) + devices[std::size_t(index)]->path));
+        EXPECT_TRUE(text.out.contains(QStringLiteral("COM%1").arg(index + 1).leftJustified(7) +
+                                      devices[std::size_t(index)]->path));
     }
     EXPECT_EQ(listed.size(), present);
 }
