@@ -47,11 +47,13 @@ QString ReadAll(int fd)
 
 }  // namespace
 
-CliResult RunCli(const QStringList& arguments, const QStringList& environment)
+CliResult RunCli(const QStringList& arguments, const QStringList& environment, const QStringList& launcher)
 {
     QProcess process;
     process.setProcessEnvironment(Environment(environment));
-    process.start(QStringLiteral(DENTORA_CLI_EXECUTABLE), arguments);
+    QStringList command = launcher;
+    command << QStringLiteral(DENTORA_CLI_EXECUTABLE) << arguments;
+    process.start(command.takeFirst(), command);
     EXPECT_TRUE(process.waitForFinished(kRunTimeoutMs)) << arguments.join(QLatin1Char(' ')).toStdString();
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};

@@ -18,8 +18,9 @@ struct CliResult {
     QString err;
 };
 
-// Runs to the end; environment changes as NAME=VALUE, or NAME= to remove.
-CliResult RunCli(const QStringList& arguments, const QStringList& environment = {});
+// Runs to the end; environment changes as NAME=VALUE, or NAME= to remove;
+// a launcher (e.g. setpriv and its arguments) runs the tool when given.
+CliResult RunCli(const QStringList& arguments, const QStringList& environment = {}, const QStringList& launcher = {});
 
 // Starts the process and returns at once; the caller waits and reads it.
 std::unique_ptr<QProcess> StartCli(const QStringList& arguments);

@@ -13,6 +13,8 @@
 
 #include <csignal>
 
+#include <unistd.h>
+
 namespace dentora::test {
 namespace {
 
@@ -193,6 +195,22 @@ TEST(CliCapture, MissingDeviceExitsThreeWithOneLineNamingIt)
     EXPECT_EQ(lines[1], QStringLiteral("*** Error in opening COM port ***"));
     EXPECT_EQ(SchemaViolations(run.out), QString()) << run.out.toStdString();
     EXPECT_TRUE(Json(run).value(QStringLiteral("error")).toString().contains(device));
+}
+
+// The dialog's hint on the group that owns the device, in one line.
+TEST(CliCapture, DeviceWithoutPermissionNamesTheGroupToJoin)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to run the tool as another user";
+    const auto controller = StartController(20);
+    const QStringList asNobody = {QStringLiteral("setpriv"), QStringLiteral("--reuid=nobody"),
+                                  QStringLiteral("--regid=nogroup"), QStringLiteral("--clear-groups")};
+    const CliResult run = RunCli({kCapture, kPortOption, Device(*controller)}, {}, asNobody);
+    EXPECT_EQ(run.exitCode, 3);
+    const QString first = run.err.section(QLatin1Char('\n'), 0, 0);
+    EXPECT_TRUE(first.contains(QStringLiteral("Permission denied"))) << run.err.toStdString();
+    EXPECT_TRUE(first.contains(QStringLiteral("sudo usermod -aG"))) << run.err.toStdString();
+    EXPECT_EQ(controller->stats().protocol.goCommands, 0u);
 }
 
 // Ctrl+C mid-fetch halts as "Halt Test" does: the test finishes, the port
