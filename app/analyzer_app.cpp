@@ -68,6 +68,17 @@ bool ParseArguments(const QStringList& arguments, Options* options, int* exitCod
 
 }  // namespace
 
+// --help and --version are answered before any window system is touched;
+// everything else waits for the application, which takes its own options
+// (-platform, -style) off the line first.
+BOOL CAnalyzerApp::PreInitInstance(const QStringList& arguments)
+{
+    const bool asksForText = arguments.contains(QLatin1String("--help")) || arguments.contains(QLatin1String("-h")) ||
+                             arguments.contains(QLatin1String("--version"));
+    Options ignored;
+    return !asksForText || ParseArguments(arguments, &ignored, &m_exitCode);
+}
+
 BOOL CAnalyzerApp::InitInstance()
 {
     Options options;

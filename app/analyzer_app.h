@@ -4,6 +4,7 @@
 
 class CAnalyzerApp : public CWinApp {
 public:
+    BOOL PreInitInstance(const QStringList& arguments) override;
     BOOL InitInstance() override;
 };
 

@@ -6,6 +6,8 @@
 #include "res/resource.h"
 #include "serial/serial_link.h"
 
+#include <QComboBox>
+
 CAnalyzerDlg::CAnalyzerDlg(CWnd* parent)
     : CDialog(g_analyzerDialogTemplate, parent), m_hIcon(LoadAppIcon())
 {
@@ -28,8 +30,13 @@ BOOL CAnalyzerDlg::OnInitDialog()
     OnPortListDropDown();
     if (!m_initialPortText.isEmpty())
         portList->SetWindowText(m_initialPortText);
+    QObject::connect(qobject_cast<QComboBox*>(portList->GetSafeWidget()), &QComboBox::editTextChanged,
+                     portList->GetSafeWidget(), [this] { UpdatePortBoxToolTip(); });
+    UpdatePortBoxToolTip();
 
     g_pStatus = GetDlgItem(IDC_STATUS);
+
+    GetSafeWidget()->setMinimumSize(MinimumClientSize());
 
     // The chart covers the placeholder frame exactly.
     RECT chartRect;
@@ -63,6 +70,11 @@ void CAnalyzerDlg::OnCommand(UINT controlId, UINT notifyCode)
         OnPortListDropDown();
         return;
     }
+    // Enter after typing a device starts the test, as "Run Test" does.
+    if (controlId == UINT(IDC_COMPORT) && notifyCode == CBN_EDITRETURN) {
+        OnRunTest();
+        return;
+    }
     if (notifyCode == BN_CLICKED) {
         switch (controlId) {
         case IDC_RUN_TEST: OnRunTest(); return;
@@ -74,4 +86,26 @@ void CAnalyzerDlg::OnCommand(UINT controlId, UINT notifyCode)
         }
     }
     CDialog::OnCommand(controlId, notifyCode);
+}
+
+void CAnalyzerDlg::OnOK()
+{
+    if (MayClose())
+        CDialog::OnOK();
+}
+
+void CAnalyzerDlg::OnCancel()
+{
+    if (MayClose())
+        CDialog::OnCancel();
+}
+
+bool CAnalyzerDlg::MayClose()
+{
+    if (g_nTestState == kIdle)
+        return true;
+    if (AfxMessageBox(this, QStringLiteral("A test is running. Halt it and exit?"), MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return false;
+    CloseCommPort();
+    return true;
 }

@@ -5,6 +5,7 @@
 #include "platform/dialog.h"
 
 #include <QIcon>
+#include <QSize>
 
 class CAnalyzerDlg : public CDialog {
 public:
@@ -17,6 +18,12 @@ protected:
     BOOL OnInitDialog() override;
     void OnCommand(UINT controlId, UINT notifyCode) override;
     void OnTimer(UINT_PTR id) override;
+    // Exit, Escape and the close box: at once, unless a test runs and the
+    // user does not want it halted.
+    void OnOK() override;
+    void OnCancel() override;
+    // Places the controls for the new client size (analyzer_dlg_layout.cpp).
+    void OnSize(UINT type, int cx, int cy) override;
 
     void OnRunTest();
     void OnPortListDropDown();
@@ -28,9 +35,15 @@ protected:
 
 private:
     void PickLineColor(UINT lineId);
+    bool MayClose();
+    // The smallest the client area may be: the chart's least height, and
+    // room for the widest control above it.
+    QSize MinimumClientSize() const;
+    void UpdatePortBoxToolTip();
 
     QIcon m_hIcon;
     QString m_initialPortText;
+    bool m_noSerialDevice = false;
 };
 
 // The dialog's own copy of the grid state; 1 while the grid is shown.

@@ -23,19 +23,28 @@ void CAnalyzerDlg::OnPortListDropDown()
 {
     auto* portList = GetDlgItemAs<CComboBox>(IDC_COMPORT);
     const auto devices = PortListDevices();
-    bool anyPresent = false;
+    m_noSerialDevice = true;
     for (int index = 0; index < kPortListSize; ++index) {
         const auto& device = devices[std::size_t(index)];
         if (!device) {
             portList->SetItemToolTip(index, QStringLiteral("No serial device for COM%1").arg(index + 1));
             continue;
         }
-        anyPresent = true;
+        m_noSerialDevice = false;
         portList->SetItemToolTip(index, device->description.isEmpty()
                                             ? device->path
                                             : QStringLiteral("%1 \u2014 %2").arg(device->path, device->description));
     }
-    portList->GetSafeWidget()->setToolTip(
-        anyPresent ? QString()
-                   : QStringLiteral("No serial device is present: plug in an adapter, or type a device path"));
+    UpdatePortBoxToolTip();
+}
+
+// The box is narrow: its tooltip shows the whole text, and says when there
+// is no device to pick.
+void CAnalyzerDlg::UpdatePortBoxToolTip()
+{
+    auto* portList = GetDlgItemAs<CComboBox>(IDC_COMPORT);
+    QString tip = portList->GetWindowText();
+    if (m_noSerialDevice)
+        tip += QStringLiteral("\nNo serial device is present: plug in an adapter, or type a device path");
+    portList->GetSafeWidget()->setToolTip(tip.trimmed());
 }

@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
+
 #ifdef DENTORA_HAVE_SIMULATOR
 #include "simulator/pty_controller.h"
 
@@ -17,7 +19,13 @@
 
 namespace {
 constexpr int kPollIntervalMs = 200;
-constexpr int kMaximumPolls = 5 * 60 * 1000 / kPollIntervalMs;
+constexpr qint64 kTickMs = 100;
+constexpr qint64 kFetchSlackMs = 30 * 1000;
+
+QString Status()
+{
+    return g_pStatus->GetWindowText();
+}
 }  // namespace
 
 struct DemoController::Impl {
@@ -55,7 +63,19 @@ QString DemoController::Start(QString* error)
 #endif
 }
 
-SnapshotRun::SnapshotRun(CAnalyzerDlg& dialog, QString path) : m_dialog(dialog), m_path(std::move(path)) {}
+SnapshotRun::SnapshotRun(CAnalyzerDlg& dialog, QString path, int countWaitMs)
+    : m_dialog(dialog), m_path(std::move(path)), m_countWaitMs(countWaitMs)
+{
+}
+
+qint64 SnapshotRun::FetchAllowanceMs(int announcedBytes)
+{
+    // One record per tick from every second byte position, as far as the
+    // count and the capture buffer go.
+    const int usable = std::min(announcedBytes / 3 * 3, kRxBufferSize - 2);
+    const qint64 records = (usable + 1) / 2;
+    return 2 * records * kTickMs + kFetchSlackMs;
+}
 
 void SnapshotRun::Arm()
 {
@@ -64,6 +84,7 @@ void SnapshotRun::Arm()
         // for a user who is not there.
         QTimer::singleShot(kPollIntervalMs, [this] { Poll(); });
         auto* runButton = qobject_cast<QPushButton*>(m_dialog.GetDlgItem(IDC_RUN_TEST)->GetSafeWidget());
+        m_sinceClick.start();
         runButton->click();
     });
 }
@@ -79,9 +100,9 @@ void SnapshotRun::Poll()
         return;
     }
     if (g_nTestState == kIdle) {
-        const QString status = g_pStatus->GetWindowText();
-        if (CurrentCaptureLog().outcome != dentora::TestOutcome::kFinished) {
-            Finish(false, QStringLiteral("the demo capture did not finish: \"%1\"").arg(status));
+        const dentora::CaptureLog& log = CurrentCaptureLog();
+        if (log.outcome != dentora::TestOutcome::kFinished) {
+            Finish(false, QStringLiteral("the capture did not finish (\"%1\"). %2").arg(Status(), TestEndingText(log)));
             return;
         }
         QWidget* window = m_dialog.GetSafeWidget();
@@ -92,11 +113,35 @@ void SnapshotRun::Poll()
         Finish(true, m_path);
         return;
     }
-    if (++m_polls > kMaximumPolls) {
-        Finish(false, QStringLiteral("the demo capture did not end within five minutes"));
+    const QString overdue = Overdue();
+    if (!overdue.isEmpty()) {
+        Finish(false, overdue);
         return;
     }
     QTimer::singleShot(kPollIntervalMs, [this] { Poll(); });
+}
+
+QString SnapshotRun::Overdue()
+{
+    const qint64 elapsed = m_sinceClick.elapsed();
+    if (g_nTestState < kFetch) {
+        if (elapsed <= m_countWaitMs)
+            return QString();
+        return QStringLiteral("no byte count came from the controller within %1 s of \"Run Test\" (\"%2\")")
+            .arg(m_countWaitMs / 1000.0)
+            .arg(Status());
+    }
+    if (m_countSeenAtMs < 0)
+        m_countSeenAtMs = elapsed;
+    const dentora::CaptureLog& log = CurrentCaptureLog();
+    const qint64 allowance = FetchAllowanceMs(log.announcedBytes);
+    if (elapsed - m_countSeenAtMs <= allowance)
+        return QString();
+    return QStringLiteral("the fetch of the %1 bytes announced did not end within %2 s (%3 records fetched, \"%4\")")
+        .arg(log.announcedBytes)
+        .arg(allowance / 1000.0)
+        .arg(log.records.size())
+        .arg(Status());
 }
 
 void SnapshotRun::Finish(bool succeeded, const QString& message)

@@ -10,6 +10,9 @@ DENTORA_PACKAGES=(
   fonts-dejavu-core
   python3-jsonschema
 )
+# The programs the README has a user run or install from the build;
+# scripts/run builds them all, so that every command there works after it.
+DENTORA_PROGRAMS=(dentora dentora-sim)
 # What it takes to look at the real window.
 DENTORA_SCREENSHOT_PACKAGES=(xvfb xauth x11-utils imagemagick)
 

@@ -5,6 +5,8 @@
 #include "platform/sleep.h"
 #include "serial/serial_link.h"
 
+#include <QWidget>
+
 int g_nTestState = kIdle;
 unsigned char g_RxBuf[kRxBufferSize] = {};
 int g_nRxCount = 0;
@@ -19,10 +21,26 @@ using dentora::TestOutcome;
 dentora::CaptureLog g_captureLog;
 
 // The first cause wins: a halt pressed after an abort does not hide it.
-void SetOutcome(TestOutcome outcome)
+void SetOutcome(TestOutcome outcome, const QString& detail)
 {
-    if (g_captureLog.outcome == TestOutcome::kRunning)
-        g_captureLog.outcome = outcome;
+    if (g_captureLog.outcome != TestOutcome::kRunning)
+        return;
+    g_captureLog.outcome = outcome;
+    g_captureLog.outcomeDetail = detail;
+}
+
+// The status line's tooltip tells how the last test ended once "Finished"
+// (or an error line) has replaced the line that said it.
+void ShowEndingInToolTip(const QString& text)
+{
+    if (QWidget* box = g_pStatus->GetSafeWidget())
+        box->setToolTip(text);
+}
+
+// The record being fetched, counted from 1 as a user would.
+QString RecordInFetch()
+{
+    return QStringLiteral("record %1").arg(g_captureLog.records.size() + 1);
 }
 
 constexpr unsigned char kGoCommand = 'g';
@@ -30,8 +48,8 @@ constexpr unsigned char kAcknowledge = 'd';
 constexpr unsigned char kCountCommand = 'n';
 constexpr unsigned char kNextByteCommand = 'a';
 constexpr int kRecordSize = 3;
-// Lets the user read the abort before Finish replaces it.
-constexpr DWORD kOutOfSequencePauseMs = 1000;
+// Lets the user read an abort before Finish replaces it.
+constexpr DWORD kAbortPauseMs = 1000;
 constexpr float kSeedX = 0.01f;
 
 void SetStatus(const QString& text)
@@ -49,8 +67,9 @@ void EndOnLostLink()
 {
     g_pRunButton->SetWindowText(QStringLiteral("Run Test"));
     g_nTestState = kIdle;
-    SetOutcome(TestOutcome::kPortLost);
     const QString reason = LastCommError();
+    SetOutcome(TestOutcome::kPortLost, reason);
+    ShowEndingInToolTip(TestEndingText(g_captureLog));
     CloseCommPort();
     SetStatus(QStringLiteral(">>> COM port lost (%1) - Abort <<<").arg(reason));
 }
@@ -65,26 +84,29 @@ bool LinkStillThere()
 }
 
 // A read that brought nothing in ReadCount or Fetch: nothing is made up.
-void EndWithoutAnswer()
+// missing: what did not arrive.
+void EndWithoutAnswer(const QString& missing)
 {
     if (!LinkStillThere())
         return;
     g_nTestState = kFinish;
-    SetOutcome(TestOutcome::kNoAnswer);
+    SetOutcome(TestOutcome::kNoAnswer, missing);
     SetStatus(QStringLiteral(">>> No answer from controller - Abort <<<"));
+    Sleep(kAbortPauseMs);
 }
 
-void AbortOutOfSequence()
+void AbortOutOfSequence(const QString& why)
 {
     g_nTestState = kFinish;
-    SetOutcome(TestOutcome::kOutOfSequence);
+    SetOutcome(TestOutcome::kOutOfSequence, why);
     SetStatus(QStringLiteral(">>> Out of Sequence - Abort <<<"));
-    Sleep(kOutOfSequencePauseMs);
+    Sleep(kAbortPauseMs);
 }
 
 void Purge()
 {
     g_chart.ClearPoints();
+    g_chart.ResetView();
     SetStatus(QStringLiteral("Step 1: Purge comm port"));
     DrainCommInput();
     if (!LinkStillThere())
@@ -124,7 +146,7 @@ void ReadCount()
 {
     SetStatus(QStringLiteral("Step 5: Plot Tach Signals..."));
     if (!ReadCommByte(&g_RxBuf[0]) || !ReadCommByte(&g_RxBuf[1])) {
-        EndWithoutAnswer();
+        EndWithoutAnswer(QStringLiteral("the byte count did not arrive"));
         return;
     }
     const int announced = g_RxBuf[0] + 256 * g_RxBuf[1];
@@ -150,26 +172,33 @@ void Fetch()
     // the fetch as the count does.
     if (g_nRxPos >= g_nRxCount || g_nRxPos + kRecordSize > kRxBufferSize) {
         g_nTestState = kFinish;
-        SetOutcome(TestOutcome::kFinished);
+        SetOutcome(TestOutcome::kFinished,
+                   QStringLiteral("%1 records fetched for the %2 bytes announced%3")
+                       .arg(g_captureLog.records.size())
+                       .arg(g_captureLog.announcedBytes)
+                       .arg(g_nRxPos < g_nRxCount ? QStringLiteral(", up to the end of the capture buffer")
+                                                  : QString()));
         return;
     }
     if (!FetchByte(g_nRxPos)) {
-        EndWithoutAnswer();
+        EndWithoutAnswer(QStringLiteral("%1 did not arrive").arg(RecordInFetch()));
         return;
     }
     if (!DecodeRecordType(g_RxBuf[g_nRxPos])) {
-        AbortOutOfSequence();
+        AbortOutOfSequence(QStringLiteral("%1 has the type byte 0x%2, not R, F, r or f")
+                               .arg(RecordInFetch())
+                               .arg(g_RxBuf[g_nRxPos], 2, 16, QLatin1Char('0')));
         return;
     }
     ++g_nRxPos;
     if (!FetchByte(g_nRxPos) || !FetchByte(g_nRxPos + 1)) {
-        EndWithoutAnswer();
+        EndWithoutAnswer(QStringLiteral("the tick count of %1 did not arrive").arg(RecordInFetch()));
         return;
     }
     const unsigned int tickCount = g_RxBuf[g_nRxPos] + 256u * g_RxBuf[g_nRxPos + 1];
     g_captureLog.records.push_back({g_RxBuf[g_nRxPos - 1], std::uint16_t(tickCount)});
     if (!DecodeTickCount(tickCount, g_nRxPos)) {
-        AbortOutOfSequence();
+        AbortOutOfSequence(QStringLiteral("the two calibration records sum to zero ticks"));
         return;
     }
     ++g_nRxPos;
@@ -177,7 +206,8 @@ void Fetch()
 
 void Finish()
 {
-    SetOutcome(TestOutcome::kHalted);
+    SetOutcome(TestOutcome::kHalted, QStringLiteral("halted with %1 records fetched").arg(g_captureLog.records.size()));
+    ShowEndingInToolTip(TestEndingText(g_captureLog));
     g_pRunButton->SetWindowText(QStringLiteral("Run Test"));
     g_nTestState = kIdle;
     CloseCommPort();
@@ -198,6 +228,7 @@ void RunTestClicked(CWnd* owner, int portSelection, const QString& typedDevice)
     g_captureLog = {};
     g_captureLog.port = OpenCommDevice();
     g_captureLog.startedAt = QDateTime::currentDateTimeUtc();
+    ShowEndingInToolTip(QString());
     if (opened) {
         SetStatus(QStringLiteral("Running Application - Opened COM port..."));
         g_nTestState = kPurge;
@@ -205,13 +236,32 @@ void RunTestClicked(CWnd* owner, int portSelection, const QString& typedDevice)
     }
     AfxMessageBox(owner, QStringLiteral("Error in Opening COM Port\n") + LastCommError());
     g_nTestState = kIdle;
-    SetOutcome(TestOutcome::kCouldNotOpen);
+    SetOutcome(TestOutcome::kCouldNotOpen, LastCommError());
+    ShowEndingInToolTip(TestEndingText(g_captureLog));
     SetStatus(QStringLiteral("*** Error in opening COM port ***"));
 }
 
 const dentora::CaptureLog& CurrentCaptureLog()
 {
     return g_captureLog;
+}
+
+QString TestEndingText(const dentora::CaptureLog& log)
+{
+    QString how;
+    switch (log.outcome) {
+    case TestOutcome::kRunning: return QString();
+    case TestOutcome::kFinished: how = QStringLiteral("finished"); break;
+    case TestOutcome::kHalted: how = QStringLiteral("was halted"); break;
+    case TestOutcome::kOutOfSequence: how = QStringLiteral("was aborted, out of sequence"); break;
+    case TestOutcome::kNoAnswer: how = QStringLiteral("was aborted, no answer from the controller"); break;
+    case TestOutcome::kPortLost: how = QStringLiteral("was aborted, the COM port was lost"); break;
+    case TestOutcome::kCouldNotOpen: how = QStringLiteral("did not start, the COM port did not open"); break;
+    }
+    const QString port = log.port.isEmpty() ? QString() : QStringLiteral(" on %1").arg(log.port);
+    const QString detail = log.outcomeDetail.trimmed();
+    return QStringLiteral("The last test%1 %2: %3%4")
+        .arg(port, how, detail, detail.endsWith(QLatin1Char('.')) ? QString() : QStringLiteral("."));
 }
 
 void TestRunTick(CWnd*)

@@ -43,3 +43,18 @@ void CChartWnd::OnHScroll(UINT code, UINT position, CScrollBar*)
     Invalidate(TRUE);
     UpdateScrollBar();
 }
+
+void CChartWnd::OnKeyDown(UINT key, UINT repeatCount, UINT)
+{
+    UINT code = SB_ENDSCROLL;
+    switch (key) {
+    case VK_LEFT: code = SB_LINELEFT; break;
+    case VK_RIGHT: code = SB_LINERIGHT; break;
+    case VK_PRIOR: code = SB_PAGELEFT; break;
+    case VK_NEXT: code = SB_PAGERIGHT; break;
+    default: return;
+    }
+    for (UINT i = 0; i < repeatCount; ++i)
+        OnHScroll(code, 0, nullptr);
+    OnHScroll(SB_ENDSCROLL, 0, nullptr);
+}

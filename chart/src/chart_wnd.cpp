@@ -22,7 +22,7 @@ CChartWnd::~CChartWnd() = default;
 
 BOOL CChartWnd::Create(DWORD style, const RECT& rect, CWnd* parent, UINT controlId)
 {
-    style |= WS_CHILD | WS_HSCROLL;
+    style |= WS_CHILD | WS_HSCROLL | WS_TABSTOP;
     m_notifyParent = (style & CWS_NOTIFY) ? TRUE : FALSE;
     style &= ~CWS_NOTIFY;
     const BOOL created = CWnd::Create(style, rect, parent, controlId);
@@ -211,6 +211,15 @@ void CChartWnd::ClearPoints()
     m_xMin = 0.0f;
     NotifyParent();
     Invalidate(TRUE);
+}
+
+void CChartWnd::ResetView()
+{
+    m_xStart = 0.0f;
+    m_xMin = 0.0f;
+    m_xMax = m_xSpan;
+    Invalidate(TRUE);
+    UpdateScrollBar();
 }
 
 bool CChartWnd::AllLinesEmpty() const

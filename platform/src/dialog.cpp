@@ -1,5 +1,6 @@
 #include "platform/dialog.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QColorDialog>
 #include <QComboBox>
@@ -7,11 +8,16 @@
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QScrollBar>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -44,18 +50,39 @@ private:
 
 class DropDownCombo : public QComboBox {
 public:
-    DropDownCombo(QWidget* parent, std::function<void()> onDropDown)
-        : QComboBox(parent), m_onDropDown(std::move(onDropDown))
+    DropDownCombo(QWidget* parent, std::function<void()> onDropDown, std::function<void()> onEditReturn)
+        : QComboBox(parent), m_onDropDown(std::move(onDropDown)), m_onEditReturn(std::move(onEditReturn))
     {
     }
     void showPopup() override
     {
         m_onDropDown();
+        // The box stays as narrow as its template makes it; its list is as
+        // wide as its longest entry.
+        QAbstractItemView* list = view();
+        const int entriesWidth = list->sizeHintForColumn(0) + 2 * list->frameWidth() +
+                                 list->verticalScrollBar()->sizeHint().width();
+        list->setMinimumWidth(std::max(width(), entriesWidth));
         QComboBox::showPopup();
+    }
+
+protected:
+    // The edit field passes Enter on to the box; with the list closed it
+    // ends here instead of at the dialog's default button.
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        if (enter && isEditable() && !view()->isVisible()) {
+            event->accept();
+            m_onEditReturn();
+            return;
+        }
+        QComboBox::keyPressEvent(event);
     }
 
 private:
     std::function<void()> m_onDropDown;
+    std::function<void()> m_onEditReturn;
 };
 
 }  // namespace
@@ -108,7 +135,8 @@ void CDialog::Build()
 
     m_dialog->setWindowTitle(QString::fromUtf8(m_template.caption));
     const RECT client = MapDialogRect(RECT{0, 0, m_template.cx, m_template.cy});
-    m_dialog->setFixedSize(client.right, client.bottom);
+    m_dialog->resize(client.right, client.bottom);
+    m_dialog->setWindowFlags(m_dialog->windowFlags() | Qt::WindowMinMaxButtonsHint);
 
     QWidget* previousInTabOrder = nullptr;
     std::vector<QWidget*> background;
@@ -138,7 +166,8 @@ void CDialog::Build()
             break;
         }
         case ControlKind::ComboDropDown: {
-            auto* combo = new DropDownCombo(m_dialog, [this, id] { OnCommand(id, CBN_DROPDOWN); });
+            auto* combo = new DropDownCombo(
+                m_dialog, [this, id] { OnCommand(id, CBN_DROPDOWN); }, [this, id] { OnCommand(id, CBN_EDITRETURN); });
             combo->setEditable(true);
             combo->setInsertPolicy(QComboBox::NoInsert);
             combo->setMaxVisibleItems(12);
@@ -188,12 +217,33 @@ void CDialog::Build()
         widget->setAttribute(Qt::WA_TransparentForMouseEvents);
     }
     OnInitDialog();
+    FitToScreen();
+}
+
+// Never larger than the screen's available area, frame and title included.
+void CDialog::FitToScreen()
+{
+    const QScreen* screen = m_dialog->screen();
+    if (!screen)
+        return;
+    const QStyle* style = m_dialog->style();
+    const int frame = style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, m_dialog);
+    const QSize room = screen->availableSize() -
+                       QSize(2 * frame, 2 * frame + style->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, m_dialog));
+    const QSize fitted = m_dialog->size().boundedTo(room);
+    m_dialog->setMinimumSize(m_dialog->minimumSize().boundedTo(fitted));
+    m_dialog->resize(fitted);
 }
 
 RECT CDialog::MapDialogRect(const RECT& dialogUnits) const
 {
     return RECT{MulDiv(dialogUnits.left, m_baseUnitX, 4), MulDiv(dialogUnits.top, m_baseUnitY, 8),
                 MulDiv(dialogUnits.right, m_baseUnitX, 4), MulDiv(dialogUnits.bottom, m_baseUnitY, 8)};
+}
+
+CWnd* CDialog::GetTemplateControl(std::size_t index) const
+{
+    return index < m_controls.size() ? m_controls[index].get() : nullptr;
 }
 
 CWnd* CDialog::GetDlgItem(int id) const

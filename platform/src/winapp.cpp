@@ -18,6 +18,11 @@ CWinApp::~CWinApp()
         g_theApp = nullptr;
 }
 
+BOOL CWinApp::PreInitInstance(const QStringList&)
+{
+    return TRUE;
+}
+
 CWinApp* AfxGetApp()
 {
     return g_theApp;
@@ -25,12 +30,17 @@ CWinApp* AfxGetApp()
 
 int AfxWinMain(int argc, char** argv)
 {
+    if (!g_theApp)
+        return 1;
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (!g_theApp->PreInitInstance(arguments))
+        return g_theApp->m_exitCode;
     QApplication application(argc, argv);
     // One look on every system, so that the layout checked here is the one
     // users get.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    if (!g_theApp)
-        return 1;
     g_theApp->InitInstance();
     return g_theApp->m_exitCode;
 }

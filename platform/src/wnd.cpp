@@ -9,13 +9,19 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QKeyEvent>
 #include <QMessageBox>
+#include <QPainter>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QTimerEvent>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace platform {
 
@@ -31,6 +37,11 @@ bool WindowEventSink::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != m_owner->m_widget)
         return false;
+    if (event->type() == QEvent::Resize) {
+        const QSize size = static_cast<QResizeEvent*>(event)->size();
+        m_owner->OnSize(0, size.width(), size.height());
+        return false;
+    }
     if (event->type() == QEvent::Timer) {
         const int qtId = static_cast<QTimerEvent*>(event)->timerId();
         if (m_owner->m_timers.count(qtId) == 0)
@@ -55,6 +66,26 @@ ClientArea::ClientArea(CWnd* owner, QWidget* parent) : QWidget(parent), m_owner(
 void ClientArea::paintEvent(QPaintEvent*)
 {
     m_owner->OnPaint();
+    if (!hasFocus())
+        return;
+    QPainter painter(this);
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.rect = rect().adjusted(1, 1, -1, -1);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+}
+
+void ClientArea::keyPressEvent(QKeyEvent* event)
+{
+    static const std::pair<int, UINT> kKeys[] = {
+        {Qt::Key_PageUp, VK_PRIOR}, {Qt::Key_PageDown, VK_NEXT}, {Qt::Key_Left, VK_LEFT}, {Qt::Key_Right, VK_RIGHT}};
+    for (const auto& [qtKey, virtualKey] : kKeys) {
+        if (event->key() == qtKey) {
+            m_owner->OnKeyDown(virtualKey, UINT(std::max(event->count(), 1)), 0);
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
 }
 
 }  // namespace platform
@@ -81,6 +112,8 @@ BOOL CWnd::Create(DWORD style, const RECT& rect, CWnd* parent, UINT controlId)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     m_client = new platform::ClientArea(this, frame);
+    if (style & WS_TABSTOP)
+        m_client->setFocusPolicy(Qt::StrongFocus);
     layout->addWidget(m_client, 1);
     if (style & WS_HSCROLL) {
         m_hScrollBar = new QScrollBar(Qt::Horizontal, frame);
@@ -139,6 +172,12 @@ void CWnd::InvalidateRect(const RECT*, BOOL)
     // every pixel, so there is no separate erase.
     if (QWidget* client = clientWidget())
         client->update();
+}
+
+void CWnd::MoveWindow(int x, int y, int width, int height)
+{
+    if (m_widget)
+        m_widget->setGeometry(x, y, width, height);
 }
 
 void CWnd::GetClientRect(RECT* rect) const
@@ -255,6 +294,11 @@ void CWnd::SetWindowText(const QString& text)
         m_widget->setWindowTitle(text);
     else
         m_text = text;
+    // A control shows its new text at once, as it would on Windows, even
+    // when the caller goes on to block the event loop (a serial read, the
+    // pause after an abort).
+    if (m_widget && !m_widget->isWindow() && m_widget->isVisible())
+        m_widget->repaint();
 }
 
 QString CWnd::GetWindowText() const
@@ -303,6 +347,8 @@ void CWnd::DispatchTimer(int qtTimerId)
 }
 
 void CWnd::OnHScroll(UINT, UINT, CScrollBar*) {}
+void CWnd::OnKeyDown(UINT, UINT, UINT) {}
+void CWnd::OnSize(UINT, int, int) {}
 void CWnd::OnTimer(UINT_PTR) {}
 LRESULT CWnd::OnMessage(UINT, WPARAM, LPARAM) { return 0; }
 
@@ -320,14 +366,21 @@ void AfxSetMessageSink(AfxMessageSink sink)
     g_messageSink = sink;
 }
 
-int AfxMessageBox(CWnd* owner, const QString& text)
+int AfxMessageBox(CWnd* owner, const QString& text, UINT type)
 {
+    const bool yesNo = (type & MB_YESNO) != 0;
     if (g_messageSink) {
         g_messageSink(text);
+        return yesNo ? IDNO : IDOK;
+    }
+    QMessageBox box((type & MB_ICONQUESTION) ? QMessageBox::Question : QMessageBox::NoIcon, AfxGetAppName(), text,
+                    yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
+                    owner ? owner->GetSafeWidget() : nullptr);
+    if (!yesNo) {
+        box.exec();
         return IDOK;
     }
-    QMessageBox box(QMessageBox::NoIcon, AfxGetAppName(), text, QMessageBox::Ok,
-                    owner ? owner->GetSafeWidget() : nullptr);
-    box.exec();
-    return IDOK;
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes ? IDYES : IDNO;
 }

@@ -12,6 +12,7 @@
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -90,18 +91,43 @@ std::optional<CommDevice> DeviceForPort(int port)
 }
 #endif
 
-// The group hint for a device the user may not open, or empty when access
-// is not what stopped the open.
+#ifdef Q_OS_UNIX
+// Membership of these gives far more than a serial line: never advise it.
+bool IsPrivilegedGroup(gid_t gid, const QString& name)
+{
+    static const QStringList kPrivileged = {QStringLiteral("root"),  QStringLiteral("wheel"), QStringLiteral("sudo"),
+                                            QStringLiteral("admin"), QStringLiteral("adm"),   QStringLiteral("disk"),
+                                            QStringLiteral("kmem"),  QStringLiteral("shadow"), QStringLiteral("staff"),
+                                            QStringLiteral("tty")};
+    return gid == 0 || kPrivileged.contains(name);
+}
+#endif
+
+// What to do about a device the user may not open, or empty when access is
+// not what stopped the open. A group is suggested only where joining it is
+// both enough and harmless.
 QString PermissionHint(const QString& path)
 {
 #ifdef Q_OS_UNIX
     const QByteArray nativePath = QFile::encodeName(path);
-    if (::faccessat(AT_FDCWD, nativePath.constData(), R_OK | W_OK, AT_EACCESS) == 0)
+    struct stat status {};
+    if (::faccessat(AT_FDCWD, nativePath.constData(), R_OK | W_OK, AT_EACCESS) == 0 ||
+        ::stat(nativePath.constData(), &status) != 0)
         return QString();
-    const QString group = QFileInfo(path).group();
-    return QStringLiteral("\nYour user may not use %1. Make it a member of the group \"%2\" that owns the "
-                          "device (sudo usermod -aG %2 $USER), then log out and in again.")
-        .arg(path, group.isEmpty() ? QStringLiteral("dialout") : group);
+    const QFileInfo info(path);
+    const QString group = info.group().isEmpty() ? QString::number(status.st_gid) : info.group();
+    const bool groupMayReadWrite = (status.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
+    if (groupMayReadWrite && !IsPrivilegedGroup(status.st_gid, group))
+        return QStringLiteral("\nYour user may not use %1. Its group \"%2\" may: make your user a member "
+                              "(sudo usermod -aG %2 $USER), then log out and in again.")
+            .arg(path, group);
+    const QString owner = info.owner().isEmpty() ? QString::number(status.st_uid) : info.owner();
+    return QStringLiteral("\n%1 is not accessible to your user (owner %2, group %3, mode %4), and no group that is "
+                          "safe to join may use it. Give it a group such as dialout with mode 0660: lastingly with "
+                          "a udev rule (GROUP=\"dialout\", MODE=\"0660\" in /etc/udev/rules.d), or until it is "
+                          "plugged in again with sudo chgrp dialout %1 and sudo chmod 0660 %1; then join that group.")
+        .arg(path, owner, group)
+        .arg(status.st_mode & 07777, 4, 8, QLatin1Char('0'));
 #else
     Q_UNUSED(path);
     return QString();

@@ -24,6 +24,27 @@ TEST(CommandLine, HelpSaysWhatTheToolDoes)
     EXPECT_TRUE(run.out.contains(QStringLiteral("serial")));
 }
 
+// Help and the version come before any window system: no display needed.
+TEST(CommandLine, HelpAndVersionNeedNoDisplay)
+{
+    for (const QString& option : {QStringLiteral("--help"), QStringLiteral("--version")}) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QLatin1String(name));
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(DENTORA_EXECUTABLE), {option});
+        ASSERT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << option.toStdString();
+        EXPECT_EQ(process.exitCode(), 0) << option.toStdString();
+        const QString out = QString::fromUtf8(process.readAllStandardOutput());
+        EXPECT_TRUE(out.startsWith(option == QLatin1String("--help") ? QStringLiteral("Usage: dentora")
+                                                                     : QStringLiteral("dentora 1.0.0.1")))
+            << out.toStdString();
+        EXPECT_TRUE(process.readAllStandardError().isEmpty()) << option.toStdString();
+    }
+}
+
 TEST(CommandLine, UnknownArgumentIsRefusedWithUsage)
 {
     const ProcessResult run = RunDentora({QStringLiteral("--frobnicate")});

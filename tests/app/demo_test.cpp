@@ -8,10 +8,12 @@
 #include "res/resource.h"
 #include "run_dentora.h"
 #include "serial/serial_link.h"
+#include "simulator/pty_controller.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
@@ -100,6 +102,87 @@ TEST(DemoMode, PortOptionPutsTheDeviceIntoThePortBox)
     EXPECT_TRUE(run.err.contains(QStringLiteral("Error in Opening COM Port"))) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains(missingDevice)) << run.err.toStdString();
     EXPECT_FALSE(QFile::exists(directory.filePath(QStringLiteral("never.png"))));
+}
+
+// A whole log at one record per tick takes 6 min 47 s to fetch (4049
+// records, as many as the capture buffer holds); the snapshot waits for it.
+TEST(Snapshot, WaitsAsLongAsTheAnnouncedLogTakes)
+{
+    EXPECT_GT(SnapshotRun::FetchAllowanceMs(65535), (6 * 60 + 47) * 1000);
+    EXPECT_EQ(SnapshotRun::FetchAllowanceMs(65535), SnapshotRun::FetchAllowanceMs(8100 * 2));
+    EXPECT_GT(SnapshotRun::FetchAllowanceMs(3 * 160), 240 * 100);
+}
+
+TEST(Snapshot, SaysThatTheCountNeverCameWhenTheControllerIsSilent)
+{
+    ResetProcessState();
+    dentora::sim::ControllerConfig config;
+    config.faults.neverAcknowledge = true;
+    dentora::sim::PtyController controller(config);
+    const QString device = QString::fromStdString(controller.start());
+    CAnalyzerDlg dialog;
+    dialog.SetInitialPortText(device);
+    ASSERT_TRUE(dialog.CreateModeless());
+    QTemporaryDir directory;
+    SnapshotRun snapshot(dialog, directory.filePath(QStringLiteral("never.png")), 1500);
+    snapshot.Arm();
+    QElapsedTimer waited;
+    waited.start();
+    while (snapshot.Message().isEmpty() && waited.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_FALSE(snapshot.Succeeded());
+    EXPECT_EQ(snapshot.Message(), QStringLiteral("no byte count came from the controller within 1.5 s of \"Run Test\" "
+                                                 "(\"Step 3: Waiting for Done...\")"));
+    EXPECT_GE(waited.elapsed(), 1500);
+    CloseCommPort();
+    controller.stop();
+}
+
+TEST(Snapshot, SaysHowACaptureThatDidNotFinishEnded)
+{
+    dentora::sim::ControllerConfig config;
+    config.faults.badTypeAtRecord = 5;
+    config.acknowledgeDelay = std::chrono::milliseconds(30);
+    dentora::sim::PtyController controller(config);
+    const QString device = QString::fromStdString(controller.start());
+    QTemporaryDir directory;
+    const ProcessResult run = RunDentora({QStringLiteral("--port"), device, QStringLiteral("--snapshot"),
+                                          directory.filePath(QStringLiteral("never.png"))});
+    controller.stop();
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("the capture did not finish (\">>> Finished <<<\"). The last test on ") +
+                                 device + QStringLiteral(" was aborted, out of sequence: record 6 has the type byte "
+                                                         "0x58, not R, F, r or f.")))
+        << run.err.toStdString();
+}
+
+// At twice the scale on a 1280 x 800 screen the dialog at its template size
+// would not fit; it opens no larger than the screen, bottom row included.
+TEST(Snapshot, DialogOpensNoLargerThanASmallScreen)
+{
+    QTemporaryDir directory;
+    QFile config(directory.filePath(QStringLiteral("screen.json")));
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write(R"({"screens": [{"name": "Laptop", "x": 0, "y": 0, "width": 1280, "height": 800,
+                                   "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+    config.close();
+    dentora::sim::ControllerConfig controllerConfig;
+    controllerConfig.records = 10;
+    controllerConfig.acknowledgeDelay = std::chrono::milliseconds(30);
+    dentora::sim::PtyController controller(controllerConfig);
+    const QString device = QString::fromStdString(controller.start());
+    const QString picturePath = directory.filePath(QStringLiteral("small.png"));
+    const ProcessResult run =
+        RunDentora({QStringLiteral("--port"), device, QStringLiteral("--snapshot"), picturePath},
+                   {{QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen:configfile=") + config.fileName()},
+                    {QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2")}});
+    controller.stop();
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QImage picture(picturePath);
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_LE(picture.width(), 1280);
+    EXPECT_LE(picture.height(), 800);
+    EXPECT_GE(picture.height(), 700) << "as high as the screen allows";
 }
 
 }  // namespace

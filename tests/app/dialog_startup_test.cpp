@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 
 #include <gtest/gtest.h>
 
@@ -209,6 +210,122 @@ TEST_F(DialogStartupTest, CloseBoxClosesTheDialogAndTheChartGoesWithIt)
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(dialog->GetSafeWidget(), nullptr);
     EXPECT_FALSE(g_chart.IsWindow());
+}
+
+// Tab reaches the chart, which then shows a focus frame; its keys scroll
+// as the scroll bar's arrows and page areas do.
+TEST_F(DialogStartupTest, ChartTakesTheKeyboardAndScrollsWithIt)
+{
+    for (int x = 0; x <= 5000; x += 10)
+        g_chart.AddPoint(kCrankLine, float(x), (x / 10) % 2 ? 0.5f : 0.0f, TRUE);
+    const float end = g_chart.XStart();
+    ASSERT_GT(end, 3000.0f);
+    QWidget* chart = g_chart.clientWidget();
+    QApplication::setActiveWindow(window);
+    const QImage unfocused = chart->grab().toImage();
+
+    QWidget* lastButton = Control<QPushButton>(IDC_CAM_COLOR);
+    lastButton->setFocus();
+    QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+    QApplication::sendEvent(lastButton, &tab);
+    ASSERT_TRUE(chart->hasFocus()) << "Tab does not reach the chart";
+    EXPECT_NE(chart->grab().toImage(), unfocused) << "no focus frame";
+
+    const auto press = [chart](Qt::Key key) {
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(chart, &event);
+        return g_chart.XStart();
+    };
+    // One hundredth of the 1000-unit window per arrow, half of it per page.
+    EXPECT_FLOAT_EQ(press(Qt::Key_Left), end - 10.0f);
+    EXPECT_FLOAT_EQ(press(Qt::Key_PageUp), end - 510.0f);
+    EXPECT_FLOAT_EQ(press(Qt::Key_Right), end - 500.0f);
+    EXPECT_FLOAT_EQ(press(Qt::Key_PageDown), end) << "a page right stops at the extent's end";
+    EXPECT_EQ(g_chart.horizontalScrollBar()->value(),
+              int((double(end) - g_chart.XMin()) * 1000.0 / (double(g_chart.XMax()) - g_chart.XMin())));
+}
+
+// The controls as they stand, with their template entries.
+struct Placed {
+    const DialogControl* control;
+    QRect rect;
+};
+
+std::vector<Placed> PlacedControls(const CAnalyzerDlg& dialog)
+{
+    std::vector<Placed> placed;
+    for (std::size_t i = 0; i < g_analyzerDialogTemplate.controlCount; ++i)
+        placed.push_back({&g_analyzerDialogTemplate.controls[i], dialog.GetTemplateControl(i)->GetSafeWidget()->geometry()});
+    return placed;
+}
+
+// Every control inside the client area, no two that take clicks overlapping,
+// and the chart over its frame.
+void ExpectUsableLayout(const CAnalyzerDlg& dialog)
+{
+    const QRect client = dialog.GetSafeWidget()->rect();
+    const auto placed = PlacedControls(dialog);
+    for (const Placed& a : placed) {
+        SCOPED_TRACE(a.control->text);
+        EXPECT_TRUE(client.contains(a.rect)) << "outside the window: control " << a.control->id;
+        const auto inBackground = [](const Placed& p) {
+            return p.control->kind == ControlKind::GroupBox || p.control->kind == ControlKind::BlackFrame;
+        };
+        if (inBackground(a))
+            continue;
+        for (const Placed& b : placed) {
+            if (&a != &b && !inBackground(b)) {
+                EXPECT_FALSE(a.rect.intersects(b.rect)) << "overlaps " << b.control->text;
+            }
+        }
+    }
+    EXPECT_EQ(g_chart.GetSafeWidget()->geometry(), dialog.GetDlgItem(IDC_CHART_FRAME)->GetSafeWidget()->geometry());
+}
+
+TEST_F(DialogStartupTest, ResizedDialogGivesTheChartTheRoomAndKeepsEveryControlUsable)
+{
+    const auto atTemplateSize = PlacedControls(*dialog);
+    const QSize templateSize = window->size();
+    const QRect chartAtStart = g_chart.clientWidget()->geometry();
+    EXPECT_TRUE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+
+    window->resize(templateSize + QSize(300, 200));
+    QApplication::processEvents();
+    ExpectUsableLayout(*dialog);
+    const auto enlarged = PlacedControls(*dialog);
+    const QRect frame = dialog->GetDlgItem(IDC_CHART_FRAME)->GetSafeWidget()->geometry();
+    for (std::size_t i = 0; i < enlarged.size(); ++i) {
+        const QRect& before = atTemplateSize[i].rect;
+        const QRect& after = enlarged[i].rect;
+        SCOPED_TRACE(enlarged[i].control->text);
+        if (enlarged[i].control->id == IDC_CHART_FRAME) {
+            EXPECT_EQ(after.size(), before.size() + QSize(300, 200));
+        } else if (enlarged[i].control->kind != ControlKind::GroupBox) {
+            EXPECT_EQ(after.size(), before.size()) << "only the chart and its group boxes grow";
+            // What stood under the chart stays as far under it.
+            if (before.top() > atTemplateSize[1].rect.bottom()) {
+                EXPECT_EQ(after.top() - frame.bottom(), before.top() - atTemplateSize[1].rect.bottom());
+            } else {
+                EXPECT_EQ(after.top(), before.top());
+            }
+        }
+    }
+    const QRect chartNow = g_chart.clientWidget()->geometry();
+    EXPECT_EQ(chartNow.size(), chartAtStart.size() + QSize(300, 200));
+    EXPECT_FLOAT_EQ(g_chart.XSpan(), 1000.0f) << "the window spans the same units, wider";
+
+    window->resize(1, 1);  // as small as it goes
+    QApplication::processEvents();
+    EXPECT_LT(window->height(), templateSize.height() * 3 / 4);
+    EXPECT_LT(window->width(), templateSize.width() * 3 / 4);
+    ExpectUsableLayout(*dialog);
+    EXPECT_GE(g_chart.clientWidget()->height(), 10);
+
+    window->resize(templateSize);
+    QApplication::processEvents();
+    const auto back = PlacedControls(*dialog);
+    for (std::size_t i = 0; i < back.size(); ++i)
+        EXPECT_EQ(back[i].rect, atTemplateSize[i].rect) << back[i].control->text;
 }
 
 }  // namespace

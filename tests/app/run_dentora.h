@@ -1,6 +1,7 @@
 // Runs the dentora executable headless, as a user would from a shell.
 #pragma once
 
+#include <QMap>
 #include <QProcess>
 #include <QStringList>
 
@@ -12,11 +13,14 @@ struct ProcessResult {
     QString err;
 };
 
-inline ProcessResult RunDentora(const QStringList& arguments)
+// Headless, on the screen this test process has (QT_QPA_PLATFORM, see
+// qt_gtest_main.cpp), unless settings says otherwise.
+inline ProcessResult RunDentora(const QStringList& arguments, const QMap<QString, QString>& settings = {})
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    for (auto setting = settings.begin(); setting != settings.end(); ++setting)
+        environment.insert(setting.key(), setting.value());
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(DENTORA_EXECUTABLE), arguments);
     EXPECT_TRUE(process.waitForFinished(100000));

@@ -8,12 +8,17 @@
 #include "serial/serial_link.h"
 #include "simulator/pty_controller.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -113,6 +118,52 @@ void ExpectTrace(UINT lineId, const Points& expected)
     }
 }
 
+// Each text the status box put on the screen, with when it did.
+class PaintedStatus : public QObject {
+public:
+    struct Painted {
+        QString text;
+        qint64 atMs;
+    };
+
+    explicit PaintedStatus(QLineEdit* box) : m_box(box)
+    {
+        m_clock.start();
+        box->installEventFilter(this);
+    }
+
+    std::vector<std::string> Texts() const
+    {
+        std::vector<std::string> texts;
+        for (const Painted& entry : m_painted)
+            texts.push_back(entry.text.toStdString());
+        return texts;
+    }
+
+    // How long text stood in the box: from its paint to the next text's paint.
+    qint64 ShownForMs(const QString& text) const
+    {
+        for (std::size_t i = 0; i + 1 < m_painted.size(); ++i) {
+            if (m_painted[i].text == text)
+                return m_painted[i + 1].atMs - m_painted[i].atMs;
+        }
+        return -1;
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && (m_painted.empty() || m_painted.back().text != m_box->text()))
+            m_painted.push_back({m_box->text(), m_clock.elapsed()});
+        return false;
+    }
+
+private:
+    QLineEdit* m_box;
+    QElapsedTimer m_clock;
+    std::vector<Painted> m_painted;
+};
+
 class TestRunDialogTest : public DialogTest {
 protected:
     void OnStatusShown(const QString& text) override { m_shown.push_back({text, m_button->text()}); }
@@ -141,6 +192,14 @@ protected:
         m_button->click();
         ASSERT_NE(g_nTestState, kIdle) << m_status->text().toStdString();
         TickUntilIdle();
+    }
+
+    std::vector<std::string> ShownStatuses() const
+    {
+        std::vector<std::string> statuses;
+        for (const Shown& shown : m_shown)
+            statuses.push_back(shown.status.toStdString());
+        return statuses;
     }
 
     std::uint64_t NextByteRequests() const { return m_controller->stats().protocol.nextByteCommands; }
@@ -432,7 +491,171 @@ TEST_F(TestRunDialogTest, PortListNamesTheDeviceEachEntryOpensWhenItDropsDown)
         else
             EXPECT_EQ(tip, QStringLiteral("No serial device for COM%1").arg(index + 1));
     }
-    EXPECT_EQ(m_portList->toolTip().isEmpty(), anyPresent) << m_portList->toolTip().toStdString();
+    const QString boxTip = m_portList->toolTip();
+    EXPECT_TRUE(boxTip.startsWith(QStringLiteral("COM1"))) << boxTip.toStdString();
+    EXPECT_EQ(boxTip.contains(QStringLiteral("No serial device is present")), !anyPresent) << boxTip.toStdString();
+}
+
+// The box keeps its size; what does not fit in it shows in full elsewhere.
+TEST_F(TestRunDialogTest, PortBoxShowsLongTextsInFullInItsToolTipAndList)
+{
+    const int boxWidth = m_portList->width();
+    const QString device = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    m_portList->lineEdit()->selectAll();
+    for (const QChar character : device) {
+        QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(character));
+        QApplication::sendEvent(m_portList->lineEdit(), &key);
+    }
+    EXPECT_EQ(m_portList->currentText(), device);
+    EXPECT_TRUE(m_portList->toolTip().startsWith(device)) << m_portList->toolTip().toStdString();
+    EXPECT_EQ(m_portList->width(), boxWidth);
+
+    m_driver->dialog().GetDlgItemAs<CComboBox>(IDC_COMPORT)->AddString(device);
+    m_portList->showPopup();
+    const QWidget* list = m_portList->view();
+    EXPECT_GE(list->width(), list->fontMetrics().horizontalAdvance(device)) << "the list cuts its longest entry";
+    m_portList->hidePopup();
+    EXPECT_EQ(m_portList->width(), boxWidth);
+}
+
+// An abort line stands on the screen for the whole pause before "Finished"
+// replaces it, and every line before it was painted as it was set, though
+// the ticks block the event loop; the tooltip then says how the test ended.
+TEST_F(TestRunDialogTest, AbortLinesAreSeenForTheirPauseAndTheToolTipKeepsTheReason)
+{
+    struct Case {
+        sim::ControllerConfig config;
+        QString abortLine;
+        QString tip;
+    };
+    std::vector<Case> cases(2);
+    cases[0].config.faults.badTypeAtRecord = 5;
+    cases[0].abortLine = kOutOfSequence;
+    cases[0].tip = QStringLiteral("aborted, out of sequence: record 6 has the type byte 0x58, not R, F, r or f.");
+    cases[1].config.faults.dropAnswerAtByte = 3 * 5 + 1;
+    cases[1].abortLine = kNoAnswer;
+    cases[1].tip = QStringLiteral("aborted, no answer from the controller: the tick count of record 6 did not arrive.");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.abortLine.toStdString());
+        QCoreApplication::processEvents();  // the window on the screen
+        PaintedStatus painted(m_status);
+        RunCapture(c.config);
+        EXPECT_EQ(painted.Texts(), ShownStatuses());
+        EXPECT_EQ(m_shown.back().status, kFinished);
+        // Generous below the 1000 ms pause: the pause itself is the behaviour.
+        EXPECT_GE(painted.ShownForMs(c.abortLine), 900);
+        EXPECT_TRUE(m_status->toolTip().startsWith(QStringLiteral("The last test on ") + m_portList->currentText()))
+            << m_status->toolTip().toStdString();
+        EXPECT_TRUE(m_status->toolTip().endsWith(c.tip)) << m_status->toolTip().toStdString();
+        TearDown();
+        m_shown.clear();
+        SetUp();
+    }
+}
+
+TEST_F(TestRunDialogTest, ToolTipTellsAFinishedTestFromAHaltedOne)
+{
+    sim::ControllerConfig config;
+    config.records = 20;
+    RunCapture(config);
+    EXPECT_TRUE(m_status->toolTip().endsWith(QStringLiteral(" finished: 30 records fetched for the 60 bytes announced.")))
+        << m_status->toolTip().toStdString();
+
+    ConnectController(config);
+    m_button->click();
+    EXPECT_TRUE(m_status->toolTip().isEmpty()) << "a running test has no ending yet";
+    while (g_nTestState != kFetch)
+        Tick();
+    Tick();
+    Tick();
+    m_button->click();
+    TickUntilIdle();
+    EXPECT_EQ(m_status->text(), kFinished);
+    EXPECT_TRUE(m_status->toolTip().endsWith(QStringLiteral(" was halted: halted with 2 records fetched.")))
+        << m_status->toolTip().toStdString();
+}
+
+// A second capture after one that moved the chart's window starts at the
+// chart's start and is followed record by record as the first one was.
+TEST_F(TestRunDialogTest, SecondCaptureIsShownFromTheStartAndFollowedAsTheFirst)
+{
+    sim::ControllerConfig config;
+    config.records = 400;
+    std::vector<std::map<int, float>> windowStartAt(2);  // by fetch position
+    std::vector<bool> tracesSeenEarly(2, false);
+    for (std::size_t run = 0; run < 2; ++run) {
+        ConnectController(config);  // the same engine from its start
+        m_button->click();
+        ASSERT_EQ(g_nTestState, TestState::kPurge);
+        Tick();
+        EXPECT_EQ(g_chart.XStart(), 0.0f) << "run " << run;
+        EXPECT_EQ(g_chart.horizontalScrollBar()->value(), 0) << "run " << run;
+        while (g_nTestState != kIdle) {
+            Tick();
+            if (g_nTestState != kFetch)
+                continue;
+            windowStartAt[run][g_nRxPos] = g_chart.XStart();
+            if (g_nRxPos >= 80 && !tracesSeenEarly[run]) {
+                // What the user sees some seconds into the capture.
+                const QImage shown = g_chart.clientWidget()->grab().toImage();
+                for (int y = 0; y < shown.height() && !tracesSeenEarly[run]; ++y)
+                    for (int x = 0; x < shown.width() && !tracesSeenEarly[run]; ++x)
+                        tracesSeenEarly[run] = shown.pixel(x, y) == qRgb(0, 100, 255);
+                EXPECT_TRUE(tracesSeenEarly[run]) << "run " << run << " is drawn out of sight";
+                tracesSeenEarly[run] = true;
+            }
+        }
+        EXPECT_EQ(m_status->text(), kFinished);
+        EXPECT_GT(g_chart.XStart(), 1000.0f) << "the capture should have moved the window, run " << run;
+    }
+    // The dialog's own timer may step the run between two of ours, so a
+    // position can be missing from one run; most are in both.
+    int compared = 0;
+    for (const auto& [position, start] : windowStartAt[0]) {
+        const auto second = windowStartAt[1].find(position);
+        if (second == windowStartAt[1].end())
+            continue;
+        ++compared;
+        ASSERT_EQ(second->second, start) << "at fetch position " << position;
+    }
+    EXPECT_GT(compared, 500);
+}
+
+// Enter in the port box's edit field runs the test instead of pressing the
+// default button, Exit; closing while a test runs asks first.
+TEST_F(TestRunDialogTest, EnterInThePortBoxRunsTheTestAndClosingWhileItRunsAsks)
+{
+    QWidget* window = m_driver->dialog().GetSafeWidget();
+    ConnectController(sim::ControllerConfig{});
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(m_portList->lineEdit(), &enter);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(m_status->text(), kOpened);
+    EXPECT_EQ(g_nTestState, TestState::kPurge);
+
+    // Answers the question the next close raises with the given button.
+    QString asked;
+    const auto answerWith = [&](QMessageBox::StandardButton button) {
+        QTimer::singleShot(10, [&asked, button] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                asked = box->text();
+                box->button(button)->click();
+            }
+        });
+    };
+    answerWith(QMessageBox::No);
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(window, &escape);
+    EXPECT_EQ(asked, QStringLiteral("A test is running. Halt it and exit?"));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_NE(g_hComm, nullptr);
+
+    asked.clear();
+    answerWith(QMessageBox::Yes);
+    qobject_cast<QPushButton*>(m_driver->dialog().GetDlgItem(IDOK)->GetSafeWidget())->click();
+    EXPECT_EQ(asked, QStringLiteral("A test is running. Halt it and exit?"));
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(g_hComm, nullptr) << "the port is released on the way out";
 }
 
 }  // namespace

@@ -41,3 +41,7 @@ void TestRunTick(CWnd* owner);
 // The capture the current or last test fetched, and how that test ended.
 // Reset when "Run Test" opens a port.
 const dentora::CaptureLog& CurrentCaptureLog();
+
+// How a test ended and why, in a sentence for the user; empty while it runs.
+// Once a test is over, the status box's tooltip says this for the last test.
+QString TestEndingText(const dentora::CaptureLog& log);

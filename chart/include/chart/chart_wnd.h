@@ -41,6 +41,11 @@ public:
     BOOL AddPoint(UINT id, float x, float y, BOOL redraw);
     BOOL AppendPoint(UINT id, float y, BOOL redraw);
     void ClearPoints();
+    // Puts the visible window and the scroll bar back where Create put them:
+    // at x 0, over an extent one window wide. A new series of data (a new
+    // test) then shows from its start and is followed as the first one was;
+    // ClearPoints alone keeps the window where it is.
+    void ResetView();
 
     // What the chart shows, for whoever has to know (status, tests, tools).
     float XStart() const { return m_xStart; }
@@ -56,6 +61,9 @@ public:
 protected:
     void OnPaint() override;
     void OnHScroll(UINT code, UINT position, CScrollBar* scrollBar) override;
+    // Left and Right arrows, Page Up and Page Down scroll as the bar's
+    // arrows and page areas do.
+    void OnKeyDown(UINT key, UINT repeatCount, UINT flags) override;
 
 private:
     friend struct ChartWndInspector;

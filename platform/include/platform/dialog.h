@@ -46,7 +46,13 @@ struct DialogTemplate {
 // Notification codes passed with a control's id to OnCommand.
 constexpr UINT BN_CLICKED = 0;
 constexpr UINT CBN_DROPDOWN = 7;
+// This layer's own: Enter pressed in a combo box's edit field. The key then
+// goes no further, so it does not press the dialog's default button.
+constexpr UINT CBN_EDITRETURN = 0x1000;
 
+// The dialog opens at its template's size, or smaller where the screen's
+// available area is smaller, and can be resized and maximised; placing the
+// controls at other sizes is the derived dialog's OnSize.
 class CDialog : public CWnd {
 public:
     explicit CDialog(const DialogTemplate& dialogTemplate, CWnd* parent = nullptr);
@@ -59,6 +65,9 @@ public:
 
     // The control with this id, or null.
     CWnd* GetDlgItem(int id) const;
+    // The control made from the template's entry at index (ids of statics
+    // repeat), or null.
+    CWnd* GetTemplateControl(std::size_t index) const;
     template <class Control>
     Control* GetDlgItemAs(int id) const { return dynamic_cast<Control*>(GetDlgItem(id)); }
 
@@ -71,7 +80,8 @@ public:
 
 protected:
     virtual BOOL OnInitDialog();
-    // BN_CLICKED from buttons, CBN_DROPDOWN from combo boxes. The default
+    // BN_CLICKED from buttons, CBN_DROPDOWN and CBN_EDITRETURN from combo
+    // boxes. The default
     // routes IDOK and IDCANCEL to OnOK and OnCancel.
     virtual void OnCommand(UINT controlId, UINT notifyCode);
     virtual void OnOK();
@@ -79,6 +89,7 @@ protected:
 
 private:
     void Build();
+    void FitToScreen();
 
     const DialogTemplate& m_template;
     CWnd* m_parentWnd;

@@ -4,12 +4,19 @@
 
 #include "platform/wnd.h"
 
+#include <QStringList>
+
 class CWinApp {
 public:
     CWinApp();
     virtual ~CWinApp();
     CWinApp(const CWinApp&) = delete;
     CWinApp& operator=(const CWinApp&) = delete;
+
+    // Sees the arguments before any window system is touched, so that what
+    // needs no window (help, the version) works anywhere. FALSE ends the
+    // process at once with m_exitCode; the default goes on.
+    virtual BOOL PreInitInstance(const QStringList& arguments);
 
     // Runs the application; returns FALSE when it is over.
     virtual BOOL InitInstance() = 0;

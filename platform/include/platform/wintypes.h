@@ -48,6 +48,13 @@ struct CPoint {
 constexpr DWORD WS_CHILD = 0x40000000;
 constexpr DWORD WS_VISIBLE = 0x10000000;
 constexpr DWORD WS_HSCROLL = 0x00100000;
+constexpr DWORD WS_TABSTOP = 0x00010000;
+
+// Virtual-key codes of the keys a window may handle in OnKeyDown.
+constexpr UINT VK_PRIOR = 0x21;  // Page Up
+constexpr UINT VK_NEXT = 0x22;   // Page Down
+constexpr UINT VK_LEFT = 0x25;
+constexpr UINT VK_RIGHT = 0x27;
 
 // Pen styles.
 constexpr int PS_SOLID = 0;

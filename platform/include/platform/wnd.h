@@ -27,7 +27,9 @@ public:
 
     // Makes the real widget as a child of parent, at rect (parent client
     // coordinates). WS_VISIBLE shows it; WS_HSCROLL gives it a horizontal
-    // scroll bar along its bottom edge, outside the client area. Fails, and
+    // scroll bar along its bottom edge, outside the client area; WS_TABSTOP
+    // lets Tab and a click give it the keyboard, which it shows with a focus
+    // frame round its client area. Fails, and
     // makes nothing, without a parent window.
     BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT controlId);
 
@@ -44,6 +46,8 @@ public:
     void InvalidateRect(const RECT* rect, BOOL erase = TRUE);
     void Invalidate(BOOL erase = TRUE) { InvalidateRect(nullptr, erase); }
     void GetClientRect(RECT* rect) const;
+    // Moves and sizes the window; parent client coordinates for a child.
+    void MoveWindow(int x, int y, int width, int height);
     void GetWindowRect(RECT* screenRect) const;
     void ScreenToClient(RECT* rect) const;
 
@@ -56,7 +60,8 @@ public:
     // the event loop. FALSE when the window does not exist.
     BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
-    // A window without a widget keeps its text, so that a program without
+    // A visible control repaints with its new text before this returns. A
+    // window without a widget keeps its text, so that a program without
     // windows (the command-line tool) can stand such windows in for controls.
     void SetWindowText(const QString& text);
     QString GetWindowText() const;
@@ -73,6 +78,11 @@ protected:
     // The message map: a window overrides the messages it handles.
     virtual void OnPaint() {}
     virtual void OnHScroll(UINT code, UINT position, CScrollBar* scrollBar);
+    // A key pressed while the client area has the keyboard: key is one of
+    // the VK_ codes, repeatCount 1 or more; flags are unused.
+    virtual void OnKeyDown(UINT key, UINT repeatCount, UINT flags);
+    // The window's new client size, after it changed; type is unused.
+    virtual void OnSize(UINT type, int cx, int cy);
     virtual void OnTimer(UINT_PTR id);
     virtual LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -100,10 +110,19 @@ private:
     QString m_text;                    // the text while there is no widget
 };
 
-// Shows a modal message box owned by owner, with an OK button and the
-// application's name as its caption. Returns IDOK. With a message sink set,
-// the text goes to the sink instead and no box is shown.
-int AfxMessageBox(CWnd* owner, const QString& text);
+// Message box buttons and icon, and the answers besides IDOK and IDCANCEL.
+constexpr UINT MB_OK = 0x00;
+constexpr UINT MB_YESNO = 0x04;
+constexpr UINT MB_ICONQUESTION = 0x20;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+
+// Shows a modal message box owned by owner, with the application's name as
+// its caption and the buttons type asks for. Returns the button pressed
+// (IDOK for MB_OK; IDYES or IDNO for MB_YESNO, IDNO also for Escape). With
+// a message sink set, the text goes to the sink instead, no box is shown
+// and the answer is IDOK or IDNO.
+int AfxMessageBox(CWnd* owner, const QString& text, UINT type = MB_OK);
 
 // Where message boxes go in a program without windows; null shows boxes again.
 using AfxMessageSink = void (*)(const QString& text);
