@@ -1,6 +1,7 @@
 #include "analyzer_app.h"
 
 #include "analyzer_dlg.h"
+#include "capture/fetch_options.h"
 #include "demo_mode.h"
 #include "res/resource.h"
 
@@ -13,7 +14,8 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: dentora [--demo] [--port DEVICE] [--snapshot FILE] [--version] [--help]\n"
+    "Usage: dentora [--demo] [--port DEVICE] [--fast] [--ahead N] [--snapshot FILE]\n"
+    "               [--version] [--help]\n"
     "\n"
     "Reads a crank and cam trigger log out of an engine controller over a\n"
     "serial line (115200 8N1) and draws the crank and cam signals as square\n"
@@ -22,6 +24,12 @@ const char kUsage[] =
     "  --demo           start a simulated engine controller inside Dentora and\n"
     "                   put its device into the port box; press \"Run Test\"\n"
     "  --port DEVICE    put DEVICE (e.g. /dev/ttyUSB0, or COM3) into the port box\n"
+    "  --fast           fetch the log fast: the same requests, sent ahead of their\n"
+    "                   answers, so a full log takes seconds instead of minutes\n"
+    "                   (also in the chart's context menu)\n"
+    "  --ahead N        fetch fast with at most N requests waiting for their\n"
+    "                   answers, 1 to 64 (default 3, one record); use less for a\n"
+    "                   controller that cannot buffer requests\n"
     "  --snapshot FILE  press \"Run Test\" by itself, wait for the capture to\n"
     "                   finish, write a PNG of the window to FILE, print its\n"
     "                   path and exit (0 when the capture finished)\n"
@@ -33,9 +41,22 @@ const char kUsage[] =
 
 struct Options {
     bool demo = false;
+    dentora::FetchOptions fetch;
     QString port;
     QString snapshot;
 };
+
+// A depth of 1 to kMostAhead turns fast fetch on with that depth.
+bool ParseAhead(const QString& text, dentora::FetchOptions* fetch)
+{
+    bool isNumber = false;
+    const int ahead = text.toInt(&isNumber);
+    if (!isNumber || ahead < 1 || ahead > dentora::kMostAhead)
+        return false;
+    fetch->fast = true;
+    fetch->ahead = ahead;
+    return true;
+}
 
 // Returns false when the process should end now (help, version, a mistake).
 bool ParseArguments(const QStringList& arguments, Options* options, int* exitCode)
@@ -55,6 +76,14 @@ bool ParseArguments(const QStringList& arguments, Options* options, int* exitCod
             options->demo = true;
         } else if (argument == QLatin1String("--port") && hasValue) {
             options->port = arguments[++i];
+        } else if (argument == QLatin1String("--fast")) {
+            options->fetch.fast = true;
+        } else if (argument == QLatin1String("--ahead")) {
+            if (!hasValue || !ParseAhead(arguments[++i], &options->fetch)) {
+                std::fprintf(stderr, "dentora: --ahead needs a number of requests from 1 to %d\n", dentora::kMostAhead);
+                *exitCode = 2;
+                return false;
+            }
         } else if (argument == QLatin1String("--snapshot") && hasValue) {
             options->snapshot = QFileInfo(arguments[++i]).absoluteFilePath();
         } else {
@@ -79,11 +108,18 @@ BOOL CAnalyzerApp::PreInitInstance(const QStringList& arguments)
     return !asksForText || ParseArguments(arguments, &ignored, &m_exitCode);
 }
 
+CAnalyzerApp::CAnalyzerApp()
+{
+    m_helpFilePath = HelpPagePath();
+}
+
 BOOL CAnalyzerApp::InitInstance()
 {
     Options options;
     if (!ParseArguments(QCoreApplication::arguments().mid(1), &options, &m_exitCode))
         return FALSE;
+
+    dentora::SetFetchOptions(options.fetch);
 
     DemoController demo;
     if (options.demo) {

@@ -4,6 +4,7 @@
 
 class CAnalyzerApp : public CWinApp {
 public:
+    CAnalyzerApp();
     BOOL PreInitInstance(const QStringList& arguments) override;
     BOOL InitInstance() override;
 };

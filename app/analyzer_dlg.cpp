@@ -35,6 +35,7 @@ BOOL CAnalyzerDlg::OnInitDialog()
     UpdatePortBoxToolTip();
 
     g_pStatus = GetDlgItem(IDC_STATUS);
+    m_fastFetchProgress.Create(*this, [this] { OnTimer(1); });
 
     GetSafeWidget()->setMinimumSize(MinimumClientSize());
 

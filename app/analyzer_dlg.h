@@ -2,6 +2,7 @@
 // the buttons that change the chart's looks.
 #pragma once
 
+#include "fast_fetch_progress.h"
 #include "platform/dialog.h"
 
 #include <QIcon>
@@ -44,6 +45,7 @@ private:
     QIcon m_hIcon;
     QString m_initialPortText;
     bool m_noSerialDevice = false;
+    FastFetchProgress m_fastFetchProgress;
 };
 
 // The dialog's own copy of the grid state; 1 while the grid is shown.

@@ -15,7 +15,12 @@ void CAnalyzerDlg::OnRunTest()
 
 void CAnalyzerDlg::OnTimer(UINT_PTR)
 {
+    // The tick already on its way does the work: two back to back would
+    // hold the dialog twice as long.
+    if (m_fastFetchProgress.TickQueued())
+        return;
     TestRunTick(this);
+    m_fastFetchProgress.AfterTick();
 }
 
 // Devices come and go (USB adapters), so the list is read each time it opens.

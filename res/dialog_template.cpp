@@ -38,12 +38,27 @@ const DialogTemplate g_analyzerDialogTemplate = {
     std::size(kAnalyzerControls),
 };
 
+// The resources live in this static library: pulled in by name, or the
+// linker would leave them out of the program.
+static void InitResources()
+{
+    Q_INIT_RESOURCE(icons);
+    Q_INIT_RESOURCE(help);
+}
+
 QIcon LoadAppIcon()
 {
+    InitResources();
     QIcon icon;
     for (int size : {16, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/icons/dentora-%1.png").arg(size), QSize(size, size));
     return icon;
+}
+
+QString HelpPagePath()
+{
+    InitResources();
+    return QStringLiteral(":/help/dentora.html");
 }
 
 const char* AppVersionString()

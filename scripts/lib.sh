@@ -1,7 +1,8 @@
 # Shared by the scripts: installs what the build needs on Debian 12 and
 # configures and builds the tree. Sourced, not run.
 
-# Packages the build, the tests and the headless runs need.
+# Packages the build, the tests and the headless runs need (the MinGW
+# binutils compile the Windows resource script in a test).
 DENTORA_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-serialport-dev libgl-dev
@@ -9,6 +10,7 @@ DENTORA_PACKAGES=(
   clang libclang-rt-14-dev
   fonts-dejavu-core
   python3-jsonschema
+  binutils-mingw-w64-x86-64
 )
 # The programs the README has a user run or install from the build;
 # scripts/run builds them all, so that every command there works after it.

@@ -50,7 +50,11 @@ int main(int argc, char** argv) {
         std::cout << device << std::endl;
         std::cerr << "dentora-sim: serving on " << device << (options.linkPath.empty() ? "" : " (" + options.linkPath + ")")
                   << " at " << controller.timing().effectiveRpm << " rpm, announcing " << controller.announcedCount()
-                  << " bytes; Ctrl+C to stop\n";
+                  << " bytes";
+        if (const LineModel& line = options.controller.line; line.baud != 0 || line.latency.count() != 0) {
+            std::cerr << "; line " << line.baud << " baud, answers " << line.latency.count() / 1000.0 << " ms late";
+        }
+        std::cerr << "; Ctrl+C to stop\n";
 
         bool reported = false;
         const timespec checkInterval{0, 200'000'000};

@@ -1,11 +1,13 @@
 #include "capture/test_run.h"
 
 #include "capture/decoder.h"
+#include "capture/fetch_options.h"
 #include "chart/chart_wnd.h"
+#include "fetch_steps.h"
 #include "platform/sleep.h"
 #include "serial/serial_link.h"
 
-#include <QWidget>
+#include <algorithm>
 
 int g_nTestState = kIdle;
 unsigned char g_RxBuf[kRxBufferSize] = {};
@@ -17,6 +19,7 @@ CWnd* g_pStatus = nullptr;
 namespace {
 
 using dentora::TestOutcome;
+using namespace dentora::fetch;
 
 dentora::CaptureLog g_captureLog;
 
@@ -33,21 +36,12 @@ void SetOutcome(TestOutcome outcome, const QString& detail)
 // (or an error line) has replaced the line that said it.
 void ShowEndingInToolTip(const QString& text)
 {
-    if (QWidget* box = g_pStatus->GetSafeWidget())
-        box->setToolTip(text);
-}
-
-// The record being fetched, counted from 1 as a user would.
-QString RecordInFetch()
-{
-    return QStringLiteral("record %1").arg(g_captureLog.records.size() + 1);
+    g_pStatus->SetToolTipText(text);
 }
 
 constexpr unsigned char kGoCommand = 'g';
 constexpr unsigned char kAcknowledge = 'd';
 constexpr unsigned char kCountCommand = 'n';
-constexpr unsigned char kNextByteCommand = 'a';
-constexpr int kRecordSize = 3;
 // Lets the user read an abort before Finish replaces it.
 constexpr DWORD kAbortPauseMs = 1000;
 constexpr float kSeedX = 0.01f;
@@ -74,8 +68,9 @@ void EndOnLostLink()
     SetStatus(QStringLiteral(">>> COM port lost (%1) - Abort <<<").arg(reason));
 }
 
-// False, after ending the test, when the line has gone away.
-bool LinkStillThere()
+}  // namespace
+
+bool dentora::fetch::LinkStillThere()
 {
     if (!CommLinkLost())
         return true;
@@ -83,9 +78,13 @@ bool LinkStillThere()
     return false;
 }
 
+QString dentora::fetch::RecordInFetch()
+{
+    return QStringLiteral("record %1").arg(g_captureLog.records.size() + 1);
+}
+
 // A read that brought nothing in ReadCount or Fetch: nothing is made up.
-// missing: what did not arrive.
-void EndWithoutAnswer(const QString& missing)
+void dentora::fetch::EndWithoutAnswer(const QString& missing)
 {
     if (!LinkStillThere())
         return;
@@ -95,13 +94,15 @@ void EndWithoutAnswer(const QString& missing)
     Sleep(kAbortPauseMs);
 }
 
-void AbortOutOfSequence(const QString& why)
+void dentora::fetch::AbortOutOfSequence(const QString& why)
 {
     g_nTestState = kFinish;
     SetOutcome(TestOutcome::kOutOfSequence, why);
     SetStatus(QStringLiteral(">>> Out of Sequence - Abort <<<"));
     Sleep(kAbortPauseMs);
 }
+
+namespace {
 
 void Purge()
 {
@@ -166,42 +167,22 @@ bool FetchByte(int cell)
     return ReadCommByte(&g_RxBuf[cell]);
 }
 
+// One record per tick.
 void Fetch()
 {
-    // A record fills three cells from the fetch position; the buffer ends
-    // the fetch as the count does.
-    if (g_nRxPos >= g_nRxCount || g_nRxPos + kRecordSize > kRxBufferSize) {
-        g_nTestState = kFinish;
-        SetOutcome(TestOutcome::kFinished,
-                   QStringLiteral("%1 records fetched for the %2 bytes announced%3")
-                       .arg(g_captureLog.records.size())
-                       .arg(g_captureLog.announcedBytes)
-                       .arg(g_nRxPos < g_nRxCount ? QStringLiteral(", up to the end of the capture buffer")
-                                                  : QString()));
+    if (FetchDone())
         return;
-    }
     if (!FetchByte(g_nRxPos)) {
         EndWithoutAnswer(QStringLiteral("%1 did not arrive").arg(RecordInFetch()));
         return;
     }
-    if (!DecodeRecordType(g_RxBuf[g_nRxPos])) {
-        AbortOutOfSequence(QStringLiteral("%1 has the type byte 0x%2, not R, F, r or f")
-                               .arg(RecordInFetch())
-                               .arg(g_RxBuf[g_nRxPos], 2, 16, QLatin1Char('0')));
+    if (!TakeRecordType())
         return;
-    }
-    ++g_nRxPos;
     if (!FetchByte(g_nRxPos) || !FetchByte(g_nRxPos + 1)) {
         EndWithoutAnswer(QStringLiteral("the tick count of %1 did not arrive").arg(RecordInFetch()));
         return;
     }
-    const unsigned int tickCount = g_RxBuf[g_nRxPos] + 256u * g_RxBuf[g_nRxPos + 1];
-    g_captureLog.records.push_back({g_RxBuf[g_nRxPos - 1], std::uint16_t(tickCount)});
-    if (!DecodeTickCount(tickCount, g_nRxPos)) {
-        AbortOutOfSequence(QStringLiteral("the two calibration records sum to zero ticks"));
-        return;
-    }
-    ++g_nRxPos;
+    TakeTickCount();
 }
 
 void Finish()
@@ -215,6 +196,51 @@ void Finish()
 }
 
 }  // namespace
+
+int dentora::fetch::RecordsLeft()
+{
+    // A record fills three cells from the fetch position, which moves on by
+    // two per record; the buffer ends the fetch as the count does.
+    const int end = std::min(g_nRxCount, kRxBufferSize - dentora::fetch::kRecordSize + 1);
+    return end > g_nRxPos ? (end - g_nRxPos + 1) / 2 : 0;
+}
+
+bool dentora::fetch::FetchDone()
+{
+    if (RecordsLeft() > 0)
+        return false;
+    g_nTestState = kFinish;
+    SetOutcome(TestOutcome::kFinished,
+               QStringLiteral("%1 records fetched for the %2 bytes announced%3")
+                   .arg(g_captureLog.records.size())
+                   .arg(g_captureLog.announcedBytes)
+                   .arg(g_nRxPos < g_nRxCount ? QStringLiteral(", up to the end of the capture buffer") : QString()));
+    return true;
+}
+
+bool dentora::fetch::TakeRecordType()
+{
+    if (!DecodeRecordType(g_RxBuf[g_nRxPos])) {
+        AbortOutOfSequence(QStringLiteral("%1 has the type byte 0x%2, not R, F, r or f")
+                               .arg(RecordInFetch())
+                               .arg(g_RxBuf[g_nRxPos], 2, 16, QLatin1Char('0')));
+        return false;
+    }
+    ++g_nRxPos;
+    return true;
+}
+
+bool dentora::fetch::TakeTickCount()
+{
+    const unsigned int tickCount = g_RxBuf[g_nRxPos] + 256u * g_RxBuf[g_nRxPos + 1];
+    g_captureLog.records.push_back({g_RxBuf[g_nRxPos - 1], std::uint16_t(tickCount)});
+    if (!DecodeTickCount(tickCount, g_nRxPos)) {
+        AbortOutOfSequence(QStringLiteral("the two calibration records sum to zero ticks"));
+        return false;
+    }
+    ++g_nRxPos;
+    return true;
+}
 
 void RunTestClicked(CWnd* owner, int portSelection, const QString& typedDevice)
 {
@@ -273,7 +299,12 @@ void TestRunTick(CWnd*)
     case kAwaitDone: AwaitDone(); return;
     case kAskCount: AskCount(); return;
     case kReadCount: ReadCount(); return;
-    case kFetch: Fetch(); return;
+    case kFetch:
+        if (dentora::CurrentFetchOptions().fast)
+            FastFetch();
+        else
+            Fetch();
+        return;
     default: Finish(); return;
     }
 }

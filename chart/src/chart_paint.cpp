@@ -99,8 +99,7 @@ void CChartWnd::OnPaint()
         if (line.points.empty() || !line.visible)
             continue;
         CPen pen;
-        if (!pen.CreatePen(line.penStyle, line.width, line.color))
-            continue;  // a style the window system has no pen for draws nothing
+        pen.CreatePen(line.penStyle, line.width, line.color);
         CBrush brush;
         brush.CreateSolidBrush(line.color);
         CPen* oldPen = memDC.SelectObject(&pen);

@@ -13,7 +13,8 @@ QColor ToQColor(COLORREF color)
     return QColor(GetRValue(color), GetGValue(color), GetBValue(color));
 }
 
-// The window system's dash lengths, in pen widths (pixels for a 1-pixel pen).
+// The window system's dash lengths in pixels, for the 1-pixel pens that
+// draw dashed at all.
 QVector<qreal> DashPattern(int penStyle)
 {
     switch (penStyle) {
@@ -29,18 +30,17 @@ QVector<qreal> DashPattern(int penStyle)
 
 BOOL CPen::CreatePen(int penStyle, int width, COLORREF color)
 {
-    if (penStyle < PS_SOLID || penStyle > PS_NULL)
-        return FALSE;
     // A width of 0 or less still draws one pixel wide.
-    QPen pen(ToQColor(color), std::max(width, 1));
+    const int pixels = std::max(width, 1);
+    m_pen = QPen(ToQColor(color), pixels);
+    m_insideFrame = penStyle == PS_INSIDEFRAME && pixels > 1;
     if (penStyle == PS_NULL) {
-        pen.setStyle(Qt::NoPen);
-    } else if (penStyle != PS_SOLID) {
-        pen.setDashPattern(DashPattern(penStyle));
+        m_pen.setStyle(Qt::NoPen);
+    } else if (penStyle >= PS_DASH && penStyle <= PS_DASHDOTDOT && pixels == 1) {
+        m_pen.setDashPattern(DashPattern(penStyle));
         // Dashes exactly as long as the pattern says.
-        pen.setCapStyle(Qt::FlatCap);
+        m_pen.setCapStyle(Qt::FlatCap);
     }
-    m_pen = pen;
     return TRUE;
 }
 
@@ -187,6 +187,15 @@ void CDC::Ellipse(int left, int top, int right, int bottom)
         std::swap(top, bottom);
     if (right == left || bottom == top)
         return;
+    if (m_pen->m_insideFrame) {
+        // The outline's path moves in by half the pen, so its outer edge
+        // meets the box; a pen wider than the box fills it.
+        const int half = std::min(m_pen->m_pen.width(), std::min(right - left, bottom - top)) / 2;
+        left += half;
+        top += half;
+        right -= half;
+        bottom -= half;
+    }
     m_painter.drawEllipse(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
 }
 

@@ -1,5 +1,7 @@
 #include "platform/dialog.h"
 
+#include "platform/winapp.h"
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QColorDialog>
@@ -14,8 +16,9 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
-#include <QStyle>
 #include <QScrollBar>
+#include <QShortcut>
+#include <QStyle>
 
 #include <algorithm>
 #include <cmath>
@@ -85,6 +88,18 @@ private:
     std::function<void()> m_onEditReturn;
 };
 
+// The toolkit saves the picker's custom colours in its settings file once
+// one is added, and the tool saves nothing: adding one is off, as defining
+// one is in the classic picker with CC_PREVENTFULLOPEN.
+void DisableAddingCustomColours(QColorDialog& picker)
+{
+    const QString addText = QColorDialog::tr("&Add to Custom Colors");
+    for (QPushButton* button : picker.findChildren<QPushButton*>()) {
+        if (button->text() == addText)
+            button->setEnabled(false);
+    }
+}
+
 }  // namespace
 
 CDialog::CDialog(const DialogTemplate& dialogTemplate, CWnd* parent)
@@ -134,6 +149,9 @@ void CDialog::Build()
     m_baseUnitY = metrics.height();
 
     m_dialog->setWindowTitle(QString::fromUtf8(m_template.caption));
+    // F1 anywhere in the dialog is the help command.
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), m_dialog);
+    QObject::connect(help, &QShortcut::activated, m_dialog, [this] { OnCommand(ID_HELP, BN_CLICKED); });
     const RECT client = MapDialogRect(RECT{0, 0, m_template.cx, m_template.cy});
     m_dialog->resize(client.right, client.bottom);
     m_dialog->setWindowFlags(m_dialog->windowFlags() | Qt::WindowMinMaxButtonsHint);
@@ -284,6 +302,8 @@ void CDialog::OnCommand(UINT controlId, UINT notifyCode)
         OnOK();
     else if (controlId == UINT(IDCANCEL))
         OnCancel();
+    else if (controlId == ID_HELP && AfxGetApp())
+        AfxGetApp()->OnHelp();
 }
 
 void CDialog::OnOK()
@@ -368,6 +388,7 @@ INT_PTR CColorDialog::DoModal()
     // is reachable by the tests; it offers solid colours only (no alpha).
     picker.setOption(QColorDialog::DontUseNativeDialog);
     picker.setOption(QColorDialog::ShowAlphaChannel, !(m_flags & CC_SOLIDCOLOR));
+    DisableAddingCustomColours(picker);
     if (picker.exec() != QDialog::Accepted)
         return IDCANCEL;
     const QColor chosen = picker.selectedColor();

@@ -1,7 +1,10 @@
 #include "platform/winapp.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QStyleFactory>
+#include <QTextBrowser>
+#include <QUrl>
 
 namespace {
 CWinApp* g_theApp = nullptr;
@@ -21,6 +24,32 @@ CWinApp::~CWinApp()
 BOOL CWinApp::PreInitInstance(const QStringList&)
 {
     return TRUE;
+}
+
+void CWinApp::OnHelp()
+{
+    if (m_helpWindow) {
+        m_helpWindow->show();
+        m_helpWindow->raise();
+        m_helpWindow->activateWindow();
+        return;
+    }
+    if (!QFile::exists(m_helpFilePath)) {
+        AfxMessageBox(m_pMainWnd, QStringLiteral("No help is available: %1 is missing.").arg(m_helpFilePath));
+        return;
+    }
+    // A window of the main window's own, so that a modal main dialog does
+    // not block it, and it closes with it.
+    auto* browser = new QTextBrowser(m_pMainWnd ? m_pMainWnd->GetSafeWidget() : nullptr);
+    browser->setWindowFlag(Qt::Window);
+    browser->setAttribute(Qt::WA_DeleteOnClose);
+    browser->setOpenExternalLinks(true);
+    const bool resource = m_helpFilePath.startsWith(QLatin1Char(':'));
+    browser->setSource(resource ? QUrl(QStringLiteral("qrc") + m_helpFilePath) : QUrl::fromLocalFile(m_helpFilePath));
+    browser->setWindowTitle(browser->documentTitle());
+    browser->resize(600, 640);
+    browser->show();
+    m_helpWindow = browser;
 }
 
 CWinApp* AfxGetApp()

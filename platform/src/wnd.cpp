@@ -3,6 +3,7 @@
 #include "window_widgets.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -19,8 +20,10 @@
 #include <QStyleOptionFocusRect>
 #include <QTimerEvent>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 namespace platform {
@@ -35,6 +38,10 @@ WindowEventSink::WindowEventSink(CWnd* owner) : m_owner(owner) {}
 
 bool WindowEventSink::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_owner->m_hScrollBar && event->type() == QEvent::Wheel) {
+        m_owner->DispatchScrollWheel(*static_cast<QWheelEvent*>(event));
+        return true;
+    }
     if (watched != m_owner->m_widget)
         return false;
     if (event->type() == QEvent::Resize) {
@@ -124,8 +131,14 @@ BOOL CWnd::Create(DWORD style, const RECT& rect, CWnd* parent, UINT controlId)
             OnHScroll(SB_THUMBPOSITION, UINT(m_hScrollBar->sliderPosition()), nullptr);
             OnHScroll(SB_ENDSCROLL, 0, nullptr);
         });
+        // Moves that set the value without an action (the bar's "Scroll
+        // here") arrive as the thumb dragged there and let go.
+        QObject::connect(m_hScrollBar, &QAbstractSlider::valueChanged, m_hScrollBar,
+                         [this](int value) { DispatchThumbPlaced(value); });
     }
     AdoptWidget(frame, parent);
+    if (m_hScrollBar)
+        m_hScrollBar->installEventFilter(m_sink);
     m_controlId = controlId;
     frame->setVisible(style & WS_VISIBLE);
     return TRUE;
@@ -261,13 +274,47 @@ void CWnd::DispatchScrollAction(int action)
     default: return;
     }
     const UINT position = UINT(m_hScrollBar->sliderPosition());
-    {
-        // The bar shows only what the window sets: undo the toolkit's own
-        // move before the handler decides where the thumb goes.
-        const QSignalBlocker quiet(m_hScrollBar);
-        m_hScrollBar->setSliderPosition(m_scrollInfo.nPos);
-    }
+    RestoreScrollPosition();
     OnHScroll(code, position, nullptr);
+}
+
+void CWnd::RestoreScrollPosition()
+{
+    // The bar shows only what the window sets: undo the toolkit's own move
+    // before the handler decides where the thumb goes.
+    const QSignalBlocker quiet(m_hScrollBar);
+    m_hScrollBar->setSliderPosition(m_scrollInfo.nPos);
+    m_hScrollBar->setValue(m_scrollInfo.nPos);
+}
+
+void CWnd::DispatchThumbPlaced(int value)
+{
+    // Every move by an action or by SetScrollInfo leaves the bar where the
+    // window put it; only a direct placement gets here with another value.
+    if (value == m_scrollInfo.nPos)
+        return;
+    RestoreScrollPosition();
+    OnHScroll(SB_THUMBTRACK, UINT(value), nullptr);
+    OnHScroll(SB_THUMBPOSITION, UINT(value), nullptr);
+    OnHScroll(SB_ENDSCROLL, 0, nullptr);
+}
+
+void CWnd::DispatchScrollWheel(const QWheelEvent& event)
+{
+    // A notch is the system's number of lines, each a line step: away from
+    // the user (or to the left) scrolls left. Part notches add up.
+    const QPoint angle = event.angleDelta();
+    int delta = angle.y() != 0 ? angle.y() : angle.x();
+    if (event.inverted())
+        delta = -delta;
+    m_wheelLines += delta * QApplication::wheelScrollLines();
+    const int lines = m_wheelLines / kWheelNotch;
+    if (lines == 0)
+        return;
+    m_wheelLines -= lines * kWheelNotch;
+    for (int i = 0; i < std::abs(lines); ++i)
+        OnHScroll(lines > 0 ? SB_LINELEFT : SB_LINERIGHT, 0, nullptr);
+    OnHScroll(SB_ENDSCROLL, 0, nullptr);
 }
 
 BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -314,6 +361,12 @@ QString CWnd::GetWindowText() const
     if (auto* combo = qobject_cast<QComboBox*>(m_widget))
         return combo->currentText();
     return m_widget ? m_widget->windowTitle() : m_text;
+}
+
+void CWnd::SetToolTipText(const QString& text)
+{
+    if (m_widget)
+        m_widget->setToolTip(text);
 }
 
 UINT_PTR CWnd::SetTimer(UINT_PTR id, UINT elapseMs)

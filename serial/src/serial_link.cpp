@@ -1,6 +1,7 @@
 #include "serial/serial_link.h"
 
-#include <QElapsedTimer>
+#include "serial_port_line.h"
+
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSerialPort>
@@ -18,13 +19,11 @@
 
 int g_nComPort = 0;
 QString g_strComDevice;
-QSerialPort* g_hComm = nullptr;
+dentora::CommLine* g_hComm = nullptr;
 
 namespace {
 
 constexpr qint32 kBaudRate = 115200;
-// Writes are a byte or two; a line that cannot take them in this time is stuck.
-constexpr int kWriteTimeoutMs = 1000;
 
 QString g_lastError;
 bool g_linkLost = false;
@@ -57,15 +56,22 @@ DeviceOrder OrderOf(const CommDevice& device)
 }
 
 #ifdef Q_OS_WIN
-std::optional<CommDevice> DeviceForPort(int port)
+// The port as the system lists it, for the port list's tooltips.
+std::optional<CommDevice> ListedDevice(int port)
 {
     const QString name = QStringLiteral("COM%1").arg(port);
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
         if (info.portName().compare(name, Qt::CaseInsensitive) == 0)
-            // The device namespace form is the only one that reaches COM10 and up.
-            return CommDevice{QStringLiteral("\\\\.\\") + name, info.description()};
+            return CommDevice{WindowsComDevicePath(port), info.description()};
     }
     return std::nullopt;
+}
+
+// Listed or not (virtual ports and some USB drivers are not), COMn is
+// opened as itself.
+std::optional<CommDevice> DeviceForPort(int port)
+{
+    return CommDevice{WindowsComDevicePath(port), QString()};
 }
 #else
 std::vector<CommDevice> PresentDevices()
@@ -140,17 +146,33 @@ bool FailOpen(const QString& reason)
     return false;
 }
 
-// Errors after which the port is of no more use; a time-out is not one.
-bool PortBroken()
+std::unique_ptr<dentora::CommLine> OpenSerialPort(const QString& path, QString* error)
 {
-    const QSerialPort::SerialPortError error = g_hComm->error();
-    return error != QSerialPort::NoError && error != QSerialPort::TimeoutError;
+    auto port = std::make_unique<QSerialPort>();
+    port->setPortName(path);
+    // Applied by open; flow control and the rest keep what the driver has.
+    port->setBaudRate(kBaudRate);
+    port->setDataBits(QSerialPort::Data8);
+    port->setParity(QSerialPort::NoParity);
+    port->setStopBits(QSerialPort::OneStop);
+    // QSerialPort opens exclusively: no other program can share the line.
+    if (!port->open(QIODevice::ReadWrite)) {
+        *error = QStringLiteral("%1: %2").arg(path, port->errorString());
+        if (port->error() == QSerialPort::PermissionError)
+            *error += PermissionHint(path);
+        return nullptr;
+    }
+    return std::make_unique<dentora::SerialPortLine>(std::move(port), path);
 }
 
-void NoteLinkLost()
+dentora::CommLineOpener g_opener = OpenSerialPort;
+
+// After a failed read or write: a line that failed for good is lost.
+void NoteLineFailure()
 {
-    g_linkLost = true;
-    g_lastError = QStringLiteral("%1: %2").arg(g_openPath, g_hComm->errorString());
+    if (g_hComm->Broken())
+        g_linkLost = true;
+    g_lastError = g_hComm->FailureText();
 }
 
 }  // namespace
@@ -172,6 +194,11 @@ void SelectCommPort(int portSelection, const QString& typedDevice)
     g_strComDevice = typedDevice;
 }
 
+QString WindowsComDevicePath(int port)
+{
+    return QStringLiteral("\\\\.\\COM%1").arg(port);
+}
+
 std::vector<CommDevice> SortCommDevices(std::vector<CommDevice> devices)
 {
     std::stable_sort(devices.begin(), devices.end(),
@@ -184,7 +211,7 @@ std::array<std::optional<CommDevice>, kPortListSize> PortListDevices()
     std::array<std::optional<CommDevice>, kPortListSize> ports;
 #ifdef Q_OS_WIN
     for (int port = 1; port <= kPortListSize; ++port)
-        ports[std::size_t(port - 1)] = DeviceForPort(port);
+        ports[std::size_t(port - 1)] = ListedDevice(port);
 #else
     const std::vector<CommDevice> devices = PresentDevices();
     for (std::size_t i = 0; i < ports.size() && i < devices.size(); ++i)
@@ -208,21 +235,11 @@ bool OpenCommPort()
         path = device->path;
     }
 
-    auto port = std::make_unique<QSerialPort>();
-    port->setPortName(path);
-    // Applied by open; flow control and the rest keep what the driver has.
-    port->setBaudRate(kBaudRate);
-    port->setDataBits(QSerialPort::Data8);
-    port->setParity(QSerialPort::NoParity);
-    port->setStopBits(QSerialPort::OneStop);
-    // QSerialPort opens exclusively: no other program can share the line.
-    if (!port->open(QIODevice::ReadWrite)) {
-        QString reason = QStringLiteral("%1: %2").arg(path, port->errorString());
-        if (port->error() == QSerialPort::PermissionError)
-            reason += PermissionHint(path);
+    QString reason;
+    std::unique_ptr<dentora::CommLine> line = g_opener(path, &reason);
+    if (!line)
         return FailOpen(reason);
-    }
-    g_hComm = port.release();
+    g_hComm = line.release();
     g_openPath = path;
     g_lastError.clear();
     return true;
@@ -232,7 +249,6 @@ void CloseCommPort()
 {
     if (!g_hComm)
         return;
-    g_hComm->close();
     delete g_hComm;
     g_hComm = nullptr;
 }
@@ -241,40 +257,31 @@ bool ReadCommByte(unsigned char* destination)
 {
     if (!g_hComm || g_linkLost)
         return false;
-    QElapsedTimer waited;
-    waited.start();
-    // Bytes an earlier wait already took off the line are in the port's buffer.
-    while (g_hComm->bytesAvailable() == 0) {
-        const qint64 remaining = kReadTimeoutMs - waited.elapsed();
-        if (remaining <= 0)
-            return false;
-        g_hComm->clearError();
-        if (!g_hComm->waitForReadyRead(int(remaining)) && PortBroken()) {
-            NoteLinkLost();
-            return false;
-        }
-    }
-    char byte = 0;
-    if (g_hComm->read(&byte, 1) != 1) {
-        NoteLinkLost();
+    if (g_hComm->ReadByte(destination, kReadTimeoutMs))
+        return true;
+    if (g_hComm->Broken())
+        NoteLineFailure();
+    return false;
+}
+
+bool CommByteWaiting()
+{
+    if (!g_hComm || g_linkLost)
         return false;
-    }
-    *destination = static_cast<unsigned char>(byte);
-    return true;
+    if (g_hComm->ByteWaiting())
+        return true;
+    if (g_hComm->Broken())
+        NoteLineFailure();
+    return false;
 }
 
 bool WriteComm(const unsigned char* bytes, int count)
 {
     if (!g_hComm || g_linkLost)
         return false;
-    g_hComm->clearError();
-    const qint64 written = g_hComm->write(reinterpret_cast<const char*>(bytes), count);
-    if (written == count && g_hComm->waitForBytesWritten(kWriteTimeoutMs))
+    if (g_hComm->Write(bytes, count))
         return true;
-    if (PortBroken())
-        NoteLinkLost();
-    else
-        g_lastError = QStringLiteral("%1: the line did not take the bytes written").arg(g_openPath);
+    NoteLineFailure();
     return false;
 }
 
@@ -298,4 +305,9 @@ QString LastCommError()
 QString OpenCommDevice()
 {
     return g_hComm ? g_openPath : QString();
+}
+
+void dentora::SetCommLineOpener(CommLineOpener opener)
+{
+    g_opener = opener ? std::move(opener) : CommLineOpener(OpenSerialPort);
 }

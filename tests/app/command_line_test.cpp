@@ -53,4 +53,14 @@ TEST(CommandLine, UnknownArgumentIsRefusedWithUsage)
     EXPECT_TRUE(run.err.contains(QStringLiteral("Usage")));
 }
 
+TEST(CommandLine, DepthOutsideOneToSixtyFourIsRefused)
+{
+    for (const QString& depth : {QStringLiteral("0"), QStringLiteral("65"), QStringLiteral("deep")}) {
+        const ProcessResult run = RunDentora({QStringLiteral("--ahead"), depth});
+        EXPECT_EQ(run.exitCode, 2) << depth.toStdString();
+        EXPECT_TRUE(run.err.contains(QStringLiteral("--ahead needs a number of requests from 1 to 64")))
+            << run.err.toStdString();
+    }
+}
+
 }  // namespace

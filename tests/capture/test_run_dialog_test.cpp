@@ -324,8 +324,9 @@ TEST_F(TestRunDialogTest, CountBeyondTheBufferStopsAtTheBuffersEnd)
     sim::ControllerConfig config;
     config.countOverride = sim::kOversizedCount;
     RunCapture(config);
-    // Records start at every even position whose three cells fit in the buffer.
-    const std::uint64_t recordsThatFit = (kRxBufferSize - 3) / 2 + 1;
+    // Records start at every even position whose three cells fit in the
+    // 8100-byte buffer: 0, 2, ..., 8096.
+    const std::uint64_t recordsThatFit = 8096 / 2 + 1;
     EXPECT_EQ(NextByteRequests(), 3 * recordsThatFit);
     EXPECT_EQ(m_shown, Then(kUpToThePlot, {{kFinished, kRunTest}}));
     ExpectTracesOfFirstEdges(recordsThatFit - 2);

@@ -291,4 +291,63 @@ TEST_F(ChartPaint, DashedLineGapsArePaintedInTheBackgroundColour)
     EXPECT_EQ(dashes + gaps, 700);
 }
 
+// Styles past PS_NULL are drawn as the window system draws them: solid, and
+// with their markers; wide dashed and dotted pens are solid too.
+TEST_F(ChartPaint, StylesTheSystemDoesNotDashDrawSolidWithTheirMarkers)
+{
+    CreateUnitChart();
+    g_chart.SetGrid(FALSE);
+    g_chart.AddLine(1, kRed, PS_SOLID | CLS_MARKERS, 1, TRUE, 0);
+    for (float x : {0.0f, 500.0f, 1000.0f})
+        g_chart.AddPoint(1, x, 0.5f, FALSE);
+    ShowUnitRange();
+
+    const std::pair<int, int> stylesAndWidths[] = {
+        {PS_INSIDEFRAME, 1}, {7, 1}, {8, 1}, {9, 1}, {0x12345, 1}, {-3, 1}, {PS_DASH, 2}, {PS_DOT, 3},
+    };
+    for (const auto& [style, width] : stylesAndWidths) {
+        g_chart.SetLinePenStyle(1, style, FALSE);
+        g_chart.SetLineWidth(1, width, FALSE);
+        const QImage image = PaintChart();
+        int gaps = 0;
+        for (int x = 0; x < 700; ++x)
+            gaps += image.pixel(x, 100) == ToRgb(kRed) ? 0 : 1;
+        EXPECT_EQ(gaps, 0) << "style " << style << " width " << width;
+        // The middle point's marker: a filled circle above and below the line.
+        EXPECT_EQ(image.pixel(350, 97), ToRgb(kRed)) << "style " << style;
+        EXPECT_EQ(image.pixel(350, 103), ToRgb(kRed)) << "style " << style;
+    }
+}
+
+// A wide PS_INSIDEFRAME pen keeps the marker's outline inside the marker's
+// box, where a solid pen of the same width reaches half its width beyond.
+TEST_F(ChartPaint, InsideFrameMarkerStaysInsideItsBox)
+{
+    CreateUnitChart();
+    g_chart.SetGrid(FALSE);
+    g_chart.AddLine(1, kRed, PS_INSIDEFRAME | CLS_MARKERS, 6, TRUE, 0);
+    g_chart.AddPoint(1, 500.0f, 0.5f, FALSE);
+    ShowUnitRange();
+
+    // Point (350, 100), h = 6 + 2: the box spans columns and rows 342 to 357
+    // and 92 to 107.
+    const auto redOutsideTheBox = [](const QImage& image) {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const bool inside = x >= 342 && x < 358 && y >= 92 && y < 108;
+                count += !inside && image.pixel(x, y) == ToRgb(kRed) ? 1 : 0;
+            }
+        }
+        return count;
+    };
+    QImage image = PaintChart();
+    EXPECT_EQ(redOutsideTheBox(image), 0);
+    EXPECT_EQ(image.pixel(343, 100), ToRgb(kRed));  // the outline reaches the box's edge
+    EXPECT_EQ(image.pixel(350, 100), ToRgb(kRed));  // and the inside is filled
+
+    g_chart.SetLinePenStyle(1, PS_SOLID, FALSE);
+    EXPECT_GT(redOutsideTheBox(PaintChart()), 0);
+}
+
 }  // namespace

@@ -3,8 +3,14 @@
 #include "chart_fixture.h"
 #include "paint_counter.h"
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QTimer>
+#include <QWheelEvent>
 
 namespace {
 
@@ -40,6 +46,47 @@ protected:
     {
         EXPECT_LE(g_chart.XMin(), g_chart.XStart());
         EXPECT_LE(g_chart.XStart() + g_chart.XSpan(), g_chart.XMax());
+    }
+
+    // Where the thumb must stand for the window's start, by the bar's scale.
+    static int ThumbForTheWindow()
+    {
+        return int((g_chart.XStart() - g_chart.XMin()) * 1000 / (g_chart.XMax() - g_chart.XMin()));
+    }
+
+    // Right-clicks the middle of the bar and picks the menu entry with this
+    // text, as a user does.
+    void PickFromBarMenu(const QString& entry)
+    {
+        bool picked = false;
+        QObject scope;
+        QTimer::singleShot(0, &scope, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            for (QAction* action : menu->actions()) {
+                if (action->text() == entry) {
+                    menu->setActiveAction(action);
+                    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+                    QApplication::sendEvent(menu, &enter);
+                    picked = true;
+                    return;
+                }
+            }
+            menu->close();
+        });
+        const QPoint middle(bar->width() / 2, bar->height() / 2);
+        QContextMenuEvent click(QContextMenuEvent::Mouse, middle, bar->mapToGlobal(middle));
+        QApplication::sendEvent(bar, &click);
+        EXPECT_TRUE(picked) << "no entry " << entry.toStdString() << " in the bar's menu";
+    }
+
+    void TurnWheel(int angle)
+    {
+        const QPointF middle(bar->width() / 2.0, bar->height() / 2.0);
+        QWheelEvent wheel(middle, bar->mapToGlobal(middle), QPoint(), QPoint(0, angle), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(bar, &wheel);
     }
 
     QScrollBar* bar = nullptr;
@@ -162,6 +209,55 @@ TEST_F(ChartScroll, ExtentOfOneWindowHoldsTheStartAtZero)
         bar->triggerAction(action);
         EXPECT_FLOAT_EQ(g_chart.XStart(), 0.0f) << "action " << action;
     }
+}
+
+// The bar's own menu: every entry reaches the chart as the matching scroll
+// code, and the thumb ends where the chart's window is.
+TEST_F(ChartScroll, BarMenuEntriesArriveAsScrollCodes)
+{
+    const std::pair<const char*, float> entries[] = {
+        {"Left edge", 1500.0f},  {"Right edge", 1500.0f}, {"Page left", 1000.0f},
+        {"Page right", 2000.0f}, {"Scroll left", 1490.0f}, {"Scroll right", 1510.0f},
+    };
+    for (const auto& [entry, expectedStart] : entries) {
+        StartAt(1500.0f);
+        PickFromBarMenu(QScrollBar::tr(entry));
+        EXPECT_FLOAT_EQ(g_chart.XStart(), expectedStart) << entry;
+        EXPECT_EQ(bar->value(), ThumbForTheWindow()) << entry;
+        EXPECT_EQ(bar->sliderPosition(), bar->value()) << entry;
+    }
+}
+
+// "Scroll here" puts the thumb under the click: the chart follows as if the
+// thumb had been dragged there.
+TEST_F(ChartScroll, ScrollHereMovesTheChartWhereTheThumbGoes)
+{
+    StartAt(0.0f);
+    PickFromBarMenu(QScrollBar::tr("Scroll here"));
+    // The middle of the bar lies well inside the extent, short of its end.
+    EXPECT_GT(g_chart.XStart(), 500.0f);
+    EXPECT_LT(g_chart.XStart(), 2000.0f);
+    EXPECT_EQ(bar->value(), ThumbForTheWindow());
+    EXPECT_EQ(bar->sliderPosition(), bar->value());
+    EXPECT_GT(SettleRepaints(), 0);
+    ExpectWindowInsideExtent();
+}
+
+// A notch of the wheel over the bar is three line steps of 10 units; half
+// notches add up, and turning it back returns.
+TEST_F(ChartScroll, WheelOverTheBarStepsByLines)
+{
+    StartAt(1500.0f);
+    TurnWheel(-120);
+    EXPECT_FLOAT_EQ(g_chart.XStart(), 1530.0f);
+    EXPECT_EQ(bar->value(), ThumbForTheWindow());
+
+    TurnWheel(60);
+    EXPECT_FLOAT_EQ(g_chart.XStart(), 1530.0f - 10.0f);
+    TurnWheel(60);
+    EXPECT_FLOAT_EQ(g_chart.XStart(), 1500.0f);
+    EXPECT_EQ(bar->value(), 500);
+    EXPECT_EQ(bar->sliderPosition(), 500);
 }
 
 }  // namespace

@@ -1,29 +1,68 @@
 #include "fuzz_serial_line.h"
 
 #include "platform/sleep.h"
+#include "serial/memory_comm_line.h"
 #include "serial/serial_link.h"
 
-#include <algorithm>
-
-int g_nComPort = 0;
-QString g_strComDevice;
-// The stand-in has no port object; the test run never looks at it.
-QSerialPort* g_hComm = nullptr;
+#include <memory>
 
 namespace {
 
-struct FuzzLine {
+struct FuzzController {
     FuzzLineScript script;
     std::size_t next = 0;
-    std::size_t reads = 0;
-    bool open = false;
-    bool lost = false;
+    std::size_t unsolicitedLeft = 0;
     std::vector<std::uint8_t> writes;
+
+    void Answer(dentora::MemoryCommLine& line, std::size_t count)
+    {
+        for (; count > 0 && next < script.size; --count)
+            line.Queue(script.answers[next++]);
+    }
 };
 
-FuzzLine& Line()
+FuzzController& Controller()
 {
-    static FuzzLine line;
+    static FuzzController controller;
+    return controller;
+}
+
+// Counts the tool's reads, to go away after as many as the script says.
+class FuzzLine : public dentora::MemoryCommLine {
+public:
+    using MemoryCommLine::MemoryCommLine;
+
+    bool ReadByte(unsigned char* destination, int timeoutMs) override
+    {
+        const std::optional<std::size_t>& vanishAfter = Controller().script.vanishAfterReads;
+        if (vanishAfter && m_reads >= *vanishAfter)
+            Break(QStringLiteral("the device went away"));
+        const bool read = MemoryCommLine::ReadByte(destination, timeoutMs);
+        m_reads += read ? 1 : 0;
+        return read;
+    }
+
+private:
+    std::size_t m_reads = 0;
+};
+
+std::unique_ptr<dentora::CommLine> OpenFuzzLine(const QString&, QString*)
+{
+    FuzzController& controller = Controller();
+    auto line = std::make_unique<FuzzLine>(
+        [](unsigned char byte, dentora::MemoryCommLine& line) {
+            Controller().writes.push_back(byte);
+            Controller().Answer(line, byte == 'n' ? 2 : 1);
+        },
+        [](dentora::MemoryCommLine& line) {
+            FuzzController& controller = Controller();
+            if (controller.writes.empty() || controller.unsolicitedLeft == 0)
+                return;
+            --controller.unsolicitedLeft;
+            controller.Answer(line, 1);
+        });
+    controller.unsolicitedLeft = controller.script.unsolicited;
+    controller.Answer(*line, controller.script.queuedBeforePurge);
     return line;
 }
 
@@ -31,74 +70,16 @@ FuzzLine& Line()
 
 void StartFuzzLine(const FuzzLineScript& script)
 {
-    Line() = FuzzLine{};
-    Line().script = script;
+    Controller() = FuzzController{};
+    Controller().script = script;
+    dentora::SetCommLineOpener(OpenFuzzLine);
 }
 
-bool FuzzLineOpen() { return Line().open; }
+bool FuzzLineOpen() { return g_hComm != nullptr; }
 
-bool FuzzLineAnswersUsedUp() { return Line().next >= Line().script.size; }
+bool FuzzLineAnswersUsedUp() { return Controller().next >= Controller().script.size; }
 
-const std::vector<std::uint8_t>& FuzzLineWrites() { return Line().writes; }
-
-void SelectCommPort(int portSelection, const QString& typedDevice)
-{
-    g_nComPort = portSelection + 1;
-    g_strComDevice = typedDevice;
-}
-
-std::array<std::optional<CommDevice>, kPortListSize> PortListDevices() { return {}; }
-
-std::vector<CommDevice> SortCommDevices(std::vector<CommDevice> devices) { return devices; }
-
-bool OpenCommPort()
-{
-    FuzzLine& line = Line();
-    line.open = true;
-    line.lost = false;
-    return true;
-}
-
-void CloseCommPort()
-{
-    Line().open = false;
-    Line().lost = false;
-}
-
-bool ReadCommByte(unsigned char* destination)
-{
-    FuzzLine& line = Line();
-    if (!line.open || line.lost || FuzzLineAnswersUsedUp())
-        return false;
-    if (line.script.vanishAfterReads && line.reads >= *line.script.vanishAfterReads) {
-        line.lost = true;
-        return false;
-    }
-    ++line.reads;
-    *destination = line.script.answers[line.next++];
-    return true;
-}
-
-bool WriteComm(const unsigned char* bytes, int count)
-{
-    FuzzLine& line = Line();
-    if (!line.open || line.lost)
-        return false;
-    line.writes.insert(line.writes.end(), bytes, bytes + count);
-    return true;
-}
-
-void DrainCommInput()
-{
-    FuzzLine& line = Line();
-    if (!line.open || line.lost)
-        return;
-    line.next = std::min(line.script.size, line.next + line.script.queuedBeforePurge);
-}
-
-bool CommLinkLost() { return Line().open && Line().lost; }
-
-QString LastCommError() { return Line().lost ? QStringLiteral("the device went away") : QString(); }
+const std::vector<std::uint8_t>& FuzzLineWrites() { return Controller().writes; }
 
 // The test run pauses after an out-of-sequence record so that the user can
 // read why it stopped; the fuzzer has no reader and must not wait.

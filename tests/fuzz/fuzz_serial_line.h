@@ -1,8 +1,8 @@
-// An in-memory serial line in place of the real link: every read takes the
-// controller's next answer from the fuzz input, or times out at once when
-// the answers are used up; writes are kept. Linked instead of the real
-// serial_link.cpp, it defines everything serial/serial_link.h declares, and
-// a Sleep that does not wait.
+// A serial line in memory for the test-run fuzzer, opened through the
+// link's own OpenCommPort (installed with SetCommLineOpener): a controller
+// that answers "n" with the next two bytes of the fuzz input and every other
+// byte written with the next one, and while the tool waits with nothing to
+// read, sends a few of them on its own. Answers run out at the input's end.
 #pragma once
 
 #include <cstddef>
@@ -15,11 +15,14 @@ struct FuzzLineScript {
     std::size_t size = 0;
     // Bytes already waiting when the port opens, for the purge to discard.
     std::size_t queuedBeforePurge = 0;
+    // Answers sent unasked while the tool waits, once it has written.
+    std::size_t unsolicited = 0;
     // The line goes away for good once this many answers have been read.
     std::optional<std::size_t> vanishAfterReads;
 };
 
-// Starts a new line, closed, following script; its answers must outlive it.
+// Makes OpenCommPort open a new line following script; its answers must
+// outlive it.
 void StartFuzzLine(const FuzzLineScript& script);
 bool FuzzLineOpen();
 bool FuzzLineAnswersUsedUp();

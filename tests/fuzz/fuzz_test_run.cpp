@@ -1,5 +1,6 @@
-// Arbitrary controller answers, one byte per read, through the test run and
-// the decoder into the chart, over the in-memory serial line. On every
+// Arbitrary controller answers through the test run, one record per tick or
+// fast at any depth, and the decoder into the chart, over a serial line in
+// memory behind the link's own entry points. On every
 // input: no store outside the capture buffer (AddressSanitizer, and the
 // fetch position checked after every tick), only finite chart points, the
 // window inside the extent, and a test run that ends: on its own, or, once
@@ -8,6 +9,7 @@
 #include "fuzz_support.h"
 
 #include "capture/decoder.h"
+#include "capture/fetch_options.h"
 #include "capture/test_run.h"
 #include "fresh_state.h"
 
@@ -66,6 +68,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider input(data, size);
     FuzzLineScript script;
     script.queuedBeforePurge = input.ConsumeIntegralInRange<std::size_t>(0, 7);
+    script.unsolicited = input.ConsumeIntegralInRange<std::size_t>(0, 7);
+    dentora::FetchOptions fetch;
+    fetch.fast = input.ConsumeBool();
+    fetch.ahead = input.ConsumeIntegralInRange(0, dentora::kMostAhead + 1);
+    dentora::SetFetchOptions(fetch);
     const auto vanishAfter = input.ConsumeIntegral<std::uint16_t>();
     if (vanishAfter != 0)
         script.vanishAfterReads = vanishAfter;
@@ -80,12 +87,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Every tick but a handful reads at least one answer, or ends the test
     // for want of one; only the wait for the acknowledge can last, and
-    // there the user halts.
-    const std::size_t tickLimit = 16 + 4 * answers.size();
+    // there the user halts once the controller has nothing more to say.
+    const std::size_t tickLimit = 32 + 4 * answers.size();
+    constexpr std::size_t kPatienceForDone = 8;
+    std::size_t waits = 0;
     bool halted = false;
     for (std::size_t tick = 1; g_nTestState != kIdle; ++tick) {
         Require(tick <= tickLimit, "the test run did not end");
-        const bool waitingInVain = g_nTestState == kAwaitDone && FuzzLineAnswersUsedUp();
+        waits = g_nTestState == kAwaitDone ? waits + 1 : 0;
+        const bool waitingInVain = waits > kPatienceForDone || (waits > 0 && FuzzLineAnswersUsedUp());
         if (!halted && (tick == haltAtTick || waitingInVain)) {
             RunTestClicked(&FuzzHostWindow(), 0, QString());
             halted = true;

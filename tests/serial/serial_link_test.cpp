@@ -129,8 +129,9 @@ TEST_F(SerialLinkTest, SilentLineGivesUpAfterAboutAQuarterSecondAndLeavesTheByte
     const qint64 elapsed = MillisecondsOf([&] { result = ReadCommByte(&byte); });
     EXPECT_FALSE(result);
     EXPECT_EQ(byte, 0x5A);
-    EXPECT_GE(elapsed, kReadTimeoutMs - 20);
-    EXPECT_LT(elapsed, 1500);
+    // 250 ms; the upper bound leaves room for a loaded machine, not for 1 s.
+    EXPECT_GE(elapsed, 240);
+    EXPECT_LT(elapsed, 900);
     EXPECT_FALSE(CommLinkLost());
 }
 
@@ -152,8 +153,8 @@ TEST_F(SerialLinkTest, DrainOnAQuietLineCostsOneTimeOut)
     OpenPty();
     m_pty.Send("xyz", 3);
     const qint64 elapsed = MillisecondsOf(DrainCommInput);
-    EXPECT_GE(elapsed, kReadTimeoutMs - 20);
-    EXPECT_LT(elapsed, 1500);
+    EXPECT_GE(elapsed, 240);
+    EXPECT_LT(elapsed, 900);
     unsigned char byte = 0;
     EXPECT_FALSE(ReadCommByte(&byte)) << "drain left a byte behind";
 }
@@ -282,6 +283,14 @@ TEST(SerialLinkPortChoice, UsbThenAcmThenTheRestWithNumbersInNumericOrder)
     EXPECT_EQ(paths, (std::vector<QString>{QStringLiteral("/dev/ttyUSB2"), QStringLiteral("/dev/ttyUSB10"),
                                            QStringLiteral("/dev/ttyACM0"), QStringLiteral("/dev/ttyAMA0"),
                                            QStringLiteral("/dev/ttyS0")}));
+}
+
+// On Windows every port is opened by its device namespace name, listed by
+// the system or not; only that form reaches COM10 and up.
+TEST(SerialLinkPortChoice, WindowsPortsOpenByTheirDeviceNamespaceName)
+{
+    EXPECT_EQ(WindowsComDevicePath(3), QStringLiteral(R"(\\.\COM3)"));
+    EXPECT_EQ(WindowsComDevicePath(12), QStringLiteral(R"(\\.\COM12)"));
 }
 
 }  // namespace

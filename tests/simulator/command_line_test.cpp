@@ -22,6 +22,19 @@ TEST(CommandLine, ReadsSettingsAndFaultsInBothSpellings) {
     EXPECT_FALSE(options.showHelp);
 }
 
+TEST(CommandLine, LineModelAndDuplicatedAnswer) {
+    const SimulatorOptions plain = parseCommandLine({});
+    EXPECT_EQ(plain.controller.line.baud, 0u);
+    EXPECT_EQ(plain.controller.line.latency.count(), 0);
+
+    const SimulatorOptions options =
+        parseCommandLine({"--baud", "115200", "--latency-ms=0.5", "--duplicate-answer-at", "61"});
+    EXPECT_EQ(options.controller.line.baud, 115200u);
+    EXPECT_EQ(options.controller.line.latency, std::chrono::microseconds(500));
+    EXPECT_EQ(options.controller.faults.duplicateAnswerAtByte, 61u);
+    EXPECT_THROW(parseCommandLine({"--latency-ms", "-1"}), UsageError);
+}
+
 TEST(CommandLine, OversizedCountAnnouncesMoreThanTheToolsBuffer) {
     EXPECT_EQ(parseCommandLine({"--oversized-count"}).controller.countOverride, kOversizedCount);
 }

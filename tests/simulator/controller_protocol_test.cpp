@@ -151,6 +151,17 @@ TEST(ControllerFaults, DroppedAnswerLosesOneByteAndGoesOnWithTheNext) {
     EXPECT_EQ(send(controller, kNextByteCommand), Bytes{expectedLogBytes(config, 6)[5]});
 }
 
+TEST(ControllerFaults, DuplicatedAnswerRepeatsOneByteAndGoesOnInOrder) {
+    ControllerConfig config;
+    config.faults.duplicateAnswerAtByte = 4;
+    ControllerProtocol controller(config);
+    send(controller, kGoCommand);
+    const Bytes log = expectedLogBytes(config, 6);
+    EXPECT_EQ(send(controller, kNextByteCommand, 4), Bytes(log.begin(), log.begin() + 4));
+    EXPECT_EQ(send(controller, kNextByteCommand), (Bytes{log[4], log[4]}));
+    EXPECT_EQ(send(controller, kNextByteCommand), Bytes{log[5]});
+}
+
 TEST(ControllerFaults, IgnoringTheCountStillAcknowledgesAndServesTheLog) {
     ControllerConfig config;
     config.acknowledgeDelay = std::chrono::milliseconds(0);

@@ -126,6 +126,44 @@ TEST(PtyController, ServesACaptureOverTheDeviceAndReopens) {
     controller.stop();
 }
 
+// 115200 baud 8N1: a byte is ten bits, 86.8 microseconds on the wire.
+TEST(LineModel, ExchangeTimeFollowsTheWireAndTheLatency) {
+    const LineModel line{115200, std::chrono::milliseconds(1)};
+    const auto byteTime = std::chrono::nanoseconds(86805);
+    EXPECT_EQ(line.byteTime(), byteTime);
+    const auto roundTrip = 2 * byteTime + line.latency;
+    // One request at a time: a round trip each.
+    EXPECT_EQ(pipelinedExchangeTime(line, 300, 1), 300 * roundTrip);
+    // Three in flight: three per round trip, as the wire is not yet full;
+    // the last three follow each other by a byte time.
+    EXPECT_EQ(pipelinedExchangeTime(line, 300, 3), 100 * roundTrip + 2 * byteTime);
+    // Deep enough to keep the wire busy: one byte time per request, plus
+    // the last answer's way back.
+    EXPECT_EQ(pipelinedExchangeTime(line, 300, 48), 300 * byteTime + byteTime + line.latency);
+    EXPECT_EQ(pipelinedExchangeTime(LineModel{}, 300, 3).count(), 0);
+}
+
+TEST(PtyController, LineModelDelaysAnswersByTheWireAndTheLatency) {
+    ControllerConfig config = quickConfig();
+    config.line = LineModel{9600, std::chrono::milliseconds(30)};  // a byte: 1.04 ms
+    PtyController controller(config);
+    SerialLine line(controller.start());
+    line.write(kGoCommand);
+    ASSERT_EQ(line.read(), kAcknowledge);
+
+    const auto sent = std::chrono::steady_clock::now();
+    for (int i = 0; i < 10; ++i)
+        line.write(kNextByteCommand);
+    Bytes received;
+    for (int i = 0; i < 10; ++i)
+        received.push_back(line.read().value_or(0));
+    const auto took = std::chrono::steady_clock::now() - sent;
+    EXPECT_EQ(received, expectedLogBytes(config, 10));
+    // Ten requests out back to back, the last answer back, then the latency.
+    EXPECT_GE(took, pipelinedExchangeTime(config.line, 10, 10) - milliseconds(1));
+    EXPECT_LT(took, milliseconds(2000));
+}
+
 // Random answers cover every byte value, so this shows the line passes
 // control characters and 0x00/0xFF unchanged.
 TEST(PtyController, PassesEveryByteValueUnchanged) {

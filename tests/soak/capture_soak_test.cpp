@@ -4,6 +4,7 @@
 // status, give the port back, and the process must not grow as they go
 // (checked where freed memory is given back: not under AddressSanitizer).
 #include "dialog_driver.h"
+#include "capture/fetch_options.h"
 #include "capture/test_run.h"
 #include "res/resource.h"
 #include "serial/serial_link.h"
@@ -49,18 +50,21 @@ enum class Ending {
 struct Capture {
     sim::ControllerConfig config;
     Ending ending;
+    dentora::FetchOptions fetch;  // half of them fast, at any depth
 };
 
 // One capture of the mix: mostly faults, now and then a clean one.
 Capture HostileCapture(std::mt19937& random)
 {
-    Capture capture{{}, Ending::kClean};
+    Capture capture{{}, Ending::kClean, {}};
+    capture.fetch.fast = random() % 2 == 0;
+    capture.fetch.ahead = 1 + int(random() % dentora::kMostAhead);
     sim::ControllerConfig& config = capture.config;
     config.records = 30 + random() % 40;
     config.seed = random();
     config.acknowledgeDelay = std::chrono::milliseconds(20);
     const std::size_t inside = 3 + random() % (config.records - 3);
-    switch (random() % 10) {
+    switch (random() % 11) {
     case 0: break;
     case 1: config.faults.noiseBeforeAcknowledge = 1 + random() % 3; break;
     case 2:
@@ -74,6 +78,13 @@ Capture HostileCapture(std::mt19937& random)
     case 4:
         config.faults.dropAnswerAtByte = 3 * inside + random() % 3;
         capture.ending = Ending::kNoAnswer;
+        break;
+    case 10:
+        // A stray byte: caught as out of sequence, at once when fetching
+        // fast, by the next type byte otherwise (a tick count's high byte
+        // at this speed is none of R, F, r, f).
+        config.faults.duplicateAnswerAtByte = 3 * inside + random() % 3;
+        capture.ending = Ending::kOutOfSequence;
         break;
     case 5:
         config.faults.logEndsEarly = true;
@@ -124,7 +135,9 @@ protected:
     // Runs one capture to its end; the user halts a wait that lasts.
     void RunCapture(const Capture& capture, int number)
     {
-        SCOPED_TRACE("capture " + std::to_string(number));
+        SCOPED_TRACE("capture " + std::to_string(number) +
+                     (capture.fetch.fast ? ", fast at depth " + std::to_string(capture.fetch.ahead) : ""));
+        dentora::SetFetchOptions(capture.fetch);
         sim::PtyController controller(capture.config);
         const QString device = QString::fromStdString(controller.start());
         m_portList->setEditText(device);
@@ -185,6 +198,9 @@ TEST_F(CaptureSoakTest, FortyHostileCapturesEndCleanlyFreeThePortAndDoNotGrow)
     constexpr std::size_t kMostGrowth = 20u << 20;
     std::mt19937 random(20261208);
     std::size_t residentAfterWarmUp = 0;
+    struct FetchOptionsReset {
+        ~FetchOptionsReset() { dentora::SetFetchOptions({}); }
+    } resetAtEnd;
     for (int number = 1; number <= kCaptures; ++number) {
         RunCapture(HostileCapture(random), number);
         if (HasFatalFailure())

@@ -51,6 +51,14 @@ std::size_t parseIndex(const std::string& flag, const std::string& text) {
     return static_cast<std::size_t>(parseUnsigned(flag, text, std::numeric_limits<std::size_t>::max()));
 }
 
+std::chrono::microseconds parseLatency(const std::string& flag, const std::string& text) {
+    const double milliseconds = parseNumber(flag, text);
+    if (milliseconds < 0 || milliseconds > 10000) {
+        throw UsageError(flag + " must be between 0 and 10000, not " + text);
+    }
+    return std::chrono::microseconds(static_cast<long long>(milliseconds * 1000.0 + 0.5));
+}
+
 const std::vector<Flag>& engineFlags() {
     static const std::vector<Flag> flags = {
         {"--rpm", "RPM", "engine speed (default 3000)",
@@ -83,6 +91,10 @@ const std::vector<Flag>& exchangeFlags() {
          }},
         {"--seed", "N", "seed of the random bytes of --noise-before-ack and --random-answers (default 1)",
          [](SimulatorOptions& o, const std::string& v) { o.controller.seed = static_cast<std::uint32_t>(parseUnsigned("--seed", v, 0xFFFFFFFF)); }},
+        {"--baud", "RATE", "model the line's speed: each byte takes ten bits' time on the wire, each way (default: no wire time)",
+         [](SimulatorOptions& o, const std::string& v) { o.controller.line.baud = static_cast<unsigned>(parseUnsigned("--baud", v, 4000000)); }},
+        {"--latency-ms", "MS", "model a USB-serial adapter: answers reach the tool this long after the wire, e.g. 1 or 16 (default 0)",
+         [](SimulatorOptions& o, const std::string& v) { o.controller.line.latency = parseLatency("--latency-ms", v); }},
         {"--link", "PATH", "also make PATH a symbolic link to the device, removed on exit",
          [](SimulatorOptions& o, const std::string& v) { o.linkPath = v; }},
     };
@@ -109,6 +121,8 @@ const std::vector<Flag>& faultFlags() {
          [](SimulatorOptions& o, const std::string&) { o.controller.faults.ignoreCount = true; }},
         {"--drop-answer-at", "BYTE", "give no answer to the 'a' for log byte BYTE (0 is the first); later ones go on with the byte after it",
          [](SimulatorOptions& o, const std::string& v) { o.controller.faults.dropAnswerAtByte = parseIndex("--drop-answer-at", v); }},
+        {"--duplicate-answer-at", "BYTE", "answer the 'a' for log byte BYTE twice; later ones go on in order",
+         [](SimulatorOptions& o, const std::string& v) { o.controller.faults.duplicateAnswerAtByte = parseIndex("--duplicate-answer-at", v); }},
         {"--end-early", nullptr, "stay silent to 'a' once the announced records are sent",
          [](SimulatorOptions& o, const std::string&) { o.controller.faults.logEndsEarly = true; }},
         {"--oversized-count", nullptr, "announce 9000 bytes, more than the tool's 8100-byte buffer, and keep answering",
@@ -200,7 +214,8 @@ std::string usageText() {
            "its own, serves until interrupted (Ctrl+C or SIGTERM), then exits 0. Bad options\n"
            "exit 2.\n"
            "\n"
-           "The exchange (tool -> controller; the line is raw, any baud rate is accepted):\n"
+           "The exchange (tool -> controller; the line is raw, any baud rate is accepted, and\n"
+           "bytes take no time unless --baud or --latency-ms model the line):\n"
            "  'g'  start a capture; after the acknowledge delay the controller sends 'd' once\n"
            "  'n'  answer the log's byte count, two bytes, low byte first\n"
            "  'a'  answer the next byte of the log; other bytes are ignored\n"

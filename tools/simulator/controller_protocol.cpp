@@ -121,6 +121,9 @@ void ControllerProtocol::answerNextByte() {
         return;
     }
     output_.push_back(faults.randomAnswers ? randomByte() : answer);
+    if (faults.duplicateAnswerAtByte == position) {
+        output_.push_back(output_.back());
+    }
 }
 
 std::uint8_t ControllerProtocol::logByte(std::size_t position) {

@@ -16,6 +16,7 @@
 #pragma once
 
 #include "simulator/engine_model.h"
+#include "simulator/line_model.h"
 
 #include <chrono>
 #include <cstddef>
@@ -44,6 +45,7 @@ struct ControllerFaults {
     std::optional<std::size_t> badTypeAtRecord;
     std::uint8_t badTypeByte = 'X';
     std::optional<std::size_t> dropAnswerAtByte;  // that 'a' gets no answer; the byte is lost
+    std::optional<std::size_t> duplicateAnswerAtByte;  // that 'a' is answered twice; later ones go on in order
     bool logEndsEarly = false;                 // silent to 'a' past the announced count
     bool zeroCalibration = false;              // both calibration tick counts 0
     std::optional<std::size_t> vanishAfterRecord;  // the 'a' after this record closes the device
@@ -57,6 +59,7 @@ struct ControllerConfig {
     std::chrono::milliseconds acknowledgeDelay{500};
     std::uint32_t seed = 1;                    // for the noise and random-answer faults
     ControllerFaults faults;
+    LineModel line;                            // how PtyController's line carries the bytes
 };
 
 struct ProtocolStats {

@@ -54,19 +54,26 @@ bool isSymlinkTo(const std::string& linkPath, const std::string& target) {
     return length >= 0 && target == std::string(buffer.data(), static_cast<std::size_t>(length));
 }
 
-int pollTimeoutMs(std::optional<Clock::time_point> nextEvent, Clock::time_point now) {
-    auto timeout = std::chrono::duration_cast<std::chrono::milliseconds>(kPollInterval);
-    if (nextEvent) {
-        // Rounded up, so the event is due when poll returns.
-        auto untilEvent = std::chrono::ceil<std::chrono::milliseconds>(*nextEvent - now);
-        timeout = std::clamp(untilEvent, std::chrono::milliseconds{0}, timeout);
+timespec pollTimeout(std::optional<Clock::time_point> due, Clock::time_point now) {
+    std::chrono::nanoseconds timeout = kPollInterval;
+    if (due) {
+        timeout = std::clamp<std::chrono::nanoseconds>(*due - now, std::chrono::nanoseconds{0}, timeout);
     }
-    return static_cast<int>(timeout.count());
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
+    return timespec{static_cast<time_t>(seconds.count()), static_cast<long>((timeout - seconds).count())};
+}
+
+std::optional<Clock::time_point> earliest(std::optional<Clock::time_point> a, std::optional<Clock::time_point> b) {
+    if (!a || !b) {
+        return a ? a : b;
+    }
+    return std::min(*a, *b);
 }
 
 }  // namespace
 
-PtyController::PtyController(const ControllerConfig& config) : protocol_(config) {}
+PtyController::PtyController(const ControllerConfig& config)
+    : protocol_(config), towardController_(towardController(config.line)), towardTool_(towardTool(config.line)) {}
 
 PtyController::~PtyController() { stop(); }
 
@@ -150,13 +157,9 @@ PtyStats PtyController::stats() const {
 void PtyController::serve() {
     std::array<std::uint8_t, 256> received{};
     while (!stopRequested_) {
-        std::optional<Clock::time_point> nextEvent;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            nextEvent = protocol_.nextEventTime();
-        }
         pollfd watched{master_, static_cast<short>(POLLIN | (pendingOutput_.empty() ? 0 : POLLOUT)), 0};
-        if (::poll(&watched, 1, pollTimeoutMs(nextEvent, Clock::now())) < 0 && errno != EINTR) {
+        const timespec timeout = pollTimeout(nextDue(), Clock::now());
+        if (::ppoll(&watched, 1, &timeout, nullptr) < 0 && errno != EINTR) {
             recordFailure(describeErrno("poll"));
             return;
         }
@@ -172,18 +175,7 @@ void PtyController::serve() {
                 return;
             }
         }
-        bool vanished = false;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            const auto now = Clock::now();
-            for (ssize_t i = 0; i < count; ++i) {
-                protocol_.receive(received[static_cast<std::size_t>(i)], now);
-            }
-            protocol_.advanceTo(now);
-            const auto answers = protocol_.takeOutput();
-            pendingOutput_.insert(pendingOutput_.end(), answers.begin(), answers.end());
-            vanished = protocol_.vanished();
-        }
+        const bool vanished = exchange(Clock::now(), received.data(), static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
         if (!flushOutput()) {
             recordFailure(describeErrno("write to the pseudo-terminal master"));
             return;
@@ -193,6 +185,43 @@ void PtyController::serve() {
             return;
         }
     }
+}
+
+bool PtyController::exchange(Clock::time_point now, const std::uint8_t* received, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        requests_.push_back({towardController_.deliver(now), received[i]});
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    // The controller answers each request the moment it has arrived.
+    while (!requests_.empty() && requests_.front().due <= now) {
+        const InTransit request = requests_.front();
+        requests_.pop_front();
+        protocol_.receive(request.byte, request.due);
+        for (const std::uint8_t answer : protocol_.takeOutput()) {
+            answers_.push_back({towardTool_.deliver(request.due), answer});
+        }
+    }
+    protocol_.advanceTo(now);
+    for (const std::uint8_t answer : protocol_.takeOutput()) {
+        answers_.push_back({towardTool_.deliver(now), answer});
+    }
+    while (!answers_.empty() && answers_.front().due <= now) {
+        pendingOutput_.push_back(answers_.front().byte);
+        answers_.pop_front();
+    }
+    return protocol_.vanished();
+}
+
+std::optional<Clock::time_point> PtyController::nextDue() const {
+    std::optional<Clock::time_point> due;
+    if (!requests_.empty()) {
+        due = requests_.front().due;
+    }
+    if (!answers_.empty()) {
+        due = earliest(due, answers_.front().due);
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    return earliest(due, protocol_.nextEventTime());
 }
 
 bool PtyController::flushOutput() {

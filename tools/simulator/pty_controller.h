@@ -5,7 +5,8 @@
 // Library: dentora_simulator. Include as "simulator/pty_controller.h".
 //
 // Both ends are in raw mode, so every byte value passes unchanged; the baud
-// rate and framing the tool sets are accepted and have no effect. The server
+// rate and framing the tool sets are accepted and have no effect: the line's
+// timing is the configuration's line model (none by default). The server
 // keeps a slave descriptor of its own open so that the tool can close and
 // reopen the device between captures without hanging up the line. Because of
 // that the terminal is never fully closed: a tool that takes exclusive access
@@ -17,6 +18,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -54,7 +56,17 @@ public:
     PtyStats stats() const;
 
 private:
+    // A byte on its way through the line model, due at its delivery time.
+    struct InTransit {
+        ControllerProtocol::Clock::time_point due;
+        std::uint8_t byte;
+    };
+
     void serve();
+    // Hands the protocol the requests that have arrived by now and puts its
+    // answers on the line; true when the controller has vanished.
+    bool exchange(ControllerProtocol::Clock::time_point now, const std::uint8_t* received, std::size_t count);
+    std::optional<ControllerProtocol::Clock::time_point> nextDue() const;
     bool flushOutput();
     void recordFailure(const std::string& message);
     void closeDevice();
@@ -63,7 +75,11 @@ private:
     mutable std::mutex mutex_;
     std::uint64_t bytesWritten_ = 0;  // guarded by mutex_
     std::string failure_;             // guarded by mutex_
-    std::vector<std::uint8_t> pendingOutput_;  // serving thread only
+    LineDirection towardController_;
+    LineDirection towardTool_;
+    std::deque<InTransit> requests_;           // serving thread only
+    std::deque<InTransit> answers_;            // serving thread only
+    std::vector<std::uint8_t> pendingOutput_;  // due, not yet written; serving thread only
     int master_ = -1;
     int slave_ = -1;
     std::string devicePath_;

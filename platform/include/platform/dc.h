@@ -21,12 +21,16 @@ class CDC;
 
 class CPen {
 public:
-    // FALSE, and no pen, for a style other than the PS_ values.
+    // As the window system does it: a width above 1 makes the dashed and
+    // dotted styles solid, PS_INSIDEFRAME is solid, and any other style
+    // draws as PS_SOLID. Always TRUE.
     BOOL CreatePen(int penStyle, int width, COLORREF color);
 
 private:
     friend class CDC;
     QPen m_pen;
+    // Wide PS_INSIDEFRAME pen: figures with a bounding box stay inside it.
+    bool m_insideFrame = false;
 };
 
 class CBrush {
@@ -76,7 +80,8 @@ public:
     void LineTo(int x, int y);
     void LineTo(CPoint point) { LineTo(point.x, point.y); }
     // Outlined with the selected pen and filled with the selected brush,
-    // within the bounding rectangle less its right and bottom edges.
+    // within the bounding rectangle less its right and bottom edges; a wide
+    // PS_INSIDEFRAME pen's outline lies wholly inside the rectangle.
     void Ellipse(int left, int top, int right, int bottom);
     // FALSE for a raster operation other than SRCCOPY or nothing to copy.
     BOOL BitBlt(int x, int y, int width, int height, CDC* source, int xSource, int ySource, DWORD rop);

@@ -81,8 +81,8 @@ public:
 protected:
     virtual BOOL OnInitDialog();
     // BN_CLICKED from buttons, CBN_DROPDOWN and CBN_EDITRETURN from combo
-    // boxes. The default
-    // routes IDOK and IDCANCEL to OnOK and OnCancel.
+    // boxes. The default routes IDOK and IDCANCEL to OnOK and OnCancel, and
+    // ID_HELP (F1) to the application's OnHelp.
     virtual void OnCommand(UINT controlId, UINT notifyCode);
     virtual void OnOK();
     virtual void OnCancel();

@@ -4,6 +4,8 @@
 
 #include "platform/wnd.h"
 
+#include <QPointer>
+#include <QString>
 #include <QStringList>
 
 class CWinApp {
@@ -20,10 +22,18 @@ public:
 
     // Runs the application; returns FALSE when it is over.
     virtual BOOL InitInstance() = 0;
+    // The help command: shows m_helpFilePath in a window of its own beside
+    // the main window, or says why it cannot.
+    virtual void OnHelp();
 
     CWnd* m_pMainWnd = nullptr;
     // What the process exits with once InitInstance has returned.
     int m_exitCode = 0;
+    // The help page, HTML: a file or a resource path (":/...").
+    QString m_helpFilePath;
+
+private:
+    QPointer<QWidget> m_helpWindow;
 };
 
 CWinApp* AfxGetApp();

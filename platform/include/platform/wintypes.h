@@ -63,6 +63,7 @@ constexpr int PS_DOT = 2;
 constexpr int PS_DASHDOT = 3;
 constexpr int PS_DASHDOTDOT = 4;
 constexpr int PS_NULL = 5;
+constexpr int PS_INSIDEFRAME = 6;
 
 // Scroll bars: which bar, what the user did with it, and what a SCROLLINFO sets.
 constexpr int SB_HORZ = 0;
@@ -100,3 +101,5 @@ constexpr UINT WM_USER = 0x0400;
 // Dialog results and the standard command ids.
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
+// The help command (F1), routed to the application's OnHelp.
+constexpr UINT ID_HELP = 0xE146;

@@ -11,6 +11,7 @@
 
 class QWidget;
 class QScrollBar;
+class QWheelEvent;
 class CScrollBar;  // never defined: the scroll handler's bar argument is unused
 
 namespace platform {
@@ -65,6 +66,8 @@ public:
     // windows (the command-line tool) can stand such windows in for controls.
     void SetWindowText(const QString& text);
     QString GetWindowText() const;
+    // The text shown when the pointer rests on the window; empty for none.
+    void SetToolTipText(const QString& text);
 
     // A repeating timer whose ticks arrive as OnTimer(id); 0 on failure.
     UINT_PTR SetTimer(UINT_PTR id, UINT elapseMs);
@@ -96,6 +99,9 @@ private:
     friend class platform::ClientArea;
 
     void DispatchScrollAction(int action);
+    void DispatchThumbPlaced(int value);
+    void DispatchScrollWheel(const QWheelEvent& event);
+    void RestoreScrollPosition();
     void DispatchTimer(int qtTimerId);
 
     QWidget* m_widget = nullptr;
@@ -106,6 +112,9 @@ private:
     UINT m_controlId = 0;
     bool m_ownsWidget = false;
     SCROLLINFO m_scrollInfo;
+    // Wheel turned but not yet a whole line, in eighths of a degree times lines.
+    int m_wheelLines = 0;
+    static constexpr int kWheelNotch = 120;
     std::map<int, UINT_PTR> m_timers;  // Qt's timer id -> ours
     QString m_text;                    // the text while there is no widget
 };

@@ -21,5 +21,8 @@ extern const DialogTemplate g_analyzerDialogTemplate;
 // Icon 128 (16 x 16 and 32 x 32, and larger sizes for desktops).
 QIcon LoadAppIcon();
 
+// The help page shown for F1: HTML in the tool's resources.
+QString HelpPagePath();
+
 // The version of the build, as the CMake project states it.
 const char* AppVersionString();

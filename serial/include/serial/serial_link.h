@@ -3,13 +3,13 @@
 // what is waiting, close. Every call blocks the calling thread.
 #pragma once
 
+#include "serial/comm_line.h"
+
 #include <QString>
 
 #include <array>
 #include <optional>
 #include <vector>
-
-class QSerialPort;
 
 // Ports offered in the port list: COM1 .. COM12.
 constexpr int kPortListSize = 12;
@@ -23,7 +23,7 @@ extern int g_nComPort;
 // empty it is opened instead of port g_nComPort.
 extern QString g_strComDevice;
 // The open port, or null while none is open.
-extern QSerialPort* g_hComm;
+extern dentora::CommLine* g_hComm;
 
 struct CommDevice {
     QString path;         // what is opened, e.g. /dev/ttyUSB0 or \\.\COM3
@@ -35,7 +35,12 @@ struct CommDevice {
 // "COMn" means port n; anything else is a device path.
 void SelectCommPort(int portSelection, const QString& typedDevice);
 
-// The device each of COM1 .. COM12 opens now; no value where there is none.
+// What port n opens on Windows: \\.\COMn, the device namespace form, the
+// only one that reaches COM10 and up; opened whether or not the system's
+// port list has it.
+QString WindowsComDevicePath(int port);
+// The device each of COM1 .. COM12 opens now; no value where there is none
+// (on Windows: where the system does not list the port).
 std::array<std::optional<CommDevice>, kPortListSize> PortListDevices();
 // Serial devices in the order ports are numbered on systems without COM
 // names: USB adapters, then ACM modems, then the rest, by name with numbers
@@ -48,6 +53,8 @@ void CloseCommPort();
 // destination is left as it was.
 bool ReadCommByte(unsigned char* destination);
 bool WriteComm(const unsigned char* bytes, int count);
+// True when a byte has arrived and can be read at once; never waits.
+bool CommByteWaiting();
 // Reads and discards until the line has been quiet for one read time-out.
 void DrainCommInput();
 

@@ -1,0 +1,53 @@
+// F1 in the main dialog opens the tool's help, from the page that ships in
+// the tool itself.
+#include "analyzer_app.h"
+#include "analyzer_dlg.h"
+#include "fresh_state.h"
+#include "res/resource.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBrowser>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+TEST(Help, F1OpensTheHelpOnTheButtonsStatusLinesConnectionAndPorts)
+{
+    ResetProcessState();
+    CAnalyzerApp app;
+    auto dialog = std::make_unique<CAnalyzerDlg>();
+    app.m_pMainWnd = dialog.get();
+    ASSERT_TRUE(dialog->CreateModeless());
+    QWidget* window = dialog->GetSafeWidget();
+    window->activateWindow();
+    QApplication::processEvents();
+
+    auto* runButton = window->findChild<QPushButton*>(QStringLiteral("control1002"));
+    ASSERT_NE(runButton, nullptr);
+    runButton->setFocus();
+    QTest::keyClick(runButton, Qt::Key_F1);
+    QTest::keyClick(window, Qt::Key_F1);  // again: the same window comes forward
+
+    const QList<QTextBrowser*> helpWindows = window->findChildren<QTextBrowser*>();
+    ASSERT_EQ(helpWindows.size(), 1);
+    QTextBrowser* help = helpWindows.front();
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_TRUE(help->isWindow());
+    EXPECT_EQ(help->windowTitle(), QStringLiteral("Dentora Help"));
+    const QString text = help->toPlainText();
+    for (const char* expected : {"Run Test", "Halt Test", "BG Color...", "Grid On/Off...", "Crank Line Color...",
+                                 "Cam Line Color...", "Exit", ">>> Finished <<<", "Step 3: Waiting for Done...",
+                                 ">>> Out of Sequence - Abort <<<", "*** Error in opening COM port ***",
+                                 "115200 baud", "250 ms", "COM10", "dialout"})
+        EXPECT_TRUE(text.contains(QString::fromLatin1(expected))) << expected;
+
+    dialog.reset();
+    ResetProcessState();
+}
+
+}  // namespace
