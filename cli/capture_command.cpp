@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "result_output.h"
 
+#include "capture/fetch_options.h"
 #include "capture/test_run.h"
 
 #include <QElapsedTimer>
@@ -17,7 +18,6 @@ namespace {
 
 // The dialog's timer period.
 constexpr qint64 kTickMs = 100;
-constexpr int kRecordSize = 3;
 
 volatile std::sig_atomic_t g_interrupted = 0;
 
@@ -33,14 +33,6 @@ Console* g_messageConsole = nullptr;
 void PrintMessageBox(const QString& text)
 {
     g_messageConsole->Error(text);
-}
-
-// The records the fetch takes for the count it read: one at each even
-// position below the count whose record still fits the capture buffer.
-int ExpectedRecords(int rxCount)
-{
-    const int positions = std::min(rxCount, kRxBufferSize - kRecordSize + 1);
-    return (positions + 1) / 2;
 }
 
 class HeadlessTestRun {
@@ -83,7 +75,8 @@ ExitStatus HeadlessTestRun::Run()
     Report();
     qint64 nextTickMs = kTickMs;
     while (g_nTestState != kIdle) {
-        const qint64 waitMs = nextTickMs - m_clock.elapsed();
+        // A fast fetch with more to do is stepped again at once, as the dialog does.
+        const qint64 waitMs = TestRunWantsTickSoon() ? 0 : nextTickMs - m_clock.elapsed();
         if (waitMs > 0)
             QThread::msleep(unsigned(waitMs));
         nextTickMs = std::max(nextTickMs, m_clock.elapsed()) + kTickMs;
@@ -123,21 +116,22 @@ void HeadlessTestRun::CheckLimits()
             QStringLiteral("the controller did not acknowledge the capture within %1 s").arg(m_options.timeoutSeconds));
 }
 
-// Prints the status line as the dialog shows it between ticks, and the progress.
+// Prints the progress and the status line as the dialog shows it between
+// ticks: the records fetched come before the line that ends the test.
 void HeadlessTestRun::Report()
 {
+    const FetchProgress progress = CurrentFetchProgress();
+    if (progress.fetching && !m_fetching) {
+        m_fetching = true;
+        m_console.StartProgress(progress.recordsExpected);
+    }
+    if (m_fetching)
+        m_console.Progress(progress.recordsFetched);
     const QString status = m_status.GetWindowText();
     if (status != m_shownStatus) {
         m_shownStatus = status;
         m_console.Status(status);
     }
-    const int fetched = int(CurrentCaptureLog().records.size());
-    if (g_nTestState == kFetch && !m_fetching) {
-        m_fetching = true;
-        m_console.StartProgress(ExpectedRecords(g_nRxCount));
-    }
-    if (m_fetching)
-        m_console.Progress(fetched);
 }
 
 }  // namespace
@@ -147,6 +141,7 @@ ExitStatus RunCaptureCommand(const CaptureOptions& options, Console& console)
     g_messageConsole = &console;
     AfxSetMessageSink(PrintMessageBox);
     std::signal(SIGINT, OnInterrupt);
+    SetFetchOptions(options.fetch);
     ExitStatus status = HeadlessTestRun(options, console).Run();
     std::signal(SIGINT, SIG_DFL);
     AfxSetMessageSink(nullptr);

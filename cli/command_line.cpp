@@ -34,6 +34,11 @@ const std::vector<CommandSpec>& Commands()
          "handling of a controller that misbehaves. Standard output carries only the\n"
          "result. Ctrl+C halts the test cleanly: the port is closed.",
          {{"--port", "DEVICE", "the controller's serial device (/dev/ttyUSB0, COM3: the n-th device, as in `ports`)"},
+          {"--fast", nullptr, "fetch fast, with requests sent ahead of their answers (the default here)"},
+          {"--ahead", "N",
+           "with --fast: at most N requests wait for their answers at once, 1 to 64\n"
+           "(default 3, one record; 1 for a controller that cannot buffer requests)"},
+          {"--spec-pace", nullptr, "fetch one record per 100 ms tick, as the dialog does by default"},
           {"--timeout", "S",
            "give up when the controller has not acknowledged the capture within S seconds\n"
            "(default 30; 0 waits until Ctrl+C, as the dialog does)"},
@@ -129,6 +134,24 @@ int ParseSeconds(const QString& name, const QString& text)
     return seconds;
 }
 
+FetchOptions ParseFetch(const QMap<QString, QString>& values)
+{
+    const bool specPace = values.contains(QStringLiteral("--spec-pace"));
+    if (specPace && values.contains(QStringLiteral("--fast")))
+        Refuse(QStringLiteral("--fast and --spec-pace exclude each other"));
+    if (specPace && values.contains(QStringLiteral("--ahead")))
+        Refuse(QStringLiteral("--ahead is for the fast fetch, not --spec-pace"));
+    FetchOptions fetch{!specPace, kDefaultAhead};
+    if (values.contains(QStringLiteral("--ahead"))) {
+        const QString text = values.value(QStringLiteral("--ahead"));
+        bool ok = false;
+        fetch.ahead = text.toInt(&ok);
+        if (!ok || fetch.ahead < 1 || fetch.ahead > kMostAhead)
+            Refuse(QStringLiteral("--ahead wants a depth from 1 to %1, not '%2'").arg(kMostAhead).arg(text));
+    }
+    return fetch;
+}
+
 CaptureOptions ParseCapture(const QMap<QString, QString>& values)
 {
     CaptureOptions options;
@@ -138,6 +161,7 @@ CaptureOptions ParseCapture(const QMap<QString, QString>& values)
     if (values.contains(QStringLiteral("--timeout")))
         options.timeoutSeconds = ParseSeconds(QStringLiteral("--timeout"), values.value(QStringLiteral("--timeout")));
     options.json = values.contains(QStringLiteral("--json"));
+    options.fetch = ParseFetch(values);
     return options;
 }
 

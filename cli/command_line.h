@@ -2,6 +2,8 @@
 // parsed into typed options before anything is opened.
 #pragma once
 
+#include "capture/fetch_options.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -19,7 +21,8 @@ enum class Command { kHelp, kVersion, kCapture, kPorts };
 
 struct CaptureOptions {
     QString port;
-    int timeoutSeconds = 30;  // the wait for the acknowledge; 0 waits until Ctrl+C
+    int timeoutSeconds = 30;                  // the wait for the acknowledge; 0 waits until Ctrl+C
+    FetchOptions fetch{true, kDefaultAhead};  // fast unless --spec-pace
     bool json = false;
 };
 

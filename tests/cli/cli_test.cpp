@@ -29,6 +29,12 @@ QString Device(const sim::PtyController& controller)
     return QString::fromStdString(controller.devicePath());
 }
 
+// A USB adapter's latency makes a fast fetch last long enough to watch.
+void ThroughSlowAdapter(sim::ControllerConfig& config)
+{
+    config.line = sim::LineModel{115200, std::chrono::milliseconds(16)};
+}
+
 QJsonObject Json(const CliResult& run)
 {
     return QJsonDocument::fromJson(run.out.toUtf8()).object();
@@ -49,6 +55,12 @@ TEST(CliCommandLine, UsageErrorsExitTwoWithoutOpeningThePort)
         {{kCapture, kPortOption, device, QStringLiteral("--json=yes")}, QStringLiteral("--json takes no value")},
         {{kCapture, kPortOption, device, kPortOption, device}, QStringLiteral("more than once")},
         {{kCapture, QStringLiteral("--json")}, QStringLiteral("needs --port")},
+        {{kCapture, kPortOption, device, QStringLiteral("--fast"), QStringLiteral("--spec-pace")},
+         QStringLiteral("exclude each other")},
+        {{kCapture, kPortOption, device, QStringLiteral("--spec-pace"), QStringLiteral("--ahead=3")},
+         QStringLiteral("--ahead is for the fast fetch")},
+        {{kCapture, kPortOption, device, QStringLiteral("--ahead"), QStringLiteral("0")}, QStringLiteral("1 to 64")},
+        {{kCapture, kPortOption, device, QStringLiteral("--ahead"), QStringLiteral("65")}, QStringLiteral("'65'")},
         {{kCapture, kPortOption}, QStringLiteral("--port needs a value")},
         {{}, QStringLiteral("no command")},
     };
@@ -76,19 +88,20 @@ TEST(CliCommandLine, EveryCommandHasHelpAndTheToolItsVersion)
 
     const CliResult capture = RunCli({kCapture, QStringLiteral("--help")});
     EXPECT_EQ(capture.exitCode, 0);
-    for (const char* text : {"--port DEVICE", "--timeout S", "--json", "Exit status", "130"})
+    for (const char* text :
+         {"--port DEVICE", "--fast", "--ahead N", "--spec-pace", "--timeout S", "--json", "Exit status", "130"})
         EXPECT_TRUE(capture.out.contains(QLatin1String(text))) << text;
     const CliResult ports = RunCli({QStringLiteral("ports"), QStringLiteral("-h")});
     EXPECT_EQ(ports.exitCode, 0);
     EXPECT_TRUE(ports.out.contains(QStringLiteral("COM number")));
 }
 
-// A clean capture: every status line of the dialog on standard error, in
-// order; only the result on standard output.
+// A clean capture at the dialog's pace: every status line of the dialog on
+// standard error, in order; only the result on standard output.
 TEST(CliCapture, FinishedCaptureExitsZeroWithStatusLinesOnStandardError)
 {
     const auto controller = StartController(20);
-    const CliResult run = RunCli({kCapture, kPortOption, Device(*controller)});
+    const CliResult run = RunCli({kCapture, kPortOption, Device(*controller), QStringLiteral("--spec-pace")});
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     const QStringList expected = {QStringLiteral("Running Application - Opened COM port..."),
                                   QStringLiteral("Step 1: Purge comm port"),
@@ -139,51 +152,50 @@ TEST_P(CliCaptureFault, EndsWithItsOwnExitStatusAndJsonThatMatchesTheSchema)
     EXPECT_EQ(document.value(QStringLiteral("status")).toString(), QLatin1String(fault.statusName));
 }
 
-INSTANTIATE_TEST_SUITE_P(Simulator, CliCaptureFault,
-                         ::testing::Values(FaultCase{"Clean", nullptr, {}, 0, "ok", ">>> Finished <<<", nullptr},
-                                           FaultCase{"NoAcknowledge",
-                                                     [](sim::ControllerConfig& c) { c.faults.neverAcknowledge = true; },
-                                                     {QStringLiteral("--timeout"), QStringLiteral("1")},
-                                                     4,
-                                                     "no-answer",
-                                                     ">>> Finished <<<",
-                                                     "did not acknowledge the capture within 1 s"},
-                                           FaultCase{"CountIgnored",
-                                                     [](sim::ControllerConfig& c) { c.faults.ignoreCount = true; },
-                                                     {},
-                                                     4,
-                                                     "no-answer",
-                                                     ">>> Finished <<<",
-                                                     nullptr},
-                                           FaultCase{"AnswerDropped",
-                                                     [](sim::ControllerConfig& c) { c.faults.dropAnswerAtByte = 10; },
-                                                     {},
-                                                     4,
-                                                     "no-answer",
-                                                     ">>> Finished <<<",
-                                                     nullptr},
-                                           FaultCase{"BadType",
-                                                     [](sim::ControllerConfig& c) { c.faults.badTypeAtRecord = 5; },
-                                                     {},
-                                                     5,
-                                                     "out-of-sequence",
-                                                     ">>> Finished <<<",
-                                                     nullptr},
-                                           FaultCase{"ZeroCalibration",
-                                                     [](sim::ControllerConfig& c) { c.faults.zeroCalibration = true; },
-                                                     {},
-                                                     5,
-                                                     "out-of-sequence",
-                                                     ">>> Finished <<<",
-                                                     nullptr},
-                                           FaultCase{"DeviceVanishes",
-                                                     [](sim::ControllerConfig& c) { c.faults.vanishAfterRecord = 4; },
-                                                     {},
-                                                     6,
-                                                     "port-lost",
-                                                     "- Abort <<<",
-                                                     nullptr}),
-                         [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
+void NeverAcknowledge(sim::ControllerConfig& c)
+{
+    c.faults.neverAcknowledge = true;
+}
+void IgnoreCount(sim::ControllerConfig& c)
+{
+    c.faults.ignoreCount = true;
+}
+void DropAnswer(sim::ControllerConfig& c)
+{
+    c.faults.dropAnswerAtByte = 10;
+}
+void BadType(sim::ControllerConfig& c)
+{
+    c.faults.badTypeAtRecord = 5;
+}
+void ZeroCalibration(sim::ControllerConfig& c)
+{
+    c.faults.zeroCalibration = true;
+}
+void Vanish(sim::ControllerConfig& c)
+{
+    c.faults.vanishAfterRecord = 4;
+}
+
+const QStringList kWaitOneSecond = {QStringLiteral("--timeout"), QStringLiteral("1")};
+const QStringList kDeepAhead = {QStringLiteral("--ahead"), QStringLiteral("48")};
+const QStringList kSpecPace = {QStringLiteral("--spec-pace")};
+const char kAckTimeout[] = "did not acknowledge the capture within 1 s";
+const char kLost[] = "- Abort <<<";
+
+INSTANTIATE_TEST_SUITE_P(
+    Simulator, CliCaptureFault,
+    ::testing::Values(
+        FaultCase{"Clean", nullptr, {}, 0, "ok", ">>> Finished <<<", nullptr},
+        FaultCase{"NoAcknowledge", NeverAcknowledge, kWaitOneSecond, 4, "no-answer", ">>> Finished <<<", kAckTimeout},
+        FaultCase{"CountIgnored", IgnoreCount, {}, 4, "no-answer", ">>> Finished <<<", nullptr},
+        FaultCase{"AnswerDropped", DropAnswer, {}, 4, "no-answer", ">>> Finished <<<", nullptr},
+        FaultCase{"AnswerDroppedDeepAhead", DropAnswer, kDeepAhead, 4, "no-answer", ">>> Finished <<<", nullptr},
+        FaultCase{"BadType", BadType, {}, 5, "out-of-sequence", ">>> Finished <<<", nullptr},
+        FaultCase{"BadTypeAtSpecPace", BadType, kSpecPace, 5, "out-of-sequence", ">>> Finished <<<", nullptr},
+        FaultCase{"ZeroCalibration", ZeroCalibration, {}, 5, "out-of-sequence", ">>> Finished <<<", nullptr},
+        FaultCase{"DeviceVanishes", Vanish, {}, 6, "port-lost", kLost, nullptr}),
+    [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
 
 TEST(CliCapture, MissingDeviceExitsThreeWithOneLineNamingIt)
 {
@@ -223,7 +235,7 @@ TEST(CliCapture, DeviceWithoutPermissionNamesTheGroupToJoin)
 // is closed, and the status says it was interrupted.
 TEST(CliCapture, InterruptHaltsTheFetchCleanly)
 {
-    const auto controller = StartController(200);
+    const auto controller = StartController(200, ThroughSlowAdapter);
     const auto process = StartCli({kCapture, kPortOption, Device(*controller), QStringLiteral("--json")});
     process->setReadChannel(QProcess::StandardError);
     QString err;
@@ -248,13 +260,13 @@ TEST(CliCapture, InterruptHaltsTheFetchCleanly)
 
 TEST(CliCapture, ProgressIsABarOnATerminalAndPlainLinesOtherwise)
 {
-    const auto controller = StartController(20);
+    const auto controller = StartController(60, ThroughSlowAdapter);
     const QStringList arguments = {kCapture, kPortOption, Device(*controller)};
     const CliResult terminal = RunCliWithTerminalStderr(arguments);
     EXPECT_EQ(terminal.exitCode, 0) << terminal.err.toStdString();
-    static const QRegularExpression bar(QStringLiteral("\r\\[#*-*\\] \\d+/30 records  \\d+ rec/s  \\d+:\\d\\d left"));
-    EXPECT_TRUE(terminal.err.contains(bar)) << terminal.err.toStdString();
-    EXPECT_TRUE(terminal.err.contains(QStringLiteral("[########################] 30/30 records")));
+    static const QRegularExpression bar(QStringLiteral("\r\\[#*-*\\] \\d+/90 records  \\d+ rec/s  \\d+:\\d\\d left"));
+    EXPECT_GE(terminal.err.count(bar), 3) << terminal.err.toStdString();
+    EXPECT_TRUE(terminal.err.contains(QStringLiteral("[########################] 90/90 records")));
     EXPECT_FALSE(terminal.err.contains(QStringLiteral("Fetched ")));
     EXPECT_TRUE(terminal.out.contains(QStringLiteral("outcome:    finished")));
 
@@ -262,8 +274,9 @@ TEST(CliCapture, ProgressIsABarOnATerminalAndPlainLinesOtherwise)
     EXPECT_EQ(piped.exitCode, 0);
     EXPECT_FALSE(piped.err.contains(QLatin1Char('\r')));
     EXPECT_FALSE(piped.err.contains(QStringLiteral("rec/s")));
-    EXPECT_TRUE(piped.err.contains(QStringLiteral("Fetched 3 of 30 records\n")));
-    EXPECT_TRUE(piped.err.contains(QStringLiteral("Fetched 30 of 30 records\n")));
+    static const QRegularExpression line(QStringLiteral("\nFetched \\d+ of 90 records\n"));
+    EXPECT_GE(piped.err.count(line), 5) << piped.err.toStdString();
+    EXPECT_TRUE(piped.err.contains(QStringLiteral("Fetched 90 of 90 records\n")));
 }
 
 // COM numbers as the dialog's port list gives them.
