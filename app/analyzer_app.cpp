@@ -1,21 +1,24 @@
 #include "analyzer_app.h"
 
 #include "analyzer_dlg.h"
+#include "capture/capture_files.h"
 #include "capture/fetch_options.h"
+#include "capture/test_run.h"
 #include "demo_mode.h"
 #include "res/resource.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QStringList>
+#include <QTimer>
 
 #include <cstdio>
 
 namespace {
 
 const char kUsage[] =
-    "Usage: dentora [--demo] [--port DEVICE] [--fast] [--ahead N] [--snapshot FILE]\n"
-    "               [--version] [--help]\n"
+    "Usage: dentora [--demo] [--port DEVICE] [--fast] [--ahead N] [--open FILE]\n"
+    "               [--snapshot FILE] [--version] [--help]\n"
     "\n"
     "Reads a crank and cam trigger log out of an engine controller over a\n"
     "serial line (115200 8N1) and draws the crank and cam signals as square\n"
@@ -30,6 +33,7 @@ const char kUsage[] =
     "  --ahead N        fetch fast with at most N requests waiting for their\n"
     "                   answers, 1 to 64 (default 3, one record); use less for a\n"
     "                   controller that cannot buffer requests\n"
+    "  --open FILE      start with the capture saved in FILE (.dentora) on the chart\n"
     "  --snapshot FILE  press \"Run Test\" by itself, wait for the capture to\n"
     "                   finish, write a PNG of the window to FILE, print its\n"
     "                   path and exit (0 when the capture finished)\n"
@@ -44,6 +48,7 @@ struct Options {
     dentora::FetchOptions fetch;
     QString port;
     QString snapshot;
+    QString open;
 };
 
 // A depth of 1 to kMostAhead turns fast fetch on with that depth.
@@ -84,6 +89,8 @@ bool ParseArguments(const QStringList& arguments, Options* options, int* exitCod
                 *exitCode = 2;
                 return false;
             }
+        } else if (argument == QLatin1String("--open") && hasValue) {
+            options->open = arguments[++i];
         } else if (argument == QLatin1String("--snapshot") && hasValue) {
             options->snapshot = QFileInfo(arguments[++i]).absoluteFilePath();
         } else {
@@ -132,8 +139,20 @@ BOOL CAnalyzerApp::InitInstance()
         }
     }
 
+    // A file that cannot be read ends the start: the user asked for it.
+    dentora::CaptureLog opened;
+    QString openError;
+    if (!options.open.isEmpty() && !dentora::LoadCaptureFile(options.open, &opened, &openError)) {
+        std::fprintf(stderr, "dentora: %s\n", qPrintable(openError));
+        m_exitCode = 1;
+        return FALSE;
+    }
+
     CAnalyzerDlg dialog;
     dialog.SetInitialPortText(options.port);
+    // Drawn once the dialog and its chart exist, as its modal loop starts.
+    if (!options.open.isEmpty())
+        QTimer::singleShot(0, [&opened] { LoadCapture(std::move(opened)); });
     m_pMainWnd = &dialog;
     if (options.snapshot.isEmpty()) {
         dialog.DoModal();

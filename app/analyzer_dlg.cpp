@@ -1,5 +1,6 @@
 #include "analyzer_dlg.h"
 
+#include "chart_menu.h"
 #include "capture/decoder.h"
 #include "capture/test_run.h"
 #include "chart/chart_wnd.h"
@@ -55,6 +56,9 @@ BOOL CAnalyzerDlg::OnInitDialog()
         g_chart.SetLinePenStyle(id, PS_SOLID, TRUE);
     for (UINT id : lineIds)
         g_chart.SetLineWidth(id, 2, TRUE);
+
+    m_chartMenu = new ChartMenu(this, &g_chart);
+    AddCaptureFileEntries(m_chartMenu, this);
 
     g_fCrankHigh = 0.5f;
     g_fCamHigh = 0.4f;

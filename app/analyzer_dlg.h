@@ -8,12 +8,16 @@
 #include <QIcon>
 #include <QSize>
 
+class ChartMenu;
+
 class CAnalyzerDlg : public CDialog {
 public:
     explicit CAnalyzerDlg(CWnd* parent = nullptr);
 
     // A device to show in the port box at start-up instead of "COM1".
     void SetInitialPortText(const QString& device) { m_initialPortText = device; }
+    // The chart's context menu, once the dialog exists; add entries to it.
+    ChartMenu* chartMenu() const { return m_chartMenu; }
 
 protected:
     BOOL OnInitDialog() override;
@@ -46,6 +50,7 @@ private:
     QString m_initialPortText;
     bool m_noSerialDevice = false;
     FastFetchProgress m_fastFetchProgress;
+    ChartMenu* m_chartMenu = nullptr;  // owned by the dialog's widget
 };
 
 // The dialog's own copy of the grid state; 1 while the grid is shown.

@@ -11,6 +11,7 @@ DENTORA_PACKAGES=(
   fonts-dejavu-core
   python3-jsonschema
   binutils-mingw-w64-x86-64
+  sigrok-cli gtkwave   # the real readers the exported VCD is tested with
 )
 # The programs the README has a user run or install from the build;
 # scripts/run builds them all, so that every command there works after it.

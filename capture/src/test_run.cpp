@@ -2,6 +2,7 @@
 
 #include "capture/decoder.h"
 #include "capture/fetch_options.h"
+#include "capture/replay.h"
 #include "chart/chart_wnd.h"
 #include "fetch_steps.h"
 #include "platform/sleep.h"
@@ -44,7 +45,6 @@ constexpr unsigned char kAcknowledge = 'd';
 constexpr unsigned char kCountCommand = 'n';
 // Lets the user read an abort before Finish replaces it.
 constexpr DWORD kAbortPauseMs = 1000;
-constexpr float kSeedX = 0.01f;
 
 void SetStatus(const QString& text)
 {
@@ -154,9 +154,7 @@ void ReadCount()
     g_captureLog.announcedBytes = announced;
     g_nRxCount = announced / kRecordSize * kRecordSize;
     g_nRxPos = 0;
-    ResetDecoder();
-    g_chart.AddPoint(kCrankLine, kSeedX, 0.0f, TRUE);
-    g_chart.AddPoint(kCamLine, kSeedX, 0.0f, TRUE);
+    StartTraces();
     g_nTestState = kFetch;
 }
 
@@ -288,6 +286,15 @@ QString TestEndingText(const dentora::CaptureLog& log)
     const QString detail = log.outcomeDetail.trimmed();
     return QStringLiteral("The last test%1 %2: %3%4")
         .arg(port, how, detail, detail.endsWith(QLatin1Char('.')) ? QString() : QStringLiteral("."));
+}
+
+bool LoadCapture(dentora::CaptureLog log)
+{
+    if (g_nTestState != kIdle)
+        return false;
+    g_captureLog = std::move(log);
+    ReplayRecords(g_captureLog.records);
+    return true;
 }
 
 void TestRunTick(CWnd*)

@@ -1,6 +1,7 @@
 // dentora-shots: pictures of the real Dentora window, taken the way a user
 // would get there: the port typed into the box, "Run Test" clicked, the
-// capture awaited, then the scroll bar's thumb dragged back to the start.
+// capture awaited, then the scroll bar's thumb dragged back to the start,
+// then the chart right-clicked for its context menu.
 // Run it on a display (Xvfb will do); scripts/screenshot does.
 #include "analyzer_dlg.h"
 #include "capture/test_run.h"
@@ -8,6 +9,7 @@
 #include "res/resource.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QPushButton>
 #include <QScreen>
@@ -118,5 +120,22 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "dentora-shots: the drag left the chart at x %g\n", double(g_chart.XStart()));
         return 1;
     }
-    return Save(window, QDir(outDirectory).filePath(QStringLiteral("scrolled.png"))) ? 0 : 1;
+    if (!Save(window, QDir(outDirectory).filePath(QStringLiteral("scrolled.png"))))
+        return 1;
+
+    // The chart's context menu, as a right click asks for it; the menu is a
+    // window of its own, so the picture is of the whole screen.
+    QWidget* chart = g_chart.clientWidget();
+    const QPoint at = chart->rect().center();
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at, chart->mapToGlobal(at));
+    QCoreApplication::sendEvent(chart, &rightClick);
+    QTest::qWait(300);
+    const QPixmap screen = window->screen()->grabWindow(0);
+    const QString menuPath = QDir(outDirectory).filePath(QStringLiteral("menu.png"));
+    if (screen.isNull() || !screen.save(menuPath, "PNG")) {
+        std::fprintf(stderr, "dentora-shots: cannot write %s\n", qPrintable(menuPath));
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(menuPath));
+    return 0;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "analysis/trigger_record.h"
+#include "formats/capture_data.h"
 
 #include <QDateTime>
 #include <QString>
@@ -11,17 +12,6 @@
 #include <vector>
 
 namespace dentora {
-
-// How a test ended; kRunning while it has not.
-enum class TestOutcome {
-    kRunning,
-    kFinished,       // the announced count (or the capture buffer) was used up
-    kHalted,         // the user pressed "Halt Test"
-    kOutOfSequence,  // a bad type byte, or a calibration that sums to zero
-    kNoAnswer,       // the controller stopped answering mid-count or mid-record
-    kPortLost,       // the device went away
-    kCouldNotOpen,   // the port did not open; nothing was captured
-};
 
 struct CaptureLog {
     std::vector<TriggerRecord> records;  // in the order they arrived, calibration first

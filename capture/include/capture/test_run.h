@@ -45,3 +45,7 @@ const dentora::CaptureLog& CurrentCaptureLog();
 // How a test ended and why, in a sentence for the user; empty while it runs.
 // Once a test is over, the status box's tooltip says this for the last test.
 QString TestEndingText(const dentora::CaptureLog& log);
+
+// Makes log the current capture and draws it on the chart at once, as its
+// test did. Refused (false, nothing changed) while a test runs.
+bool LoadCapture(dentora::CaptureLog log);

@@ -1,0 +1,47 @@
+// The capture to and from files: the .dentora capture file, the VCD and CSV
+// exports, and the picture of the chart. Every write is atomic and leaves an
+// existing file as it was when it fails; every failure is one message that
+// names the file. No dialog: the dialog and the command-line tool share these.
+#pragma once
+
+#include "capture/capture_log.h"
+#include "formats/capture_data.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+
+namespace dentora {
+
+CaptureData ToCaptureData(const CaptureLog& log);
+
+// Reads a capture file into *log; on failure *log is untouched and *error
+// names the file and the line at fault.
+bool LoadCaptureFile(const QString& path, CaptureLog* log, QString* error);
+
+// Reads a capture file, makes it the current capture and draws it on the
+// chart. Refused while a test runs; a failure leaves the chart as it was.
+bool OpenCaptureFile(const QString& path, QString* error);
+
+// True for a capture whose test has ended (or that was opened); otherwise
+// *reason says why there is nothing whole to write yet.
+bool IsWholeCapture(const CaptureLog& log, QString* reason);
+
+// Each refused for a capture that is not whole.
+bool SaveCaptureFile(const QString& path, const CaptureLog& log, QString* error);
+bool ExportVcdFile(const QString& path, const CaptureLog& log, QString* error);
+bool ExportCsvFile(const QString& path, const CaptureLog& log, QString* error);
+// A PNG of the chart window as it is on screen.
+bool SaveChartImage(const QString& path, QString* error);
+
+// Writes bytes to a temporary file beside path and renames it over path
+// once every byte is written and flushed.
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error);
+
+// The length of one controller tick that the exports put on their time
+// axis, 1 ns to 1 s; 1 us until set.
+std::uint64_t ExportTickNanoseconds();
+bool SetExportTickNanoseconds(std::uint64_t nanoseconds);
+
+}  // namespace dentora

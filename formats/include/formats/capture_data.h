@@ -1,0 +1,36 @@
+// A capture as plain data: every record the test run fetched, where and when
+// it came from and how the test ended. What the capture file holds.
+#pragma once
+
+#include "analysis/trigger_record.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace dentora {
+
+// How a test ended; kRunning while it has not.
+enum class TestOutcome {
+    kRunning,
+    kFinished,       // the announced count (or the capture buffer) was used up
+    kHalted,         // the user pressed "Halt Test"
+    kOutOfSequence,  // a bad type byte, or a calibration that sums to zero
+    kNoAnswer,       // the controller stopped answering mid-count or mid-record
+    kPortLost,       // the device went away
+    kCouldNotOpen,   // the port did not open; nothing was captured
+};
+
+// The most records one test can fetch: one starts at every even fetch
+// position whose three bytes fit the 8100-byte capture buffer.
+inline constexpr std::size_t kMaxCaptureRecords = (8100 - 3) / 2 + 1;
+
+struct CaptureData {
+    std::vector<TriggerRecord> records;  // in the order they arrived, calibration first
+    int announcedBytes = 0;              // 0 to 65535
+    std::string port;                    // UTF-8
+    std::string startedAtUtc;            // ISO 8601 with milliseconds, e.g. 2026-12-08T11:52:08.123Z
+    TestOutcome outcome = TestOutcome::kRunning;
+};
+
+}  // namespace dentora

@@ -1,0 +1,346 @@
+#include "formats/capture_file.h"
+
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+namespace dentora {
+namespace {
+
+constexpr std::string_view kMagic = "dentora-capture";
+constexpr std::string_view kEndLine = "end";
+constexpr unsigned long kMaxTicks = 65535;
+constexpr unsigned long kMaxAnnouncedBytes = 65535;
+
+struct OutcomeName {
+    TestOutcome outcome;
+    const char* word;
+};
+constexpr OutcomeName kOutcomeNames[] = {
+    {TestOutcome::kFinished, "finished"},         {TestOutcome::kHalted, "halted"},
+    {TestOutcome::kOutOfSequence, "out-of-sequence"}, {TestOutcome::kNoAnswer, "no-answer"},
+    {TestOutcome::kPortLost, "port-lost"},         {TestOutcome::kCouldNotOpen, "could-not-open"},
+};
+
+bool IsRecordType(unsigned char type)
+{
+    return type == kCrankRise || type == kCrankFall || type == kCamRise || type == kCamFall;
+}
+
+// Bytes that would break the line structure, and '%' itself, as %XX.
+std::string EscapeText(const std::string& text)
+{
+    std::string escaped;
+    for (const unsigned char byte : text) {
+        if (byte <= ' ' || byte == '%' || byte == 0x7F) {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", byte);
+            escaped += hex;
+        } else {
+            escaped += char(byte);
+        }
+    }
+    return escaped;
+}
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+std::optional<std::string> UnescapeText(std::string_view text)
+{
+    std::string plain;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            plain += text[i];
+            continue;
+        }
+        if (i + 2 >= text.size())
+            return std::nullopt;
+        const int high = HexDigit(text[i + 1]);
+        const int low = HexDigit(text[i + 2]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        plain += char(high * 16 + low);
+        i += 2;
+    }
+    return plain;
+}
+
+// A decimal number of at most nine digits, no sign, no spaces.
+std::optional<unsigned long> ParseNumber(std::string_view text)
+{
+    if (text.empty() || text.size() > 9)
+        return std::nullopt;
+    unsigned long value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + unsigned(c - '0');
+    }
+    return value;
+}
+
+// YYYY-MM-DDTHH:MM:SS.mmmZ with every field in its range.
+bool IsUtcTimestamp(std::string_view text)
+{
+    constexpr std::string_view kShape = "dddd-dd-ddTdd:dd:dd.dddZ";
+    if (text.size() != kShape.size())
+        return false;
+    for (std::size_t i = 0; i < kShape.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (kShape[i] == 'd' ? !digit : text[i] != kShape[i])
+            return false;
+    }
+    const auto field = [&](std::size_t at) { return (text[at] - '0') * 10 + (text[at + 1] - '0'); };
+    const int year = field(0) * 100 + field(2);
+    const int month = field(5);
+    if (month < 1 || month > 12 || field(11) >= 24 || field(14) >= 60 || field(17) >= 60)
+        return false;
+    constexpr int kDaysIn[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    const int days = kDaysIn[month - 1] + (month == 2 && leap ? 1 : 0);
+    return field(8) >= 1 && field(8) <= days;
+}
+
+std::string Quoted(std::string_view text)
+{
+    constexpr std::size_t kShown = 40;
+    std::string shown(text.substr(0, kShown));
+    for (char& c : shown) {
+        if (static_cast<unsigned char>(c) < ' ' || static_cast<unsigned char>(c) >= 0x7F)
+            c = '?';
+    }
+    return "\"" + shown + (text.size() > kShown ? "...\"" : "\"");
+}
+
+class Parser {
+public:
+    explicit Parser(std::string_view bytes) { SplitLines(bytes); }
+
+    bool Parse(CaptureData* capture, CaptureFileError* error);
+
+private:
+    void SplitLines(std::string_view bytes);
+    bool Fail(int line, std::string message);
+    // The next line, or a failure naming what was expected there.
+    std::optional<std::string_view> Next(const std::string& expected);
+    std::optional<std::string_view> Field(std::string_view key);
+    std::optional<unsigned long> NumberField(std::string_view key, unsigned long most);
+    bool ParseHeader(CaptureData* capture);
+    bool ParseRecords(CaptureData* capture);
+    bool ParseEnd();
+
+    std::vector<std::string_view> m_lines;
+    std::size_t m_next = 0;  // index of the next line to read
+    CaptureFileError m_error;
+};
+
+void Parser::SplitLines(std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const std::size_t end = bytes.find('\n');
+        std::string_view line = bytes.substr(0, end);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        m_lines.push_back(line);
+        if (end == std::string_view::npos)
+            break;
+        bytes.remove_prefix(end + 1);
+    }
+}
+
+bool Parser::Fail(int line, std::string message)
+{
+    m_error = {line, std::move(message)};
+    return false;
+}
+
+std::optional<std::string_view> Parser::Next(const std::string& expected)
+{
+    const int lineNumber = int(m_next) + 1;
+    if (m_next >= m_lines.size()) {
+        Fail(lineNumber, "the file ends where " + expected + " should follow (it is cut short)");
+        return std::nullopt;
+    }
+    const std::string_view line = m_lines[m_next++];
+    for (std::size_t column = 0; column < line.size(); ++column) {
+        const auto byte = static_cast<unsigned char>(line[column]);
+        if (byte < ' ' || byte == 0x7F) {
+            char detail[64];
+            std::snprintf(detail, sizeof detail, "byte %zu is the control character 0x%02X", column + 1, byte);
+            Fail(lineNumber, detail);
+            return std::nullopt;
+        }
+    }
+    return line;
+}
+
+std::optional<std::string_view> Parser::Field(std::string_view key)
+{
+    const std::string expected = "\"" + std::string(key) + " ...\"";
+    const auto line = Next(expected);
+    if (!line)
+        return std::nullopt;
+    if (line->substr(0, key.size()) != key || line->size() <= key.size() || (*line)[key.size()] != ' ') {
+        Fail(int(m_next), "expected " + expected + ", found " + Quoted(*line));
+        return std::nullopt;
+    }
+    return line->substr(key.size() + 1);
+}
+
+std::optional<unsigned long> Parser::NumberField(std::string_view key, unsigned long most)
+{
+    const auto value = Field(key);
+    if (!value)
+        return std::nullopt;
+    const auto number = ParseNumber(*value);
+    if (!number || *number > most) {
+        Fail(int(m_next), std::string(key) + " " + Quoted(*value) + " is not a number from 0 to " + std::to_string(most));
+        return std::nullopt;
+    }
+    return number;
+}
+
+bool Parser::ParseHeader(CaptureData* capture)
+{
+    const auto version = Field(kMagic);
+    if (!version) {
+        if (m_error.line == 1)
+            m_error.message = "not a Dentora capture file: it does not begin with \"dentora-capture\"";
+        return false;
+    }
+    const auto number = ParseNumber(*version);
+    if (!number || *number != unsigned(kCaptureFileVersion))
+        return Fail(1, "version " + Quoted(*version) + " is not one this Dentora reads (it reads version "
+                           + std::to_string(kCaptureFileVersion) + ")");
+    const auto port = Field("port");
+    if (!port)
+        return false;
+    const auto portText = UnescapeText(*port == "%" ? std::string_view() : *port);
+    if (!portText)
+        return Fail(int(m_next), "port " + Quoted(*port) + " has a '%' not followed by two hex digits");
+    const auto startedAt = Field("started-at");
+    if (!startedAt)
+        return false;
+    if (!IsUtcTimestamp(*startedAt))
+        return Fail(int(m_next), "started-at " + Quoted(*startedAt) + " is not a time like 2026-12-08T11:52:08.123Z");
+    const auto announced = NumberField("announced-bytes", kMaxAnnouncedBytes);
+    if (!announced)
+        return false;
+    const auto outcome = Field("outcome");
+    if (!outcome)
+        return false;
+    capture->outcome = TestOutcome::kRunning;
+    for (const OutcomeName& name : kOutcomeNames) {
+        if (*outcome == name.word)
+            capture->outcome = name.outcome;
+    }
+    if (capture->outcome == TestOutcome::kRunning)
+        return Fail(int(m_next), "unknown outcome " + Quoted(*outcome));
+    capture->port = *portText;
+    capture->startedAtUtc = std::string(*startedAt);
+    capture->announcedBytes = int(*announced);
+    return true;
+}
+
+bool Parser::ParseRecords(CaptureData* capture)
+{
+    const auto count = NumberField("records", kMaxCaptureRecords);
+    if (!count)
+        return false;
+    capture->records.reserve(*count);
+    for (unsigned long index = 0; index < *count; ++index) {
+        const auto line = Next("record " + std::to_string(index + 1) + " of " + std::to_string(*count));
+        if (!line)
+            return false;
+        const auto type = static_cast<unsigned char>(line->empty() ? 0 : (*line)[0]);
+        if (line->size() < 3 || (*line)[1] != ' ')
+            return Fail(int(m_next), "expected a record such as \"R 1234\", found " + Quoted(*line));
+        if (!IsRecordType(type))
+            return Fail(int(m_next), "unknown record type " + Quoted(line->substr(0, 1)) + " (R, F, r or f)");
+        const auto ticks = ParseNumber(line->substr(2));
+        if (!ticks || *ticks > kMaxTicks)
+            return Fail(int(m_next), "tick count " + Quoted(line->substr(2)) + " is out of range (0 to 65535)");
+        capture->records.push_back({type, std::uint16_t(*ticks)});
+    }
+    return true;
+}
+
+bool Parser::ParseEnd()
+{
+    const auto end = Next("\"end\"");
+    if (!end)
+        return false;
+    if (*end != kEndLine)
+        return Fail(int(m_next), "expected \"end\" after the last record, found " + Quoted(*end));
+    // Only an empty line, the final newline, may follow.
+    if (m_next < m_lines.size() && !(m_next + 1 == m_lines.size() && m_lines[m_next].empty()))
+        return Fail(int(m_next) + 1, "unexpected text after \"end\"");
+    return true;
+}
+
+bool Parser::Parse(CaptureData* capture, CaptureFileError* error)
+{
+    CaptureData parsed;
+    if (m_lines.empty())
+        Fail(0, "the file is empty");
+    else if (ParseHeader(&parsed) && ParseRecords(&parsed) && ParseEnd()) {
+        *capture = std::move(parsed);
+        return true;
+    }
+    *error = m_error;
+    return false;
+}
+
+}  // namespace
+
+const char* OutcomeWord(TestOutcome outcome)
+{
+    for (const OutcomeName& name : kOutcomeNames) {
+        if (name.outcome == outcome)
+            return name.word;
+    }
+    return nullptr;
+}
+
+std::string WriteCaptureFile(const CaptureData& capture)
+{
+    const char* outcome = OutcomeWord(capture.outcome);
+    std::string out;
+    out.reserve(128 + capture.port.size() + capture.records.size() * 9);
+    out += std::string(kMagic) + " " + std::to_string(kCaptureFileVersion) + "\n";
+    // An empty port would leave nothing after the key: "%" stands for it.
+    out += "port " + (capture.port.empty() ? std::string("%") : EscapeText(capture.port)) + "\n";
+    out += "started-at " + capture.startedAtUtc + "\n";
+    out += "announced-bytes " + std::to_string(capture.announcedBytes) + "\n";
+    out += std::string("outcome ") + (outcome ? outcome : "unknown") + "\n";
+    out += "records " + std::to_string(capture.records.size()) + "\n";
+    for (const TriggerRecord& record : capture.records) {
+        out += char(record.type);
+        out += ' ';
+        out += std::to_string(record.ticks);
+        out += '\n';
+    }
+    out += std::string(kEndLine) + "\n";
+    return out;
+}
+
+bool ReadCaptureFile(std::string_view bytes, CaptureData* capture, CaptureFileError* error)
+{
+    if (bytes.size() > kMaxCaptureFileBytes) {
+        *error = {0, "the file is " + std::to_string(bytes.size()) + " bytes, more than any capture can be ("
+                         + std::to_string(kMaxCaptureFileBytes) + ")"};
+        return false;
+    }
+    return Parser(bytes).Parse(capture, error);
+}
+
+}  // namespace dentora
