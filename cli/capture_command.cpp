@@ -2,6 +2,7 @@
 // windows without widgets stand in for the status line and the button, and
 // a loop steps the test run as the dialog's 100 ms timer does.
 #include "commands.h"
+#include "output_files.h"
 #include "result_output.h"
 
 #include "capture/fetch_options.h"
@@ -149,8 +150,10 @@ ExitStatus RunCaptureCommand(const CaptureOptions& options, Console& console)
     std::signal(SIGINT, SIG_DFL);
     AfxSetMessageSink(nullptr);
 
-    CaptureResult result{status, console.FirstError(), CurrentCaptureLog()};
-    PrintCaptureResult(result, options.json);
+    const std::vector<WrittenFile> files = WriteOutputFiles(CurrentCaptureLog(), options.files, console);
+    if (status == ExitStatus::kOk && !AllWritten(files))
+        status = ExitStatus::kBadFile;
+    PrintCaptureResult({status, console.FirstError(), CurrentCaptureLog(), files}, options.json);
     return status;
 }
 

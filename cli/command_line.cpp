@@ -17,33 +17,54 @@ struct OptionSpec {
 
 struct CommandSpec {
     const char* name;
+    const char* positional;  // the one argument that is not an option, or null
     const char* synopsis;
     const char* summary;
     std::vector<OptionSpec> options;
 };
 
 const OptionSpec kJsonOption{"--json", nullptr, "print exactly one JSON document on standard output (docs/cli.md)"};
+const OptionSpec kVcdOption{"--vcd", "FILE", "write the edges as a VCD for waveform viewers (PulseView, GTKWave)"};
+const OptionSpec kCsvOption{"--csv", "FILE", "write one row per edge as CSV (docs/file-format.md)"};
+const OptionSpec kPngOption{"--png", "FILE", "write a picture of the chart as the dialog draws it (offscreen)"};
+const OptionSpec kTickOption{"--tick-us", "T",
+                             "one controller tick is T microseconds, for the time axis of\n"
+                             "--vcd and --csv (default 1)"};
 
 const std::vector<CommandSpec>& Commands()
 {
     static const std::vector<CommandSpec> commands = {
         {"capture",
+         nullptr,
          "capture --port DEVICE [options]",
          "Runs a test on the controller at DEVICE as the dialog's \"Run Test\" does:\n"
          "the same exchange, the same status lines (on standard error), the same\n"
-         "handling of a controller that misbehaves. Standard output carries only the\n"
-         "result. Ctrl+C halts the test cleanly: the port is closed.",
+         "handling of a controller that misbehaves; fast unless --spec-pace. Standard\n"
+         "output carries only the result. Ctrl+C halts the test cleanly: the port is\n"
+         "closed, and -o still writes what was captured.",
          {{"--port", "DEVICE", "the controller's serial device (/dev/ttyUSB0, COM3: the n-th device, as in `ports`)"},
           {"--fast", nullptr, "fetch fast, with requests sent ahead of their answers (the default here)"},
           {"--ahead", "N",
            "with --fast: at most N requests wait for their answers at once, 1 to 64\n"
            "(default 3, one record; 1 for a controller that cannot buffer requests)"},
           {"--spec-pace", nullptr, "fetch one record per 100 ms tick, as the dialog does by default"},
+          {"-o", "FILE", "write the capture to FILE (.dentora), whatever the outcome"},
+          kVcdOption,
+          kCsvOption,
+          kPngOption,
+          kTickOption,
           {"--timeout", "S",
            "give up when the controller has not acknowledged the capture within S seconds\n"
            "(default 30; 0 waits until Ctrl+C, as the dialog does)"},
           kJsonOption}},
+        {"export",
+         "FILE",
+         "export FILE.dentora --vcd F | --csv F | --png F [--tick-us T] [--json]",
+         "Writes a capture file (from capture -o, or the dialog's \"Save capture\") as\n"
+         "VCD, CSV or a picture of the chart; any of them at once.",
+         {kVcdOption, kCsvOption, kPngOption, kTickOption, kJsonOption}},
         {"ports",
+         nullptr,
          "ports [--json]",
          "Lists the serial devices present, with the COM number each one has in the\n"
          "dialog's port list and the adapter's description.",
@@ -84,11 +105,18 @@ const CommandSpec* FindCommand(const QString& name)
 }
 
 // "--name value" and "--name=value"; every option at most once.
+// The positional argument, when the command has one, is stored under its name.
 QMap<QString, QString> ParseOptions(const CommandSpec& spec, const QStringList& arguments, bool* help)
 {
     QMap<QString, QString> values;
     for (int i = 0; i < arguments.size(); ++i) {
         QString name = arguments[i];
+        if (spec.positional && !name.startsWith(QLatin1Char('-'))) {
+            if (values.contains(QLatin1String(spec.positional)))
+                Refuse(QStringLiteral("%1: unexpected argument '%2'").arg(QLatin1String(spec.name), name));
+            values.insert(QLatin1String(spec.positional), name);
+            continue;
+        }
         QString value;
         bool hasInlineValue = false;
         if (name.startsWith(QLatin1String("--")) && name.contains(QLatin1Char('='))) {
@@ -152,6 +180,45 @@ FetchOptions ParseFetch(const QMap<QString, QString>& values)
     return fetch;
 }
 
+std::uint64_t ParseTickNanoseconds(const QString& text)
+{
+    bool ok = false;
+    const double micros = text.toDouble(&ok);
+    const double nanoseconds = micros * 1000.0;
+    if (!ok || !(nanoseconds >= 1.0 && nanoseconds <= 1e9))
+        Refuse(QStringLiteral("--tick-us wants microseconds from 0.001 to 1000000, not '%1'").arg(text));
+    return std::uint64_t(nanoseconds + 0.5);
+}
+
+OutputFiles ParseFiles(const QMap<QString, QString>& values)
+{
+    OutputFiles files;
+    files.capture = values.value(QStringLiteral("-o"));
+    files.vcd = values.value(QStringLiteral("--vcd"));
+    files.csv = values.value(QStringLiteral("--csv"));
+    files.png = values.value(QStringLiteral("--png"));
+    for (const char* name : {"-o", "--vcd", "--csv", "--png"}) {
+        if (values.contains(QLatin1String(name)) && values.value(QLatin1String(name)).isEmpty())
+            Refuse(QStringLiteral("%1 needs a file name").arg(QLatin1String(name)));
+    }
+    if (values.contains(QStringLiteral("--tick-us")))
+        files.tickNanoseconds = ParseTickNanoseconds(values.value(QStringLiteral("--tick-us")));
+    return files;
+}
+
+ExportOptions ParseExport(const QMap<QString, QString>& values)
+{
+    ExportOptions options;
+    options.input = values.value(QStringLiteral("FILE"));
+    if (options.input.isEmpty())
+        Refuse(QStringLiteral("export needs the capture FILE to read"));
+    options.files = ParseFiles(values);
+    if (options.files.vcd.isEmpty() && options.files.csv.isEmpty() && options.files.png.isEmpty())
+        Refuse(QStringLiteral("export needs --vcd, --csv or --png"));
+    options.json = values.contains(QStringLiteral("--json"));
+    return options;
+}
+
 CaptureOptions ParseCapture(const QMap<QString, QString>& values)
 {
     CaptureOptions options;
@@ -162,6 +229,7 @@ CaptureOptions ParseCapture(const QMap<QString, QString>& values)
         options.timeoutSeconds = ParseSeconds(QStringLiteral("--timeout"), values.value(QStringLiteral("--timeout")));
     options.json = values.contains(QStringLiteral("--json"));
     options.fetch = ParseFetch(values);
+    options.files = ParseFiles(values);
     return options;
 }
 
@@ -207,6 +275,9 @@ CommandLine ParseCommandLine(const QStringList& arguments)
     if (first == QLatin1String("capture")) {
         result.command = Command::kCapture;
         result.capture = ParseCapture(values);
+    } else if (first == QLatin1String("export")) {
+        result.command = Command::kExport;
+        result.exportFile = ParseExport(values);
     } else {
         result.command = Command::kPorts;
         result.ports.json = values.contains(QStringLiteral("--json"));

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 
 namespace dentora {
@@ -17,12 +19,30 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-enum class Command { kHelp, kVersion, kCapture, kPorts };
+enum class Command { kHelp, kVersion, kCapture, kExport, kPorts };
+
+// Files a capture is written to; empty paths are not asked for.
+struct OutputFiles {
+    QString capture;  // -o, the .dentora file
+    QString vcd;
+    QString csv;
+    QString png;
+    std::optional<std::uint64_t> tickNanoseconds;  // --tick-us, for the VCD and CSV time axis
+
+    bool NeedsWindowSystem() const { return !png.isEmpty(); }
+};
 
 struct CaptureOptions {
     QString port;
     int timeoutSeconds = 30;                  // the wait for the acknowledge; 0 waits until Ctrl+C
     FetchOptions fetch{true, kDefaultAhead};  // fast unless --spec-pace
+    OutputFiles files;
+    bool json = false;
+};
+
+struct ExportOptions {
+    QString input;  // the .dentora file
+    OutputFiles files;
     bool json = false;
 };
 
@@ -34,6 +54,7 @@ struct CommandLine {
     Command command = Command::kHelp;
     QString helpText;  // for kHelp: the text to print (general, or one command's)
     CaptureOptions capture;
+    ExportOptions exportFile;
     PortsOptions ports;
 };
 

@@ -25,6 +25,7 @@ const char* ExitStatusName(ExitStatus status)
     case ExitStatus::kNoAnswer: return "no-answer";
     case ExitStatus::kOutOfSequence: return "out-of-sequence";
     case ExitStatus::kPortLost: return "port-lost";
+    case ExitStatus::kBadFile: return "bad-file";
     case ExitStatus::kInterrupted: return "interrupted";
     }
     return "unknown";
@@ -39,6 +40,8 @@ const char kExitStatusHelp[] =
     "       silence in the middle of the count or of a record)\n"
     "    5  out of sequence: a bad record type byte, or a zero calibration\n"
     "    6  the port was lost during the test (device unplugged)\n"
+    "    8  a file could not be read as a capture, or a file asked for could not be\n"
+    "       written (after a test that finished; a failed test keeps its status)\n"
     "  130  interrupted by Ctrl+C (SIGINT); the port was closed\n";
 
 }  // namespace dentora

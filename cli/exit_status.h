@@ -13,6 +13,7 @@ enum class ExitStatus {
     kNoAnswer = 4,       // the controller did not answer (or acknowledge in time)
     kOutOfSequence = 5,  // a bad record type byte or calibration
     kPortLost = 6,       // the device went away during the test
+    kBadFile = 8,        // a capture file could not be read, or a file asked for not written
     kInterrupted = 130,  // Ctrl+C (SIGINT), as shells report it
 };
 

@@ -2,6 +2,7 @@
 
 #include "analysis/trigger_record.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 
 #include <cstdio>
@@ -60,6 +61,25 @@ QJsonObject CaptureJson(const CaptureLog& log)
     };
 }
 
+QJsonArray FilesJson(const std::vector<WrittenFile>& files)
+{
+    QJsonArray array;
+    for (const WrittenFile& file : files) {
+        array.append(QJsonObject{{QStringLiteral("kind"), QLatin1String(file.kind)},
+                                 {QStringLiteral("path"), file.path},
+                                 {QStringLiteral("written"), file.written}});
+    }
+    return array;
+}
+
+void PrintFilesText(const std::vector<WrittenFile>& files)
+{
+    for (const WrittenFile& file : files) {
+        if (file.written)
+            std::printf("written:    %s (%s)\n", qPrintable(file.path), file.kind);
+    }
+}
+
 void PrintCaptureText(const CaptureLog& log)
 {
     const EdgeCounts edges = CountEdges(log);
@@ -95,12 +115,28 @@ void PrintCaptureResult(const CaptureResult& result, bool json)
     if (json) {
         QJsonObject document = ResultDocument("capture", result.status, result.error);
         document.insert(QStringLiteral("capture"), CaptureJson(result.log));
+        document.insert(QStringLiteral("files"), FilesJson(result.files));
         PrintJson(document);
         return;
     }
     // A port that never opened has no capture to speak of.
     if (result.log.outcome != TestOutcome::kCouldNotOpen)
         PrintCaptureText(result.log);
+    PrintFilesText(result.files);
+}
+
+void PrintExportResult(const CaptureResult& result, const QString& input, bool json)
+{
+    if (!json) {
+        PrintFilesText(result.files);
+        return;
+    }
+    QJsonObject document = ResultDocument("export", result.status, result.error);
+    document.insert(QStringLiteral("input"), input);
+    if (result.log.startedAt.isValid())
+        document.insert(QStringLiteral("capture"), CaptureJson(result.log));
+    document.insert(QStringLiteral("files"), FilesJson(result.files));
+    PrintJson(document);
 }
 
 }  // namespace dentora

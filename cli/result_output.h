@@ -3,6 +3,7 @@
 #pragma once
 
 #include "exit_status.h"
+#include "output_files.h"
 
 #include "capture/capture_log.h"
 
@@ -15,9 +16,12 @@ struct CaptureResult {
     ExitStatus status;
     QString error;  // the first error, one line; empty when there was none
     const CaptureLog& log;
+    const std::vector<WrittenFile>& files;
 };
 
 void PrintCaptureResult(const CaptureResult& result, bool json);
+// The export command's result: what was read and what was written.
+void PrintExportResult(const CaptureResult& result, const QString& input, bool json);
 
 // The members every document has: format version, tool, command, status.
 QJsonObject ResultDocument(const char* command, ExitStatus status, const QString& error);
