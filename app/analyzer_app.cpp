@@ -13,12 +13,13 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
 const char kUsage[] =
     "Usage: dentora [--demo] [--port DEVICE] [--fast] [--ahead N] [--open FILE]\n"
-    "               [--snapshot FILE] [--version] [--help]\n"
+    "               [--snapshot FILE] [--tick-us MICROSECONDS] [--version] [--help]\n"
     "\n"
     "Reads a crank and cam trigger log out of an engine controller over a\n"
     "serial line (115200 8N1) and draws the crank and cam signals as square\n"
@@ -37,6 +38,10 @@ const char kUsage[] =
     "  --snapshot FILE  press \"Run Test\" by itself, wait for the capture to\n"
     "                   finish, write a PNG of the window to FILE, print its\n"
     "                   path and exit (0 when the capture finished)\n"
+    "  --tick-us MICROSECONDS\n"
+    "                   length of one tick of the controller's counts, so that\n"
+    "                   the trigger report gives engine speeds (for this run;\n"
+    "                   \"Tick length...\" changes it, nothing is saved)\n"
     "  --version        print the version and exit\n"
     "  --help           print this text and exit\n"
     "\n"
@@ -49,6 +54,7 @@ struct Options {
     QString port;
     QString snapshot;
     QString open;
+    std::optional<double> tickMicros;
 };
 
 // A depth of 1 to kMostAhead turns fast fetch on with that depth.
@@ -61,6 +67,16 @@ bool ParseAhead(const QString& text, dentora::FetchOptions* fetch)
     fetch->fast = true;
     fetch->ahead = ahead;
     return true;
+}
+
+// A tick length as the user typed it: a positive number of µs, at most 10^6.
+std::optional<double> ParseTickMicros(const QString& text)
+{
+    bool isNumber = false;
+    const double micros = text.toDouble(&isNumber);
+    if (!isNumber || !(micros > 0.0) || micros > 1e6)
+        return std::nullopt;
+    return micros;
 }
 
 // Returns false when the process should end now (help, version, a mistake).
@@ -93,6 +109,8 @@ bool ParseArguments(const QStringList& arguments, Options* options, int* exitCod
             options->open = arguments[++i];
         } else if (argument == QLatin1String("--snapshot") && hasValue) {
             options->snapshot = QFileInfo(arguments[++i]).absoluteFilePath();
+        } else if (argument == QLatin1String("--tick-us") && hasValue && ParseTickMicros(arguments[i + 1])) {
+            options->tickMicros = ParseTickMicros(arguments[++i]);
         } else {
             std::fprintf(stderr, "dentora: unknown or incomplete argument '%s'\n\n%s", qPrintable(argument), kUsage);
             *exitCode = 2;
@@ -153,6 +171,7 @@ BOOL CAnalyzerApp::InitInstance()
     // Drawn once the dialog and its chart exist, as its modal loop starts.
     if (!options.open.isEmpty())
         QTimer::singleShot(0, [&opened] { LoadCapture(std::move(opened)); });
+    dialog.Trigger().SetTickMicros(options.tickMicros);
     m_pMainWnd = &dialog;
     if (options.snapshot.isEmpty()) {
         dialog.DoModal();

@@ -1,6 +1,8 @@
 #include "analyzer_dlg.h"
 
 #include "chart_menu.h"
+#include "fast_fetch_action.h"
+#include "trigger_actions.h"
 #include "capture/decoder.h"
 #include "capture/test_run.h"
 #include "chart/chart_wnd.h"
@@ -10,7 +12,7 @@
 #include <QComboBox>
 
 CAnalyzerDlg::CAnalyzerDlg(CWnd* parent)
-    : CDialog(g_analyzerDialogTemplate, parent), m_hIcon(LoadAppIcon())
+    : CDialog(g_analyzerDialogTemplate, parent), m_hIcon(LoadAppIcon()), m_trigger(g_chart)
 {
 }
 
@@ -45,6 +47,7 @@ BOOL CAnalyzerDlg::OnInitDialog()
     GetDlgItem(IDC_CHART_FRAME)->GetWindowRect(&chartRect);
     ScreenToClient(&chartRect);
     g_chart.Create(WS_VISIBLE | CWS_NOTIFY, chartRect, this, IDC_CHART_FRAME);
+    m_trigger.Attach();
 
     g_chart.AddLine(kCrankLine, RGB(0, 100, 255), 0, 1, TRUE, 10);
     g_chart.AddLine(kCamLine, RGB(255, 255, 0), 0, 1, TRUE, 10);
@@ -59,6 +62,10 @@ BOOL CAnalyzerDlg::OnInitDialog()
 
     m_chartMenu = new ChartMenu(this, &g_chart);
     AddCaptureFileEntries(m_chartMenu, this);
+    m_chartMenu->addSeparator();
+    m_chartMenu->addAction(MakeFastFetchAction(m_chartMenu));
+    m_chartMenu->addSeparator();
+    dentora::AddAnalysisActions(*m_chartMenu, m_trigger, GetSafeWidget());
 
     g_fCrankHigh = 0.5f;
     g_fCamHigh = 0.4f;

@@ -4,6 +4,7 @@
 
 #include "fast_fetch_progress.h"
 #include "platform/dialog.h"
+#include "trigger_view.h"
 
 #include <QIcon>
 #include <QSize>
@@ -18,6 +19,9 @@ public:
     void SetInitialPortText(const QString& device) { m_initialPortText = device; }
     // The chart's context menu, once the dialog exists; add entries to it.
     ChartMenu* chartMenu() const { return m_chartMenu; }
+
+    // The trigger analysis of the last ended capture, its marks and tooltips.
+    dentora::TriggerView& Trigger() { return m_trigger; }
 
 protected:
     BOOL OnInitDialog() override;
@@ -51,6 +55,7 @@ private:
     bool m_noSerialDevice = false;
     FastFetchProgress m_fastFetchProgress;
     ChartMenu* m_chartMenu = nullptr;  // owned by the dialog's widget
+    dentora::TriggerView m_trigger;
 };
 
 // The dialog's own copy of the grid state; 1 while the grid is shown.

@@ -21,6 +21,8 @@ void CAnalyzerDlg::OnTimer(UINT_PTR)
         return;
     TestRunTick(this);
     m_fastFetchProgress.AfterTick();
+    // Once the capture has ended, its analysis; forgotten when the next starts.
+    m_trigger.FollowCapture(CurrentCaptureLog());
 }
 
 // Devices come and go (USB adapters), so the list is read each time it opens.

@@ -9,6 +9,10 @@
 namespace {
 
 const COLORREF kGridColor = RGB(0, 128, 0);
+// A mark: a small triangle hanging from the top edge on a stem that points
+// at its x (the painter's lines include both ends).
+constexpr int kMarkHalfWidth = 5;
+constexpr int kMarkHeight = 12;
 
 void DrawHorizontalGrid(CDC& dc, int width, int height, unsigned int divisions)
 {
@@ -46,6 +50,25 @@ CPoint CChartWnd::DataToClient(float x, float y) const
     if (m_yMax != m_yMin)
         offset = TruncateToInt(height * (0.95 * (double(y) - double(m_yMin)) / (double(m_yMax) - double(m_yMin)) + 0.025));
     return CPoint{column, client.bottom - offset};
+}
+
+void CChartWnd::DrawMarks(CDC& dc) const
+{
+    CPen pen;
+    pen.CreatePen(PS_SOLID, 1, m_markColor);
+    CPen* oldPen = dc.SelectObject(&pen);
+    const auto first = std::lower_bound(m_marks.begin(), m_marks.end(), m_xStart);
+    const auto last = std::upper_bound(first, m_marks.end(), float(double(m_xStart) + double(m_xSpan)));
+    for (auto it = first; it != last; ++it) {
+        const int column = DataToClient(*it, 0.0f).x;
+        for (int row = 0; row <= kMarkHalfWidth; ++row) {
+            dc.MoveTo(column - (kMarkHalfWidth - row), row);
+            dc.LineTo(column + (kMarkHalfWidth - row), row);
+        }
+        dc.MoveTo(column, 0);
+        dc.LineTo(column, kMarkHeight - 1);
+    }
+    dc.SelectObject(oldPen);
 }
 
 void CChartWnd::OnPaint()
@@ -135,6 +158,9 @@ void CChartWnd::OnPaint()
         memDC.SelectObject(oldPen);
         memDC.SelectObject(oldBrush);
     }
+
+    if (m_marksShown && !m_marks.empty())
+        DrawMarks(memDC);
 
     dc.BitBlt(0, 0, width, height, &memDC, 0, 0, SRCCOPY);
     memDC.SelectObject(oldBitmap);

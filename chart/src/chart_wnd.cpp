@@ -202,8 +202,24 @@ BOOL CChartWnd::AppendPoint(UINT id, float y, BOOL redraw)
     return AddPoint(id, float(double(line->points.rbegin()->first) + double(line->xStep)), y, redraw);
 }
 
+void CChartWnd::SetMarks(std::vector<float> xs, COLORREF color)
+{
+    xs.erase(std::remove_if(xs.begin(), xs.end(), [](float x) { return !std::isfinite(x); }), xs.end());
+    std::sort(xs.begin(), xs.end());
+    m_marks = std::move(xs);
+    m_markColor = color;
+    Invalidate(TRUE);
+}
+
+void CChartWnd::ShowMarks(BOOL show)
+{
+    m_marksShown = show;
+    Invalidate(TRUE);
+}
+
 void CChartWnd::ClearPoints()
 {
+    m_marks.clear();
     for (auto& entry : m_lines)
         entry.second.points.clear();
     m_yMax = 0.0f;

@@ -45,6 +45,16 @@ TEST(CommandLine, HelpAndVersionNeedNoDisplay)
     }
 }
 
+TEST(CommandLine, TickLengthMustBeAPositiveNumber)
+{
+    for (const char* value : {"0", "-4", "fast", "1e7"}) {
+        const ProcessResult run = RunDentora({QStringLiteral("--tick-us"), QLatin1String(value)});
+        EXPECT_EQ(run.exitCode, 2) << value;
+        EXPECT_TRUE(run.err.contains(QStringLiteral("--tick-us"))) << value;
+    }
+    EXPECT_TRUE(RunDentora({QStringLiteral("--help")}).out.contains(QStringLiteral("--tick-us MICROSECONDS")));
+}
+
 TEST(CommandLine, UnknownArgumentIsRefusedWithUsage)
 {
     const ProcessResult run = RunDentora({QStringLiteral("--frobnicate")});

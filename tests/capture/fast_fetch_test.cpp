@@ -4,8 +4,8 @@
 #include "capture/fetch_options.h"
 #include "capture/test_run.h"
 #include "chart/chart_wnd.h"
+#include "chart_menu.h"
 #include "dialog_driver.h"
-#include "fast_fetch_action.h"
 #include "serial/memory_comm_line.h"
 #include "serial/serial_link.h"
 #include "simulator/pty_controller.h"
@@ -232,7 +232,13 @@ TEST_F(FastFetchTest, ActionTurnsItOnAndTheBarShowsProgressOnlyWhileFetchingFast
     sim::PtyController controller(config);
     m_portList->setEditText(QString::fromStdString(controller.start()));
 
-    std::unique_ptr<QAction> action(MakeFastFetchAction(nullptr));
+    // The entry as the chart's menu offers it.
+    QAction* action = nullptr;
+    for (QAction* entry : m_driver->dialog().chartMenu()->actions()) {
+        if (entry->text() == QStringLiteral("Fast fetch"))
+            action = entry;
+    }
+    ASSERT_NE(action, nullptr);
     EXPECT_TRUE(action->isCheckable());
     EXPECT_FALSE(action->isChecked());
     action->toggle();

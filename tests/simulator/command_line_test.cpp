@@ -35,6 +35,27 @@ TEST(CommandLine, LineModelAndDuplicatedAnswer) {
     EXPECT_THROW(parseCommandLine({"--latency-ms", "-1"}), UsageError);
 }
 
+TEST(CommandLine, ReadsTheSpeedUpAndTheTriggerSignalFaults) {
+    const SimulatorOptions options = parseCommandLine({"--accelerate", "0.3", "--top-rpm=4000", "--glitch-after-tooth", "40",
+                                                       "--missing-tooth", "50", "--extra-tooth-in", "2", "--lose-edge-at", "9",
+                                                       "--cam-jump-at", "3", "--cam-jump-degrees", "-20", "--saturate-at", "77"});
+    const EngineConfig& engine = options.controller.engine;
+    EXPECT_DOUBLE_EQ(engine.accelerationPerRevolution, 0.3);
+    EXPECT_DOUBLE_EQ(engine.topRpm, 4000.0);
+    EXPECT_EQ(engine.faults.glitchAfterTooth, 40u);
+    EXPECT_EQ(engine.faults.missingTooth, 50u);
+    EXPECT_EQ(engine.faults.extraToothInRevolution, 2u);
+    EXPECT_EQ(engine.faults.lostEdgeAtRecord, 9u);
+    EXPECT_EQ(engine.faults.camJumpAtPulse, 3u);
+    EXPECT_DOUBLE_EQ(engine.faults.camJumpDegrees, -20.0);
+    EXPECT_EQ(options.controller.faults.saturateAtRecord, 77u);
+    const std::string help = usageText();
+    for (const char* flag : {"--accelerate", "--top-rpm", "--glitch-after-tooth", "--missing-tooth", "--extra-tooth-in",
+                             "--lose-edge-at", "--cam-jump-at", "--cam-jump-degrees", "--saturate-at"}) {
+        EXPECT_NE(help.find(flag), std::string::npos) << flag;
+    }
+}
+
 TEST(CommandLine, OversizedCountAnnouncesMoreThanTheToolsBuffer) {
     EXPECT_EQ(parseCommandLine({"--oversized-count"}).controller.countOverride, kOversizedCount);
 }

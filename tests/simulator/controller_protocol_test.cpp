@@ -141,6 +141,17 @@ TEST(ControllerFaults, BadTypeByteReplacesOnlyThatRecordsType) {
     EXPECT_EQ(send(controller, kNextByteCommand, 15), expected);
 }
 
+TEST(ControllerFaults, SaturatedCountReplacesOnlyThatRecordsTicks) {
+    ControllerConfig config;
+    config.faults.saturateAtRecord = 4;
+    ControllerProtocol controller(config);
+    send(controller, kGoCommand);
+    Bytes expected = expectedLogBytes(config, 18);
+    expected[13] = 0xFF;
+    expected[14] = 0xFF;
+    EXPECT_EQ(send(controller, kNextByteCommand, 18), expected);
+}
+
 TEST(ControllerFaults, DroppedAnswerLosesOneByteAndGoesOnWithTheNext) {
     ControllerConfig config;
     config.faults.dropAnswerAtByte = 4;

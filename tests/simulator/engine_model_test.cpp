@@ -191,5 +191,91 @@ TEST(EngineModel, RefusesConfigurationsTheLogCannotCarry) {
     refused([](EngineConfig& c) { c.camWidthDegrees = 1e-6; }, "cam pulse width");
 }
 
+// Rising crank edges of the first `edges` edges of the stream.
+std::vector<std::uint64_t> crankRises(const EngineTiming& timing, int edges) {
+    EdgeStream stream(timing);
+    std::vector<std::uint64_t> rises;
+    for (int i = 0; i < edges; ++i) {
+        const Edge edge = stream.next();
+        if (edge.channel == Channel::Crank && edge.rising) {
+            rises.push_back(edge.tick);
+        }
+    }
+    return rises;
+}
+
+TEST(EngineModel, AcceleratingWheelGainsThirtyPercentPerRevolutionUpToTheTopSpeed) {
+    EngineConfig config;
+    config.rpm = 600;
+    config.accelerationPerRevolution = 0.3;
+    config.topRpm = 2000;
+    const auto rises = crankRises(resolveTiming(config), 600);
+    // Revolution r takes 1 / 1.3^r of the first while the speed rises:
+    // 600 * 1.3^4 = 1714 rpm, and the fifth turn reaches 2000 rpm and holds.
+    const auto revolution = [&](int r) { return double(rises[std::size_t(36 * (r + 1))] - rises[std::size_t(36 * r)]); };
+    for (int r = 1; r <= 3; ++r) {
+        EXPECT_NEAR(revolution(r) / revolution(r - 1), 1 / 1.3, 0.002) << "revolution " << r;
+    }
+    EXPECT_NEAR(revolution(6), 60e6 / 2000 / 4, 2.0);
+    EXPECT_NEAR(revolution(7), revolution(6), 1.0);
+}
+
+TEST(EngineModel, SignalFaultsChangeOnlyTheirOwnEdges) {
+    EngineConfig config;
+    config.missingTeeth = 1;
+    const EngineTiming clean = resolveTiming(config);
+    const auto cleanRises = crankRises(clean, 400);
+    const std::uint64_t tooth = clean.toothTicks;
+
+    config.faults.missingTooth = 10;  // no rise at tooth 10: the one before runs on to tooth 11
+    auto rises = crankRises(resolveTiming(config), 400);
+    EXPECT_EQ(rises[10], cleanRises[11]);
+    EXPECT_EQ(rises[9], cleanRises[9]);
+
+    config.faults = {};
+    config.faults.extraToothInRevolution = 1;  // a rise in the gap of the second revolution
+    rises = crankRises(resolveTiming(config), 400);
+    EXPECT_EQ(rises[70], cleanRises[69] + tooth);
+    EXPECT_EQ(rises[71], cleanRises[70]);
+
+    config.faults = {};
+    config.faults.glitchAfterTooth = 3;  // an extra rise halfway through the low time after tooth 3
+    rises = crankRises(resolveTiming(config), 400);
+    EXPECT_NEAR(double(rises[4]), double(cleanRises[3] + clean.crankHighTicks) + clean.crankLowTicks / 2.0, 1.0);
+    EXPECT_EQ(rises[5], cleanRises[4]);
+}
+
+TEST(EngineModel, LostEdgeCarriesItsTicksIntoTheNextOfItsSignal) {
+    EngineConfig config;
+    config.faults.lostEdgeAtRecord = 5;  // the second crank fall
+    TachLog log(resolveTiming(config));
+    std::vector<Record> records;
+    for (int i = 0; i < 8; ++i) {
+        records.push_back(log.next());
+    }
+    const std::uint16_t tooth = records[0].ticks;
+    EXPECT_EQ(records[4].type, kCrankRise);
+    EXPECT_EQ(records[5].type, kCrankRise);  // two rises in a row
+    EXPECT_EQ(records[5].ticks, tooth);      // from the first rise, across the lost fall
+}
+
+TEST(EngineModel, CamJumpMovesOnlyThatPulse) {
+    EngineConfig config;
+    config.faults.camJumpAtPulse = 1;
+    config.faults.camJumpDegrees = 90;
+    const EngineTiming timing = resolveTiming(config);
+    EdgeStream stream(timing);
+    std::vector<std::uint64_t> camRises;
+    while (camRises.size() < 3) {
+        const Edge edge = stream.next();
+        if (edge.channel == Channel::Cam && edge.rising) {
+            camRises.push_back(edge.tick);
+        }
+    }
+    EXPECT_EQ(camRises[0], timing.camStartTicks);
+    EXPECT_EQ(camRises[1], timing.camCycleTicks + timing.camStartTicks + timing.revolutionTicks / 4);
+    EXPECT_EQ(camRises[2], 2 * timing.camCycleTicks + timing.camStartTicks);
+}
+
 }  // namespace
 }  // namespace dentora::sim

@@ -2,15 +2,20 @@
 // would get there: the port typed into the box, "Run Test" clicked, the
 // capture awaited, then the scroll bar's thumb dragged back to the start,
 // then the chart right-clicked for its context menu.
-// Run it on a display (Xvfb will do); scripts/screenshot does.
+// With --report, instead: the trigger report beside the dialog, its first
+// anomaly chosen so the chart shows its mark, and the tooltip of the tooth
+// next to it. Run it on a display (Xvfb will do); scripts/screenshot does.
 #include "analyzer_dlg.h"
 #include "capture/test_run.h"
 #include "chart/chart_wnd.h"
 #include "res/resource.h"
+#include "trigger_report_window.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QHelpEvent>
+#include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -25,7 +30,7 @@
 namespace {
 
 constexpr int kCaptureTimeoutMs = 5 * 60 * 1000;
-const char kUsage[] = "Usage: dentora-shots --port DEVICE --out DIRECTORY\n";
+const char kUsage[] = "Usage: dentora-shots --port DEVICE --out DIRECTORY [--report]\n";
 
 bool Save(QWidget* window, const QString& path)
 {
@@ -71,6 +76,39 @@ void DragThumbToTheStart(QScrollBar* bar)
     QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, QPoint(0, grip.y()));
 }
 
+// The report window beside the dialog, its first anomaly chosen, and the
+// tooltip of the tooth just right of that anomaly's mark: one picture of
+// the screen around both windows.
+bool SaveReport(CAnalyzerDlg& dialog, const QString& path)
+{
+    QWidget* window = dialog.GetSafeWidget();
+    // Both side by side from the screen's left edge, so that both fit on it.
+    window->move(0, 0);
+    auto* report = dentora::ShowTriggerReport(dialog.Trigger(), window);
+    report->move(window->frameGeometry().topRight() + QPoint(8, 0));
+    if (!QTest::qWaitForWindowExposed(report) || report->anomalies()->count() == 0) {
+        std::fputs("dentora-shots: no report window with an anomaly to picture\n", stderr);
+        return false;
+    }
+    report->anomalies()->setCurrentRow(0);
+    QTest::qWait(300);
+    const auto& anomaly = dialog.Trigger().Report()->anomalies.front();
+    QWidget* client = g_chart.clientWidget();
+    const int column = int(client->width() * (anomaly.at.chartX - g_chart.XStart()) / g_chart.XSpan());
+    const QPoint pointer(column + 40, client->height() / 2);
+    QHelpEvent help(QEvent::ToolTip, pointer, client->mapToGlobal(pointer));
+    QApplication::sendEvent(client, &help);
+    QTest::qWait(500);
+    const QRect both = window->frameGeometry().united(report->frameGeometry()).adjusted(-4, -4, 4, 4);
+    const QPixmap picture = window->screen()->grabWindow(0, both.x(), both.y(), both.width(), both.height());
+    if (picture.isNull() || !picture.save(path, "PNG")) {
+        std::fprintf(stderr, "dentora-shots: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -80,7 +118,8 @@ int main(int argc, char** argv)
 
     QString port;
     QString outDirectory;
-    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+    const bool reportMode = arguments.removeAll(QStringLiteral("--report")) > 0;
     for (int i = 0; i + 1 < arguments.size(); i += 2) {
         if (arguments[i] == QLatin1String("--port"))
             port = arguments[i + 1];
@@ -95,6 +134,8 @@ int main(int argc, char** argv)
 
     CAnalyzerDlg dialog;
     dialog.SetInitialPortText(port);
+    if (reportMode)
+        dialog.Trigger().SetTickMicros(4.0);  // dentora-sim's tick, as --tick-us 4 would set it
     dialog.CreateModeless();
     QWidget* window = dialog.GetSafeWidget();
     if (!QTest::qWaitForWindowExposed(window)) {
@@ -111,6 +152,8 @@ int main(int argc, char** argv)
         return 1;
     }
     QTest::qWait(300);
+    if (reportMode)
+        return SaveReport(dialog, QDir(outDirectory).filePath(QStringLiteral("report.png"))) ? 0 : 1;
     if (!Save(window, QDir(outDirectory).filePath(QStringLiteral("capture.png"))))
         return 1;
 

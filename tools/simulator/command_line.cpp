@@ -75,6 +75,10 @@ const std::vector<Flag>& engineFlags() {
          [](SimulatorOptions& o, const std::string& v) { o.controller.engine.camWidthDegrees = parseNumber("--cam-width", v); }},
         {"--tick-us", "MICROSECONDS", "length of one tick of the log's tick counts (default 4)",
          [](SimulatorOptions& o, const std::string& v) { o.controller.engine.tickMicros = parseNumber("--tick-us", v); }},
+        {"--accelerate", "FRACTION", "speed gained per revolution, e.g. 0.3 for a cranking start (default 0: steady)",
+         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.accelerationPerRevolution = parseNumber("--accelerate", v); }},
+        {"--top-rpm", "RPM", "speed at which --accelerate stops (default 6000)",
+         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.topRpm = parseNumber("--top-rpm", v); }},
     };
     return flags;
 }
@@ -137,8 +141,29 @@ const std::vector<Flag>& faultFlags() {
     return flags;
 }
 
+// What a trigger analysis must find in the log; the line itself stays clean.
+const std::vector<Flag>& signalFaultFlags() {
+    static const std::vector<Flag> flags = {
+        {"--glitch-after-tooth", "N", "a short crank pulse halfway through the low time after tooth N",
+         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.faults.glitchAfterTooth = parseIndex("--glitch-after-tooth", v); }},
+        {"--missing-tooth", "N", "tooth N gives no edges, as a broken tooth",
+         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.faults.missingTooth = parseIndex("--missing-tooth", v); }},
+        {"--extra-tooth-in", "REVOLUTION", "a tooth in the first empty position of that revolution (needs --missing-teeth)",
+         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.faults.extraToothInRevolution = parseIndex("--extra-tooth-in", v); }},
+        {"--lose-edge-at", "RECORD", "the edge of record RECORD (2 or later) is never logged; the next edge of its signal carries its ticks",
+         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.faults.lostEdgeAtRecord = parseIndex("--lose-edge-at", v); }},
+        {"--cam-jump-at", "PULSE", "cam pulse PULSE comes --cam-jump-degrees late",
+         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.faults.camJumpAtPulse = parseIndex("--cam-jump-at", v); }},
+        {"--cam-jump-degrees", "DEGREES", "how far that cam pulse jumps, in crank degrees; negative is early (default 30)",
+         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.faults.camJumpDegrees = parseNumber("--cam-jump-degrees", v); }},
+        {"--saturate-at", "RECORD", "record RECORD carries tick count 65535, as a counter that saturated",
+         [](SimulatorOptions& o, const std::string& v) { o.controller.faults.saturateAtRecord = parseIndex("--saturate-at", v); }},
+    };
+    return flags;
+}
+
 const Flag* findFlag(const std::string& name) {
-    for (const auto* group : {&engineFlags(), &exchangeFlags(), &faultFlags()}) {
+    for (const auto* group : {&engineFlags(), &exchangeFlags(), &faultFlags(), &signalFaultFlags()}) {
         for (const Flag& flag : *group) {
             if (name == flag.name) {
                 return &flag;
@@ -231,11 +256,14 @@ std::string usageText() {
            "tooth period is low first, then high; the period is rounded to whole ticks, so the\n"
            "speed actually simulated may differ slightly from --rpm (it is printed on start).\n"
            "Every interval must fit in 16 bits: settings that would overflow are refused.\n"
-           "Edges that fall on the same tick are logged crank first.\n"
+           "Edges that fall on the same tick are logged crank first. With --accelerate the\n"
+           "speed rises by that fraction each revolution, from --rpm up to --top-rpm.\n"
            "\n";
     describe(out, "Engine", engineFlags());
     describe(out, "Exchange", exchangeFlags());
     describe(out, "Faults (record and byte positions count from 0 since the last 'g')", faultFlags());
+    describe(out, "Trigger signal faults (teeth, revolutions, cam pulses count from 0)",
+             signalFaultFlags());
     out << "  -h, --help                  show this text\n"
            "\n"
            "Example:\n"

@@ -137,6 +137,9 @@ std::uint8_t ControllerProtocol::logByte(std::size_t position) {
         if (config_.faults.badTypeAtRecord == index) {
             currentRecord_.type = config_.faults.badTypeByte;
         }
+        if (config_.faults.saturateAtRecord == index) {
+            currentRecord_.ticks = 0xFFFF;
+        }
     }
     return currentRecord_.bytes()[position % 3];
 }

@@ -50,6 +50,10 @@ struct ControllerFaults {
     bool zeroCalibration = false;              // both calibration tick counts 0
     std::optional<std::size_t> vanishAfterRecord;  // the 'a' after this record closes the device
     bool randomAnswers = false;                // every answer and the count are random bytes
+
+    // Counter faults, for the trigger analysis to find (the signal's own
+    // faults are the engine's: EngineConfig::faults).
+    std::optional<std::size_t> saturateAtRecord;  // that record's tick count reads 65535
 };
 
 struct ControllerConfig {

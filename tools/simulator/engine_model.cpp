@@ -29,6 +29,44 @@ std::uint64_t degreesToTicks(double degrees, std::uint64_t revolutionTicks) {
     return static_cast<std::uint64_t>(std::llround(degrees * static_cast<double>(revolutionTicks) / 360.0));
 }
 
+// The speed rises from rpm to topRpm; the start is the slowest, so the
+// checks above hold throughout, but the top speed needs a few ticks per tooth.
+void resolveAcceleration(const EngineConfig& config, EngineTiming& timing) {
+    const double gain = config.accelerationPerRevolution;
+    require(std::isfinite(gain) && gain >= 0 && gain <= 10, "acceleration must lie in [0, 10] per revolution");
+    timing.crankLowFraction = double(timing.crankLowTicks) / double(timing.toothTicks);
+    if (gain == 0) {
+        return;
+    }
+    require(std::isfinite(config.topRpm) && config.topRpm > config.rpm, "the top speed must be above the starting rpm");
+    const double topToothTicks = 60e6 / (config.topRpm * config.teeth * config.tickMicros);
+    require(topToothTicks >= 4, "at the top speed a tooth period would be " + std::to_string(topToothTicks) +
+                                    " ticks; it needs at least 4; lower the top speed or the tick length");
+    timing.slotRatio = std::pow(1.0 + gain, -1.0 / config.teeth);
+    timing.topToothTicks = topToothTicks;
+    timing.rampSlots = static_cast<std::uint64_t>(
+        std::ceil(config.teeth * std::log(config.topRpm / timing.effectiveRpm) / std::log(1.0 + gain)));
+}
+
+void resolveFaults(const EngineConfig& config, EngineTiming& timing) {
+    const SignalFaults& faults = config.faults;
+    require(!faults.extraToothInRevolution || config.missingTeeth > 0,
+            "an extra tooth needs an empty tooth position: set missing teeth");
+    require(!faults.lostEdgeAtRecord || *faults.lostEdgeAtRecord >= 2,
+            "the lost edge must be an edge record (2 or later), not a calibration record");
+    timing.faults = faults;
+    if (!faults.camJumpAtPulse) {
+        return;
+    }
+    const double jump = faults.camJumpDegrees;
+    require(std::isfinite(jump) && std::abs(jump) < 720 - config.camWidthDegrees,
+            "the cam jump must be shorter than the cam's low time");
+    require(*faults.camJumpAtPulse != 0 || config.camStartDegrees + jump >= 0,
+            "the first cam pulse cannot jump to before the start of the log");
+    requireFitsTickCount(degreesToTicks(720 - config.camWidthDegrees + std::abs(jump), timing.revolutionTicks),
+                         "cam low time before or after the jumped pulse");
+}
+
 }  // namespace
 
 EngineTiming resolveTiming(const EngineConfig& config) {
@@ -80,6 +118,8 @@ EngineTiming resolveTiming(const EngineConfig& config) {
     requireFitsTickCount(timing.camStartTicks, "time to the first cam edge");
     requireFitsTickCount(timing.camHighTicks, "cam pulse width");
     requireFitsTickCount(timing.camCycleTicks - timing.camHighTicks, "cam low time between pulses");
+    resolveAcceleration(config, timing);
+    resolveFaults(config, timing);
     return timing;
 }
 
@@ -104,42 +144,98 @@ double chartUnitsPerTick(const EngineTiming& timing) {
     return kChartUnitsPerHalfTooth / (sum / 4.0);
 }
 
-EdgeStream::EdgeStream(const EngineTiming& timing) : timing_(timing) {}
-
-// A tooth period begins low and ends high: tooth k of a revolution rises
-// after the low part and falls where the next period begins.
-std::uint64_t EdgeStream::crankEdgeTick() const {
-    const std::uint64_t periodStart =
-        crankRevolution_ * timing_.revolutionTicks + std::uint64_t{timing_.toothTicks} * static_cast<std::uint64_t>(crankTooth_);
-    return crankRisingNext_ ? periodStart + timing_.crankLowTicks : periodStart + timing_.toothTicks;
+double slotStartTick(const EngineTiming& timing, std::uint64_t slot) {
+    const double tooth = timing.toothTicks;
+    if (timing.slotRatio == 1.0) {
+        return static_cast<double>(slot) * tooth;
+    }
+    // Each position lasts slotRatio times the one before: a geometric sum,
+    // then the top speed's positions.
+    const double q = timing.slotRatio;
+    const std::uint64_t ramp = std::min(slot, timing.rampSlots);
+    const double rampTicks = tooth * (1.0 - std::pow(q, static_cast<double>(ramp))) / (1.0 - q);
+    return rampTicks + static_cast<double>(slot - ramp) * timing.topToothTicks;
 }
 
-std::uint64_t EdgeStream::camEdgeTick() const {
-    const std::uint64_t rise = camCycle_ * timing_.camCycleTicks + timing_.camStartTicks;
-    return camRisingNext_ ? rise : rise + timing_.camHighTicks;
+const SignalEdges::Pending& SignalEdges::front() {
+    while (pending_.empty()) {
+        produceMore();
+    }
+    return pending_.front();
 }
+
+void SignalEdges::push(double tick, bool rising) {
+    pending_.push_back({static_cast<std::uint64_t>(std::llround(tick)), rising});
+}
+
+bool CrankEdges::slotHasTooth(std::uint64_t slot) const {
+    const auto teeth = static_cast<std::uint64_t>(timing_.teeth);
+    const auto present = static_cast<std::uint64_t>(timing_.teeth - timing_.missingTeeth);
+    return slot % teeth < present || (timing_.faults.extraToothInRevolution == slot / teeth && slot % teeth == present);
+}
+
+// A tooth position begins low and ends high: its tooth rises after the low
+// part and falls where the next position begins.
+void CrankEdges::produceMore() {
+    const std::uint64_t slot = slot_++;
+    if (!slotHasTooth(slot)) {
+        return;
+    }
+    const double start = slotStartTick(timing_, slot);
+    const double end = slotStartTick(timing_, slot + 1);
+    const std::uint64_t tooth = tooth_++;
+    if (timing_.faults.missingTooth == tooth) {
+        return;
+    }
+    // (end - start) * low / tooth rather than a product with the fraction,
+    // so that a steady speed gives exactly crankLowTicks.
+    push(start + (end - start) * timing_.crankLowTicks / timing_.toothTicks, true);
+    push(end, false);
+    if (timing_.faults.glitchAfterTooth == tooth) {
+        // Halfway through the next low time, a tenth of it wide.
+        const double low = (slotStartTick(timing_, slot + 2) - end) * timing_.crankLowFraction;
+        push(end + low / 2, true);
+        push(end + low / 2 + std::max(1.0, low / 10), false);
+    }
+}
+
+std::uint64_t CamEdges::tickAtCycleDegrees(std::uint64_t cycle, double degrees) const {
+    if (timing_.slotRatio == 1.0) {
+        return cycle * timing_.camCycleTicks + degreesToTicks(degrees, timing_.revolutionTicks);
+    }
+    const double slots = (static_cast<double>(cycle) * 720.0 + degrees) / 360.0 * timing_.teeth;
+    const auto slot = static_cast<std::uint64_t>(slots);
+    const double start = slotStartTick(timing_, slot);
+    const double next = slotStartTick(timing_, slot + 1);
+    return static_cast<std::uint64_t>(std::llround(start + (slots - static_cast<double>(slot)) * (next - start)));
+}
+
+void CamEdges::produceMore() {
+    const std::uint64_t cycle = cycle_++;
+    const double jump = timing_.faults.camJumpAtPulse == cycle ? timing_.faults.camJumpDegrees : 0.0;
+    const double rise = static_cast<double>(timing_.camStartTicks) * 360.0 / static_cast<double>(timing_.revolutionTicks) + jump;
+    const double width = static_cast<double>(timing_.camHighTicks) * 360.0 / static_cast<double>(timing_.revolutionTicks);
+    push(static_cast<double>(tickAtCycleDegrees(cycle, rise)), true);
+    push(static_cast<double>(tickAtCycleDegrees(cycle, rise + width)), false);
+}
+
+EdgeStream::EdgeStream(const EngineTiming& timing)
+    : lostEdge_(timing.faults.lostEdgeAtRecord), crank_(timing), cam_(timing) {}
 
 Edge EdgeStream::next() {
-    const std::uint64_t crankTick = crankEdgeTick();
-    const std::uint64_t camTick = camEdgeTick();
-    Edge edge;
-    if (crankTick <= camTick) {
-        edge = {Channel::Crank, crankRisingNext_, crankTick, static_cast<std::uint16_t>(crankTick - lastCrankTick_)};
-        lastCrankTick_ = crankTick;
-        if (!crankRisingNext_ && ++crankTooth_ == timing_.teeth - timing_.missingTeeth) {
-            crankTooth_ = 0;
-            ++crankRevolution_;
+    for (;;) {
+        const bool crank = crank_.front().tick <= cam_.front().tick;
+        SignalEdges& signal = crank ? static_cast<SignalEdges&>(crank_) : cam_;
+        const SignalEdges::Pending pending = signal.front();
+        signal.pop();
+        if (lostEdge_ == record_++) {
+            continue;
         }
-        crankRisingNext_ = !crankRisingNext_;
-    } else {
-        edge = {Channel::Cam, camRisingNext_, camTick, static_cast<std::uint16_t>(camTick - lastCamTick_)};
-        lastCamTick_ = camTick;
-        if (!camRisingNext_) {
-            ++camCycle_;
-        }
-        camRisingNext_ = !camRisingNext_;
+        std::uint64_t& last = crank ? lastCrankTick_ : lastCamTick_;
+        const std::uint64_t since = std::min(pending.tick - last, kMaxTickCount);
+        last = pending.tick;
+        return {crank ? Channel::Crank : Channel::Cam, pending.rising, pending.tick, static_cast<std::uint16_t>(since)};
     }
-    return edge;
 }
 
 TachLog::TachLog(const EngineTiming& timing) : calibration_(calibrationRecords(timing)), edges_(timing) {}

@@ -1,5 +1,6 @@
 // Engine model of the simulated engine controller: a crank wheel and a cam
-// that turn at a steady speed, and the tach log they produce.
+// that turn at a steady speed or speed up, and the tach log they produce,
+// with the faults a real trigger signal can show.
 //
 // Library: dentora_simulator (CMake target). Include as
 //   #include "simulator/engine_model.h"
@@ -11,6 +12,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <optional>
 
 namespace dentora::sim {
 
@@ -25,8 +28,24 @@ inline constexpr std::uint8_t kCamFall = 'f';
 // Chart units the tool gives one crank half-tooth once calibrated.
 inline constexpr double kChartUnitsPerHalfTooth = 10.0;
 
+// Faults of the trigger signal itself, as a damaged wheel, a noisy sensor
+// or a slipping cam would give them. Crank teeth count from 0, the first
+// tooth of the log; cam pulses and revolutions likewise.
+struct SignalFaults {
+    std::optional<std::uint64_t> glitchAfterTooth;        // a short crank pulse in the low time after that tooth
+    std::optional<std::uint64_t> missingTooth;            // that tooth gives no edges (a broken tooth)
+    std::optional<std::uint64_t> extraToothInRevolution;  // a tooth in the first empty position of that revolution
+    std::optional<std::uint64_t> camJumpAtPulse;          // that cam pulse comes camJumpDegrees late
+    double camJumpDegrees = 30.0;                         // crank degrees; negative: early
+    std::optional<std::size_t> lostEdgeAtRecord;          // that record's edge is never logged (0: first calibration record)
+};
+
 struct EngineConfig {
     double rpm = 3000.0;
+    // Speed gained per revolution, as a fraction (0.3: a cranking start that
+    // speeds up by 30 % each turn), until topRpm; 0 turns at a steady rpm.
+    double accelerationPerRevolution = 0.0;
+    double topRpm = 6000.0;
     int teeth = 36;           // tooth positions per crank revolution
     int missingTeeth = 0;     // the last positions of each revolution carry no tooth (36-1 wheel: 1)
     double crankDuty = 0.5;   // fraction of a tooth period the crank signal is high
@@ -37,6 +56,7 @@ struct EngineConfig {
     // 4 us keeps every interval in 16 bits down to about 460 rpm, so idle
     // speeds fit; a 1 us tick would refuse anything below about 1850 rpm.
     double tickMicros = 4.0;
+    SignalFaults faults;
 };
 
 // The configuration resolved to whole ticks. The tooth period is rounded to
@@ -52,7 +72,14 @@ struct EngineTiming {
     std::uint64_t camHighTicks = 0;
     int teeth = 0;
     int missingTeeth = 0;
-    double effectiveRpm = 0.0;
+    double effectiveRpm = 0.0;     // at the start
+    // While accelerating each tooth position lasts slotRatio times the one
+    // before, for rampSlots positions; then each lasts topToothTicks.
+    double slotRatio = 1.0;
+    std::uint64_t rampSlots = 0;
+    double topToothTicks = 0.0;
+    double crankLowFraction = 0.5;  // crankLowTicks / toothTicks
+    SignalFaults faults;
 };
 
 // Resolves and validates a configuration. Throws std::invalid_argument,
@@ -87,23 +114,69 @@ std::array<Record, 2> calibrationRecords(const EngineTiming& timing);
 // tool draws an edge at tick t at x = t * chartUnitsPerTick(timing).
 double chartUnitsPerTick(const EngineTiming& timing);
 
+// The tick at which tooth position `slot` (counted over all revolutions
+// from 0) begins, low first; exact whole ticks at a steady speed.
+double slotStartTick(const EngineTiming& timing, std::uint64_t slot);
+
+// One signal's edges in time order, without end: its next edge is front().
+class SignalEdges {
+public:
+    struct Pending {
+        std::uint64_t tick = 0;
+        bool rising = false;
+    };
+    virtual ~SignalEdges() = default;
+    const Pending& front();
+    void pop() { pending_.pop_front(); }
+
+protected:
+    virtual void produceMore() = 0;
+    void push(double tick, bool rising);
+
+private:
+    std::deque<Pending> pending_;
+};
+
+// The crank wheel: one tooth position at a time, with the crank faults.
+class CrankEdges : public SignalEdges {
+public:
+    explicit CrankEdges(const EngineTiming& timing) : timing_(timing) {}
+
+private:
+    void produceMore() override;
+    bool slotHasTooth(std::uint64_t slot) const;
+
+    EngineTiming timing_;
+    std::uint64_t slot_ = 0;
+    std::uint64_t tooth_ = 0;
+};
+
+// The cam: one pulse per two revolutions, with the cam jump.
+class CamEdges : public SignalEdges {
+public:
+    explicit CamEdges(const EngineTiming& timing) : timing_(timing) {}
+
+private:
+    void produceMore() override;
+    std::uint64_t tickAtCycleDegrees(std::uint64_t cycle, double degrees) const;
+
+    EngineTiming timing_;
+    std::uint64_t cycle_ = 0;
+};
+
 // Edges of both channels in time order, from the start of the cycle on,
-// without end. At equal times the crank edge comes first.
+// without end. At equal times the crank edge comes first. A count that the
+// faults stretch past 16 bits is held at 65535, as a saturating counter does.
 class EdgeStream {
 public:
     explicit EdgeStream(const EngineTiming& timing);
     Edge next();
 
 private:
-    std::uint64_t crankEdgeTick() const;
-    std::uint64_t camEdgeTick() const;
-
-    EngineTiming timing_;
-    std::uint64_t crankRevolution_ = 0;
-    int crankTooth_ = 0;
-    bool crankRisingNext_ = true;
-    std::uint64_t camCycle_ = 0;
-    bool camRisingNext_ = true;
+    std::optional<std::size_t> lostEdge_;
+    CrankEdges crank_;
+    CamEdges cam_;
+    std::size_t record_ = 2;  // the record the next edge becomes
     std::uint64_t lastCrankTick_ = 0;
     std::uint64_t lastCamTick_ = 0;
 };

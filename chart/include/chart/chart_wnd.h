@@ -7,6 +7,7 @@
 
 #include <map>
 #include <set>
+#include <vector>
 
 // Posted to the parent when asked for at creation (CWS_NOTIFY):
 // wParam and lParam carry the new left and right x of the visible window...
@@ -20,6 +21,8 @@ constexpr DWORD CWS_NOTIFY = 0x00000001;
 // Line style bits of AddLine, above the pen style in the low 16 bits.
 constexpr DWORD CLS_AUTOSTEP = 0x00010000;
 constexpr DWORD CLS_MARKERS = 0x00020000;
+
+class CDC;
 
 class CChartWnd : public CWnd {
 public:
@@ -58,6 +61,15 @@ public:
     // The line's points by ascending x, or null for an undefined id.
     const std::map<float, float>* LinePoints(UINT id) const;
 
+    // Marks painted over the traces at the top of the plot, one per x (where
+    // an analysis found something). None by default and after ClearPoints,
+    // so the chart looks as it always did until someone sets them.
+    void SetMarks(std::vector<float> xs, COLORREF color);
+    void ShowMarks(BOOL show);
+    BOOL MarksShown() const { return m_marksShown; }
+    const std::vector<float>& Marks() const { return m_marks; }
+    COLORREF MarkColor() const { return m_markColor; }
+
 protected:
     void OnPaint() override;
     void OnHScroll(UINT code, UINT position, CScrollBar* scrollBar) override;
@@ -86,6 +98,7 @@ private:
     void UpdateScrollBar();
     void NotifyParent();
     CPoint DataToClient(float x, float y) const;
+    void DrawMarks(CDC& dc) const;
 
     float m_yMax = 0.0f;
     float m_yMin = 0.0f;
@@ -100,6 +113,9 @@ private:
     unsigned int m_xGridDivisions = 7;
     unsigned int m_yGridDivisions = 14;
     std::set<UINT> m_lineIds;
+    std::vector<float> m_marks;  // ascending
+    COLORREF m_markColor = 0;
+    BOOL m_marksShown = TRUE;
 };
 
 // Chart coordinates to int: truncated toward zero, with values beyond int's

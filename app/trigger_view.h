@@ -1,0 +1,70 @@
+// The trigger analysis in the dialog: it runs once a capture has ended,
+// marks the anomalies on the chart, answers the chart's tooltip with the
+// tooth under the pointer, and scrolls the chart to an anomaly.
+#pragma once
+
+#include "analysis/trigger_analysis.h"
+#include "capture/capture_log.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+class CChartWnd;
+
+namespace dentora {
+
+// Distinct from the traces (blue, yellow, green), the grid and the background.
+inline constexpr unsigned long kAnomalyMarkColor = 0x00FF00FF;  // RGB(255, 0, 255)
+
+class TriggerView : public QObject {
+public:
+    explicit TriggerView(CChartWnd& chart);
+
+    // Once the chart's window exists: its tooltips come from here.
+    void Attach();
+
+    // After each step of the test run: analyses the capture once it has
+    // ended; forgets the last one when a new capture starts.
+    void FollowCapture(const CaptureLog& log);
+
+    // The last ended capture's report; empty while none.
+    const std::optional<TriggerReport>& Report() const { return m_report; }
+
+    // µs per tick for this run (nothing is saved); empty: unknown. The
+    // ended capture is analysed again with it.
+    void SetTickMicros(std::optional<double> micros);
+    std::optional<double> TickMicros() const { return m_tickMicros; }
+
+    void SetMarksShown(bool shown);
+    bool MarksShown() const;
+
+    // Moves the chart's window to centre on the anomaly, through its scroll
+    // bar as a drag of the thumb would.
+    void ScrollTo(const Anomaly& anomaly);
+
+    // The tooltip for chart x: the tooth there and any anomaly in its
+    // period; empty where there is no tooth or no report.
+    QString HoverText(double chartX) const;
+
+    // Called whenever the report changes (a capture ended, a new one
+    // started, the tick length changed).
+    void SetOnReportChanged(std::function<void()> callback) { m_onReportChanged = std::move(callback); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Analyze();
+
+    CChartWnd& m_chart;
+    std::vector<TriggerRecord> m_records;
+    std::optional<TriggerReport> m_report;
+    std::optional<double> m_tickMicros;
+    std::function<void()> m_onReportChanged;
+};
+
+}  // namespace dentora
