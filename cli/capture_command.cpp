@@ -150,10 +150,19 @@ ExitStatus RunCaptureCommand(const CaptureOptions& options, Console& console)
     std::signal(SIGINT, SIG_DFL);
     AfxSetMessageSink(nullptr);
 
+    std::optional<AnalysisResult> analysis;
+    if (options.analysis.report || options.analysis.expect)
+        analysis = AnalyzeCapture(CurrentCaptureLog(), options.analysis);
+    if (status == ExitStatus::kOk && analysis && analysis->Mismatch()) {
+        console.Error(MismatchMessage(*analysis, options.analysis));
+        status = ExitStatus::kPatternMismatch;
+    }
     const std::vector<WrittenFile> files = WriteOutputFiles(CurrentCaptureLog(), options.files, console);
     if (status == ExitStatus::kOk && !AllWritten(files))
         status = ExitStatus::kBadFile;
-    PrintCaptureResult({status, console.FirstError(), CurrentCaptureLog(), files}, options.json);
+    PrintCaptureResult(
+        {status, console.FirstError(), CurrentCaptureLog(), files, analysis ? &*analysis : nullptr, &options.analysis},
+        options.json);
     return status;
 }
 

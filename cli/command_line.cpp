@@ -28,8 +28,11 @@ const OptionSpec kVcdOption{"--vcd", "FILE", "write the edges as a VCD for wavef
 const OptionSpec kCsvOption{"--csv", "FILE", "write one row per edge as CSV (docs/file-format.md)"};
 const OptionSpec kPngOption{"--png", "FILE", "write a picture of the chart as the dialog draws it (offscreen)"};
 const OptionSpec kTickOption{"--tick-us", "T",
-                             "one controller tick is T microseconds, for the time axis of\n"
-                             "--vcd and --csv (default 1)"};
+                             "one controller tick is T microseconds: the report's engine speed\n"
+                             "(unknown without it) and the time axis of --vcd and --csv (default 1)"};
+const OptionSpec kExpectOption{"--expect", "PATTERN",
+                               "exit 7 unless the wheel is PATTERN: 36-1, optionally with the cam,\n"
+                               "36-1,cam-tooth=6,cam-angle=55,tolerance=2 (degrees)"};
 
 const std::vector<CommandSpec>& Commands()
 {
@@ -52,11 +55,20 @@ const std::vector<CommandSpec>& Commands()
           kVcdOption,
           kCsvOption,
           kPngOption,
+          {"--report", nullptr, "print the trigger report: wheel, cam, speed, anomalies"},
+          kExpectOption,
           kTickOption,
           {"--timeout", "S",
            "give up when the controller has not acknowledged the capture within S seconds\n"
            "(default 30; 0 waits until Ctrl+C, as the dialog does)"},
           kJsonOption}},
+        {"analyze",
+         "FILE",
+         "analyze FILE.dentora [--tick-us T] [--expect PATTERN] [--json]",
+         "Prints the trigger report of a capture file: the wheel, the revolutions, the\n"
+         "cam, the engine speed and every anomaly. Exits 0 for any capture it could\n"
+         "read, whatever that capture's outcome, unless --expect does not match.",
+         {kTickOption, kExpectOption, kJsonOption}},
         {"export",
          "FILE",
          "export FILE.dentora --vcd F | --csv F | --png F [--tick-us T] [--json]",
@@ -180,14 +192,42 @@ FetchOptions ParseFetch(const QMap<QString, QString>& values)
     return fetch;
 }
 
-std::uint64_t ParseTickNanoseconds(const QString& text)
+std::optional<double> ParseTickMicros(const QMap<QString, QString>& values)
 {
+    if (!values.contains(QStringLiteral("--tick-us")))
+        return std::nullopt;
+    const QString text = values.value(QStringLiteral("--tick-us"));
     bool ok = false;
     const double micros = text.toDouble(&ok);
-    const double nanoseconds = micros * 1000.0;
-    if (!ok || !(nanoseconds >= 1.0 && nanoseconds <= 1e9))
+    if (!ok || !(micros >= 0.001 && micros <= 1e6))
         Refuse(QStringLiteral("--tick-us wants microseconds from 0.001 to 1000000, not '%1'").arg(text));
-    return std::uint64_t(nanoseconds + 0.5);
+    return micros;
+}
+
+AnalysisRequest ParseAnalysis(const QMap<QString, QString>& values, bool report)
+{
+    AnalysisRequest request;
+    request.report = report;
+    request.tickMicros = ParseTickMicros(values);
+    if (values.contains(QStringLiteral("--expect"))) {
+        request.expectText = values.value(QStringLiteral("--expect"));
+        std::string error;
+        request.expect = ParseWheelPattern(request.expectText.toStdString(), &error);
+        if (!request.expect)
+            Refuse(QStringLiteral("--expect: %1").arg(QString::fromStdString(error)));
+    }
+    return request;
+}
+
+AnalyzeOptions ParseAnalyze(const QMap<QString, QString>& values)
+{
+    AnalyzeOptions options;
+    options.input = values.value(QStringLiteral("FILE"));
+    if (options.input.isEmpty())
+        Refuse(QStringLiteral("analyze needs the capture FILE to read"));
+    options.analysis = ParseAnalysis(values, true);
+    options.json = values.contains(QStringLiteral("--json"));
+    return options;
 }
 
 OutputFiles ParseFiles(const QMap<QString, QString>& values)
@@ -201,8 +241,8 @@ OutputFiles ParseFiles(const QMap<QString, QString>& values)
         if (values.contains(QLatin1String(name)) && values.value(QLatin1String(name)).isEmpty())
             Refuse(QStringLiteral("%1 needs a file name").arg(QLatin1String(name)));
     }
-    if (values.contains(QStringLiteral("--tick-us")))
-        files.tickNanoseconds = ParseTickNanoseconds(values.value(QStringLiteral("--tick-us")));
+    if (const std::optional<double> micros = ParseTickMicros(values))
+        files.tickNanoseconds = std::uint64_t(*micros * 1000.0 + 0.5);
     return files;
 }
 
@@ -230,6 +270,7 @@ CaptureOptions ParseCapture(const QMap<QString, QString>& values)
     options.json = values.contains(QStringLiteral("--json"));
     options.fetch = ParseFetch(values);
     options.files = ParseFiles(values);
+    options.analysis = ParseAnalysis(values, values.contains(QStringLiteral("--report")));
     return options;
 }
 
@@ -275,6 +316,9 @@ CommandLine ParseCommandLine(const QStringList& arguments)
     if (first == QLatin1String("capture")) {
         result.command = Command::kCapture;
         result.capture = ParseCapture(values);
+    } else if (first == QLatin1String("analyze")) {
+        result.command = Command::kAnalyze;
+        result.analyze = ParseAnalyze(values);
     } else if (first == QLatin1String("export")) {
         result.command = Command::kExport;
         result.exportFile = ParseExport(values);

@@ -2,6 +2,8 @@
 // parsed into typed options before anything is opened.
 #pragma once
 
+#include "analysis_output.h"
+
 #include "capture/fetch_options.h"
 
 #include <QString>
@@ -19,7 +21,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-enum class Command { kHelp, kVersion, kCapture, kExport, kPorts };
+enum class Command { kHelp, kVersion, kCapture, kAnalyze, kExport, kPorts };
 
 // Files a capture is written to; empty paths are not asked for.
 struct OutputFiles {
@@ -37,12 +39,19 @@ struct CaptureOptions {
     int timeoutSeconds = 30;                  // the wait for the acknowledge; 0 waits until Ctrl+C
     FetchOptions fetch{true, kDefaultAhead};  // fast unless --spec-pace
     OutputFiles files;
+    AnalysisRequest analysis;
     bool json = false;
 };
 
 struct ExportOptions {
     QString input;  // the .dentora file
     OutputFiles files;
+    bool json = false;
+};
+
+struct AnalyzeOptions {
+    QString input;  // the .dentora file
+    AnalysisRequest analysis;
     bool json = false;
 };
 
@@ -54,6 +63,7 @@ struct CommandLine {
     Command command = Command::kHelp;
     QString helpText;  // for kHelp: the text to print (general, or one command's)
     CaptureOptions capture;
+    AnalyzeOptions analyze;
     ExportOptions exportFile;
     PortsOptions ports;
 };

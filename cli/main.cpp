@@ -53,6 +53,7 @@ int main(int argc, char** argv)
     case Command::kHelp: std::fputs(qPrintable(commandLine.helpText), stdout); return 0;
     case Command::kVersion: std::puts("dentora-cli " DENTORA_VERSION); return 0;
     case Command::kCapture: return int(RunCaptureCommand(commandLine.capture, console));
+    case Command::kAnalyze: return int(RunAnalyzeCommand(commandLine.analyze, console));
     case Command::kExport: return int(RunExportCommand(commandLine.exportFile, console));
     case Command::kPorts: return int(RunPortsCommand(commandLine.ports));
     }

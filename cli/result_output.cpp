@@ -90,6 +90,15 @@ void PrintCaptureText(const CaptureLog& log)
                 edges.crank, edges.cam);
 }
 
+void InsertAnalysis(QJsonObject* document, const CaptureResult& result)
+{
+    if (!result.analysis)
+        return;
+    document->insert(QStringLiteral("analysis"), AnalysisJson(result.analysis->report));
+    if (result.analysis->check)
+        document->insert(QStringLiteral("expect"), ExpectJson(*result.analysis, *result.request));
+}
+
 }  // namespace
 
 QJsonObject ResultDocument(const char* command, ExitStatus status, const QString& error)
@@ -116,6 +125,7 @@ void PrintCaptureResult(const CaptureResult& result, bool json)
         QJsonObject document = ResultDocument("capture", result.status, result.error);
         document.insert(QStringLiteral("capture"), CaptureJson(result.log));
         document.insert(QStringLiteral("files"), FilesJson(result.files));
+        InsertAnalysis(&document, result);
         PrintJson(document);
         return;
     }
@@ -123,6 +133,26 @@ void PrintCaptureResult(const CaptureResult& result, bool json)
     if (result.log.outcome != TestOutcome::kCouldNotOpen)
         PrintCaptureText(result.log);
     PrintFilesText(result.files);
+    if (result.analysis) {
+        if (result.request->report)
+            std::fputc('\n', stdout);
+        PrintAnalysisText(*result.analysis, *result.request);
+    }
+}
+
+void PrintAnalyzeResult(const CaptureResult& result, const QString& input, bool json)
+{
+    if (!json) {
+        if (result.analysis)
+            PrintAnalysisText(*result.analysis, *result.request);
+        return;
+    }
+    QJsonObject document = ResultDocument("analyze", result.status, result.error);
+    document.insert(QStringLiteral("input"), input);
+    if (result.analysis)
+        document.insert(QStringLiteral("capture"), CaptureJson(result.log));
+    InsertAnalysis(&document, result);
+    PrintJson(document);
 }
 
 void PrintExportResult(const CaptureResult& result, const QString& input, bool json)

@@ -2,6 +2,7 @@
 // person or as exactly one JSON document (--json; schema in docs/cli.md).
 #pragma once
 
+#include "analysis_output.h"
 #include "exit_status.h"
 #include "output_files.h"
 
@@ -17,9 +18,13 @@ struct CaptureResult {
     QString error;  // the first error, one line; empty when there was none
     const CaptureLog& log;
     const std::vector<WrittenFile>& files;
+    const AnalysisResult* analysis = nullptr;  // when one was asked for
+    const AnalysisRequest* request = nullptr;
 };
 
 void PrintCaptureResult(const CaptureResult& result, bool json);
+// The analyze command's result: the report, or the document with it.
+void PrintAnalyzeResult(const CaptureResult& result, const QString& input, bool json);
 // The export command's result: what was read and what was written.
 void PrintExportResult(const CaptureResult& result, const QString& input, bool json);
 

@@ -55,6 +55,9 @@ TEST(CliCommandLine, UsageErrorsExitTwoWithoutOpeningThePort)
         {{kCapture, kPortOption, device, QStringLiteral("--json=yes")}, QStringLiteral("--json takes no value")},
         {{kCapture, kPortOption, device, kPortOption, device}, QStringLiteral("more than once")},
         {{kCapture, QStringLiteral("--json")}, QStringLiteral("needs --port")},
+        {{kCapture, kPortOption, device, QStringLiteral("--expect"), QStringLiteral("36-x")},
+         QStringLiteral("--expect: '36-x' is no wheel")},
+        {{QStringLiteral("analyze")}, QStringLiteral("analyze needs the capture FILE")},
         {{kCapture, kPortOption, device, QStringLiteral("--fast"), QStringLiteral("--spec-pace")},
          QStringLiteral("exclude each other")},
         {{kCapture, kPortOption, device, QStringLiteral("--spec-pace"), QStringLiteral("--ahead=3")},
@@ -83,13 +86,14 @@ TEST(CliCommandLine, EveryCommandHasHelpAndTheToolItsVersion)
 
     const CliResult general = RunCli({QStringLiteral("--help")});
     EXPECT_EQ(general.exitCode, 0);
-    for (const char* command : {"capture --port DEVICE", "ports"})
+    for (const char* command : {"capture --port DEVICE", "analyze FILE", "export FILE", "ports"})
         EXPECT_TRUE(general.out.contains(QLatin1String(command))) << command;
 
     const CliResult capture = RunCli({kCapture, QStringLiteral("--help")});
     EXPECT_EQ(capture.exitCode, 0);
     for (const char* text :
-         {"--port DEVICE", "--fast", "--ahead N", "--spec-pace", "--timeout S", "--json", "Exit status", "130"})
+         {"--port DEVICE", "--fast", "--ahead N", "--spec-pace", "-o FILE", "--vcd FILE", "--csv FILE", "--png FILE",
+          "--report", "--expect PATTERN", "--tick-us T", "--timeout S", "--json", "Exit status", "130"})
         EXPECT_TRUE(capture.out.contains(QLatin1String(text))) << text;
     const CliResult ports = RunCli({QStringLiteral("ports"), QStringLiteral("-h")});
     EXPECT_EQ(ports.exitCode, 0);
