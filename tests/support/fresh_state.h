@@ -2,4 +2,8 @@
 // once per process. Tests that each want a newly started tool call this.
 #pragma once
 
+// Everything below the dialog: chart, port, test run, decoder (what the
+// fuzzers, which link no dialog, need).
+void ResetCaptureState();
+// ResetCaptureState, and the dialog's own globals.
 void ResetProcessState();
