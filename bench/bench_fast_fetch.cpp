@@ -15,6 +15,9 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QEventLoop>
 #include <QPushButton>
 #include <QTimer>
@@ -160,5 +163,80 @@ void BM_OneRecordPerTick(benchmark::State& state)
     }
 }
 BENCHMARK(BM_OneRecordPerTick)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// dentora-cli's fast fetch of the same full log on the same line, as its own
+// process (fast is its default), against the dialog's figure from this run.
+// Timed as the dialog's fetch is: from the status line that follows the
+// count to the progress line of the last record, as each reaches the
+// tool's standard error.
+struct CliFigures {
+    double fetchSeconds = 0;
+    double processSeconds = 0;
+    int records = 0;
+    bool finished = false;
+};
+
+CliFigures CliFetch(const sim::ControllerConfig& config, int depth)
+{
+    sim::PtyController controller(config);
+    QProcess cli;
+    cli.setReadChannel(QProcess::StandardError);
+    QElapsedTimer clock;
+    clock.start();
+    cli.start(QStringLiteral(DENTORA_CLI_EXECUTABLE),
+              {QStringLiteral("capture"), QStringLiteral("--port"), QString::fromStdString(controller.start()),
+               QStringLiteral("--ahead"), QString::number(depth), QStringLiteral("--json")});
+    const QByteArray lastRecord = QByteArrayLiteral("Fetched 4049 of 4049 records");
+    qint64 startNs = -1;
+    qint64 endNs = -1;
+    while (cli.state() != QProcess::NotRunning || cli.canReadLine()) {
+        if (!cli.canReadLine())
+            cli.waitForReadyRead(50);
+        while (cli.canReadLine()) {
+            const QByteArray line = cli.readLine();
+            if (line.startsWith("Step 5: Plot Tach Signals..."))
+                startNs = clock.nsecsElapsed();
+            else if (line.startsWith(lastRecord))
+                endNs = clock.nsecsElapsed();
+        }
+    }
+    CliFigures figures;
+    figures.processSeconds = clock.nsecsElapsed() / 1e9;
+    const QJsonObject capture =
+        QJsonDocument::fromJson(cli.readAllStandardOutput()).object().value(QStringLiteral("capture")).toObject();
+    figures.records = capture.value(QStringLiteral("records")).toInt();
+    figures.finished = cli.exitCode() == 0 && startNs >= 0 && endNs > startNs;
+    figures.fetchSeconds = figures.finished ? (endNs - startNs) / 1e9 : 0;
+    controller.stop();
+    return figures;
+}
+
+void BM_CliFastFetchFullLog(benchmark::State& state)
+{
+    const int depth = int(state.range(0));
+    const int latencyMs = 1;
+    const sim::ControllerConfig config = LoggingController(latencyMs, sim::kOversizedCount);
+    CliFigures figures;
+    for (auto _ : state) {
+        figures = CliFetch(config, depth);
+        state.SetIterationTime(figures.fetchSeconds);
+    }
+    if (!figures.finished || figures.records != kFullLogRecords)
+        state.SkipWithError("dentora-cli did not bring the whole log");
+    state.counters["fetch_s"] = figures.fetchSeconds;
+    state.counters["process_s"] = figures.processSeconds;
+    const double dialogSeconds = FastSeconds()[{depth, latencyMs}];
+    if (dialogSeconds > 0) {
+        state.counters["dialog_fetch_s"] = dialogSeconds;
+        state.counters["x_dialog"] = figures.fetchSeconds / dialogSeconds;
+    }
+}
+BENCHMARK(BM_CliFastFetchFullLog)
+    ->ArgNames({"depth"})
+    ->Args({3})
+    ->Args({48})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -9,12 +9,13 @@ DENTORA_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   fonts-dejavu-core
+  python3-jsonschema
   binutils-mingw-w64-x86-64
   sigrok-cli gtkwave   # the real readers the exported VCD is tested with
 )
 # The programs the README has a user run or install from the build;
 # scripts/run builds them all, so that every command there works after it.
-DENTORA_PROGRAMS=(dentora dentora-sim)
+DENTORA_PROGRAMS=(dentora dentora-sim dentora-cli)
 # What it takes to look at the real window.
 DENTORA_SCREENSHOT_PACKAGES=(xvfb xauth x11-utils imagemagick)
 

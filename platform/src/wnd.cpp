@@ -339,6 +339,8 @@ void CWnd::SetWindowText(const QString& text)
         combo->setEditText(text);
     else if (m_widget)
         m_widget->setWindowTitle(text);
+    else
+        m_text = text;
     // A control shows its new text at once, as it would on Windows, even
     // when the caller goes on to block the event loop (a serial read, the
     // pause after an abort).
@@ -358,7 +360,7 @@ QString CWnd::GetWindowText() const
         return group->title();
     if (auto* combo = qobject_cast<QComboBox*>(m_widget))
         return combo->currentText();
-    return m_widget ? m_widget->windowTitle() : QString();
+    return m_widget ? m_widget->windowTitle() : m_text;
 }
 
 void CWnd::SetToolTipText(const QString& text)
@@ -408,9 +410,22 @@ QString AfxGetAppName()
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 }
 
+namespace {
+AfxMessageSink g_messageSink = nullptr;
+}
+
+void AfxSetMessageSink(AfxMessageSink sink)
+{
+    g_messageSink = sink;
+}
+
 int AfxMessageBox(CWnd* owner, const QString& text, UINT type)
 {
     const bool yesNo = (type & MB_YESNO) != 0;
+    if (g_messageSink) {
+        g_messageSink(text);
+        return yesNo ? IDNO : IDOK;
+    }
     QMessageBox box((type & MB_ICONQUESTION) ? QMessageBox::Question : QMessageBox::NoIcon, AfxGetAppName(), text,
                     yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                     owner ? owner->GetSafeWidget() : nullptr);

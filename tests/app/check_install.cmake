@@ -5,7 +5,7 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFI
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${result}")
 endif()
-foreach(file bin/dentora share/applications/dentora.desktop
+foreach(file bin/dentora bin/dentora-cli share/applications/dentora.desktop
              share/icons/hicolor/16x16/apps/dentora.png share/icons/hicolor/32x32/apps/dentora.png
              share/icons/hicolor/256x256/apps/dentora.png share/icons/hicolor/scalable/apps/dentora.svg)
   if(NOT EXISTS ${PREFIX}/${file})

@@ -82,7 +82,9 @@ std::string PtyController::start(const std::string& linkPath) {
         throw std::logic_error("the simulated controller is already started");
     }
     try {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+        // Close-on-exec: a program the host starts must not keep the line
+        // open, or the device could never hang up (the vanish fault).
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (master_ < 0) {
             throwErrno("posix_openpt");
         }
@@ -98,7 +100,7 @@ std::string PtyController::start(const std::string& linkPath) {
             throwErrno("ptsname_r");
         }
         devicePath_ = name.data();
-        slave_ = ::open(devicePath_.c_str(), O_RDWR | O_NOCTTY);
+        slave_ = ::open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (slave_ < 0) {
             throwErrno("open " + devicePath_);
         }

@@ -61,7 +61,9 @@ public:
     // the event loop. FALSE when the window does not exist.
     BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
-    // A visible control repaints with its new text before this returns.
+    // A visible control repaints with its new text before this returns. A
+    // window without a widget keeps its text, so that a program without
+    // windows (the command-line tool) can stand such windows in for controls.
     void SetWindowText(const QString& text);
     QString GetWindowText() const;
     // The text shown when the pointer rests on the window; empty for none.
@@ -114,6 +116,7 @@ private:
     int m_wheelLines = 0;
     static constexpr int kWheelNotch = 120;
     std::map<int, UINT_PTR> m_timers;  // Qt's timer id -> ours
+    QString m_text;                    // the text while there is no widget
 };
 
 // Message box buttons and icon, and the answers besides IDOK and IDCANCEL.
@@ -125,8 +128,14 @@ constexpr int IDNO = 7;
 
 // Shows a modal message box owned by owner, with the application's name as
 // its caption and the buttons type asks for. Returns the button pressed
-// (IDOK for MB_OK; IDYES or IDNO for MB_YESNO, IDNO also for Escape).
+// (IDOK for MB_OK; IDYES or IDNO for MB_YESNO, IDNO also for Escape). With
+// a message sink set, the text goes to the sink instead, no box is shown
+// and the answer is IDOK or IDNO.
 int AfxMessageBox(CWnd* owner, const QString& text, UINT type = MB_OK);
+
+// Where message boxes go in a program without windows; null shows boxes again.
+using AfxMessageSink = void (*)(const QString& text);
+void AfxSetMessageSink(AfxMessageSink sink);
 
 // The application's name: the executable's file name without its extension.
 QString AfxGetAppName();
