@@ -9,6 +9,7 @@
 #include <optional>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -116,7 +117,13 @@ TEST(PtyController, ServesACaptureOverTheDeviceAndReopens) {
         EXPECT_EQ(line.fetch(15), expectedLogBytes(config, 15)) << "capture " << capture;
     }
 
-    const PtyStats stats = controller.stats();
+    // The server counts a byte once its write returns, which may be just
+    // after the reader has it.
+    PtyStats stats = controller.stats();
+    for (int wait = 0; wait < 100 && stats.bytesWritten < 2u * (1 + 2 + 15); ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        stats = controller.stats();
+    }
     EXPECT_EQ(stats.protocol.goCommands, 2u);
     EXPECT_EQ(stats.protocol.countCommands, 2u);
     EXPECT_EQ(stats.protocol.nextByteCommands, 30u);

@@ -146,9 +146,9 @@ int main(int argc, char** argv)
     auto* runButton = qobject_cast<QPushButton*>(dialog.GetDlgItem(IDC_RUN_TEST)->GetSafeWidget());
     QTest::mouseClick(runButton, Qt::LeftButton);
     const bool ended = QTest::qWaitFor([] { return g_nTestState == kIdle; }, kCaptureTimeoutMs);
-    const QString status = g_pStatus->GetWindowText();
     if (!ended || CurrentCaptureLog().outcome != dentora::TestOutcome::kFinished) {
-        std::fprintf(stderr, "dentora-shots: the capture did not finish (status \"%s\")\n", qPrintable(status));
+        const QString how = ended ? TestEndingText(CurrentCaptureLog()) : QStringLiteral("it was still running");
+        std::fprintf(stderr, "dentora-shots: the capture did not finish: %s\n", qPrintable(how));
         return 1;
     }
     QTest::qWait(300);
