@@ -98,6 +98,12 @@ private:
     void UpdateScrollBar();
     void NotifyParent();
     CPoint DataToClient(float x, float y) const;
+    // OnPaint's layers, from the bottom up.
+    void DrawBackground(CDC& dc, const RECT& client) const;
+    void DrawGrid(CDC& dc, int width, int height) const;
+    void DrawVerticalGrid(CDC& dc, int height) const;
+    void DrawTraces(CDC& dc) const;
+    void DrawTrace(CDC& dc, const ChartLine& line) const;
     void DrawMarks(CDC& dc) const;
 
     float m_yMax = 0.0f;

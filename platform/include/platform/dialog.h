@@ -88,7 +88,14 @@ protected:
     virtual void OnCancel();
 
 private:
+    // Build makes the dialog in these steps.
     void Build();
+    void CreateDialogWidget();
+    void ComputeBaseUnits();
+    void SetUpWindow();
+    void CreateControls();
+    QWidget* CreateControl(const DialogControl& control);
+    void PlaceControl(const DialogControl& control, QWidget* widget) const;
     void FitToScreen();
 
     const DialogTemplate& m_template;
