@@ -43,6 +43,11 @@ protected:
     void OnCamColor();
 
 private:
+    // OnInitDialog's steps.
+    void SetUpPortList();
+    void CreateChart();
+    void CreateChartMenu();
+
     void PickLineColor(UINT lineId);
     bool MayClose();
     // The smallest the client area may be: the chart's least height, and
