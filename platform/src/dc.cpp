@@ -213,6 +213,6 @@ BOOL CDC::BitBlt(int x, int y, int width, int height, CDC* source, int xSource, 
 
 CPaintDC::CPaintDC(CWnd* wnd)
 {
-    if (QWidget* client = wnd->clientWidget())
+    if (QWidget* client = wnd->ClientWidget())
         BeginPaint(client);
 }

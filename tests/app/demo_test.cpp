@@ -5,6 +5,7 @@
 #include "chart/chart_wnd.h"
 #include "demo_mode.h"
 #include "fresh_state.h"
+#include "platform/wnd_testing.h"
 #include "res/resource.h"
 #include "run_dentora.h"
 #include "serial/serial_link.h"
@@ -79,7 +80,7 @@ TEST(DemoMode, HeadlessSnapshotShowsTheFinishedCapture)
     CAnalyzerDlg reference;
     ASSERT_TRUE(reference.CreateModeless());
     EXPECT_EQ(picture.size(), reference.GetSafeWidget()->size());
-    const QRect chartArea = g_chart.clientWidget()->geometry().translated(g_chart.GetSafeWidget()->pos());
+    const QRect chartArea = ClientWidget(g_chart)->geometry().translated(g_chart.GetSafeWidget()->pos());
     QSet<QRgb> colours;
     for (int y = chartArea.top(); y <= chartArea.bottom(); y += 2) {
         for (int x = chartArea.left(); x <= chartArea.right(); x += 2)

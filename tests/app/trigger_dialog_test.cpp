@@ -8,6 +8,7 @@
 #include "chart_menu.h"
 #include "chart/chart_wnd.h"
 #include "dialog_driver.h"
+#include "platform/wnd_testing.h"
 #include "simulator/engine_model.h"
 #include "trigger_actions.h"
 #include "trigger_report_window.h"
@@ -77,7 +78,7 @@ protected:
 
     static QImage ChartPixels()
     {
-        return g_chart.clientWidget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        return ClientWidget(g_chart)->grab().toImage().convertToFormat(QImage::Format_RGB32);
     }
 
     static int MarkPixels(const QImage& image)
@@ -144,7 +145,7 @@ TEST_F(TriggerDialogTest, CleanCaptureShowsNoMarkAndTheToothUnderThePointer)
     EXPECT_EQ(MarkPixels(ChartPixels()), 0);
 
     // The pointer in the middle of the chart asks for its tooltip.
-    QWidget* client = g_chart.clientWidget();
+    QWidget* client = ClientWidget(g_chart);
     const QPoint middle(client->width() / 2, client->height() / 2);
     QHelpEvent help(QEvent::ToolTip, middle, client->mapToGlobal(middle));
     QApplication::sendEvent(client, &help);

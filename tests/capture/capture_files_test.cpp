@@ -8,6 +8,7 @@
 #include "capture/test_run.h"
 #include "chart/chart_image.h"
 #include "chart/chart_wnd.h"
+#include "platform/wnd_testing.h"
 #include "simulator/pty_controller.h"
 
 #include <QApplication>
@@ -103,8 +104,8 @@ protected:
     // that follows `path`; returns the text of any message box shown.
     QString ChooseFromChartMenu(const QString& entry, const QString& path)
     {
-        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(50, 50), g_chart.clientWidget()->mapToGlobal(QPoint(50, 50)));
-        QCoreApplication::sendEvent(g_chart.clientWidget(), &click);
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(50, 50), ClientWidget(g_chart)->mapToGlobal(QPoint(50, 50)));
+        QCoreApplication::sendEvent(ClientWidget(g_chart), &click);
         ChartMenu* menu = m_driver->dialog().chartMenu();
         EXPECT_TRUE(menu->isVisible()) << "the right click opened no menu";
         QAction* chosen = nullptr;

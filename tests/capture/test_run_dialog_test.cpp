@@ -4,6 +4,7 @@
 #include "dialog_driver.h"
 #include "capture/test_run.h"
 #include "chart/chart_wnd.h"
+#include "platform/wnd_testing.h"
 #include "res/resource.h"
 #include "serial/serial_link.h"
 #include "simulator/pty_controller.h"
@@ -590,7 +591,7 @@ TEST_F(TestRunDialogTest, SecondCaptureIsShownFromTheStartAndFollowedAsTheFirst)
         ASSERT_EQ(g_nTestState, TestState::kPurge);
         Tick();
         EXPECT_EQ(g_chart.XStart(), 0.0f) << "run " << run;
-        EXPECT_EQ(g_chart.horizontalScrollBar()->value(), 0) << "run " << run;
+        EXPECT_EQ(HorizontalScrollBar(g_chart)->value(), 0) << "run " << run;
         while (g_nTestState != kIdle) {
             Tick();
             if (g_nTestState != kFetch)
@@ -598,7 +599,7 @@ TEST_F(TestRunDialogTest, SecondCaptureIsShownFromTheStartAndFollowedAsTheFirst)
             windowStartAt[run][g_nRxPos] = g_chart.XStart();
             if (g_nRxPos >= 80 && !tracesSeenEarly[run]) {
                 // What the user sees some seconds into the capture.
-                const QImage shown = g_chart.clientWidget()->grab().toImage();
+                const QImage shown = ClientWidget(g_chart)->grab().toImage();
                 for (int y = 0; y < shown.height() && !tracesSeenEarly[run]; ++y)
                     for (int x = 0; x < shown.width() && !tracesSeenEarly[run]; ++x)
                         tracesSeenEarly[run] = shown.pixel(x, y) == qRgb(0, 100, 255);

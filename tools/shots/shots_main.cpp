@@ -8,6 +8,7 @@
 #include "analyzer_dlg.h"
 #include "capture/test_run.h"
 #include "chart/chart_wnd.h"
+#include "platform/wnd_testing.h"
 #include "res/resource.h"
 #include "trigger_report_window.h"
 
@@ -99,7 +100,7 @@ bool SaveReport(CAnalyzerDlg& dialog, const QString& path)
     report->anomalies()->setCurrentRow(0);
     QTest::qWait(300);
     const auto& anomaly = dialog.Trigger().Report()->anomalies.front();
-    QWidget* client = g_chart.clientWidget();
+    QWidget* client = ClientWidget(g_chart);
     const int column = int(client->width() * (anomaly.at.chartX - g_chart.XStart()) / g_chart.XSpan());
     const QPoint pointer(column + 40, client->height() / 2);
     QHelpEvent help(QEvent::ToolTip, pointer, client->mapToGlobal(pointer));
@@ -113,7 +114,7 @@ bool SaveReport(CAnalyzerDlg& dialog, const QString& path)
 // window of its own, so the picture is of the whole screen.
 bool SaveMenu(QWidget* window, const QString& path)
 {
-    QWidget* chart = g_chart.clientWidget();
+    QWidget* chart = ClientWidget(g_chart);
     const QPoint at = chart->rect().center();
     QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at, chart->mapToGlobal(at));
     QCoreApplication::sendEvent(chart, &rightClick);
@@ -128,7 +129,7 @@ bool SaveCaptureShots(CAnalyzerDlg& dialog, const QDir& out)
     QWidget* window = dialog.GetSafeWidget();
     if (!Save(window, out.filePath(QStringLiteral("capture.png"))))
         return false;
-    DragThumbToTheStart(g_chart.horizontalScrollBar());
+    DragThumbToTheStart(HorizontalScrollBar(g_chart));
     QTest::qWait(300);
     if (g_chart.XStart() != g_chart.XMin()) {
         std::fprintf(stderr, "dentora-shots: the drag left the chart at x %g\n", double(g_chart.XStart()));

@@ -76,7 +76,6 @@ public:
 
     // Dialog units to pixels, as the layout does it.
     RECT MapDialogRect(const RECT& dialogUnits) const;
-    QFont dialogFont() const { return m_font; }
 
 protected:
     virtual BOOL OnInitDialog();
