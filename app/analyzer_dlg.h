@@ -43,7 +43,6 @@ protected:
     void OnCamColor();
 
 private:
-    // OnInitDialog's steps.
     void SetUpPortList();
     void CreateChart();
     void CreateChartMenu();

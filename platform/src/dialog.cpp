@@ -1,6 +1,7 @@
 #include "platform/dialog.h"
 
 #include "platform/winapp.h"
+#include "qt_color.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -30,11 +31,6 @@ namespace {
 int MulDiv(int number, int numerator, int denominator)
 {
     return int(std::lround(double(number) * numerator / denominator));
-}
-
-QColor ToQColor(COLORREF color)
-{
-    return QColor(GetRValue(color), GetGValue(color), GetBValue(color));
 }
 
 class DialogWidget : public QDialog {
@@ -412,7 +408,7 @@ CColorDialog::CColorDialog(COLORREF initial, DWORD flags, CWnd* parent)
 
 INT_PTR CColorDialog::DoModal()
 {
-    QColorDialog picker(ToQColor(m_color), m_parent ? m_parent->GetSafeWidget() : nullptr);
+    QColorDialog picker(platform::ToQColor(m_color), m_parent ? m_parent->GetSafeWidget() : nullptr);
     // Qt's own picker, so that it looks and behaves the same everywhere and
     // is reachable by the tests; it offers solid colours only (no alpha).
     picker.setOption(QColorDialog::DontUseNativeDialog);
@@ -420,7 +416,6 @@ INT_PTR CColorDialog::DoModal()
     DisableAddingCustomColours(picker);
     if (picker.exec() != QDialog::Accepted)
         return IDCANCEL;
-    const QColor chosen = picker.selectedColor();
-    m_color = RGB(BYTE(chosen.red()), BYTE(chosen.green()), BYTE(chosen.blue()));
+    m_color = platform::ToColorRef(picker.selectedColor());
     return IDOK;
 }

@@ -87,7 +87,6 @@ protected:
     virtual void OnCancel();
 
 private:
-    // Build makes the dialog in these steps.
     void Build();
     void CreateDialogWidget();
     void ComputeBaseUnits();
@@ -122,7 +121,6 @@ public:
     QString GetTypedText() const;
 };
 
-// The standard colour picker.
 constexpr DWORD CC_PREVENTFULLOPEN = 0x04;
 constexpr DWORD CC_SOLIDCOLOR = 0x80;
 
