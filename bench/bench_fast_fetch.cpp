@@ -58,7 +58,7 @@ FetchFigures Fetch(const sim::ControllerConfig& config, const dentora::FetchOpti
     sim::PtyController controller(config);
     CAnalyzerDlg& dialog = Dialog();
     qobject_cast<QComboBox*>(dialog.GetDlgItem(IDC_COMPORT)->GetSafeWidget())
-        ->setEditText(QString::fromStdString(controller.start()));
+        ->setEditText(QString::fromStdString(controller.Start()));
 
     FetchFigures figures;
     QElapsedTimer clock;
@@ -84,7 +84,7 @@ FetchFigures Fetch(const sim::ControllerConfig& config, const dentora::FetchOpti
     probe.start(1);
     qobject_cast<QPushButton*>(dialog.GetDlgItem(IDC_RUN_TEST)->GetSafeWidget())->click();
     loop.exec();
-    controller.stop();
+    controller.Stop();
     figures.records = CurrentCaptureLog().records.size();
     figures.finished = CurrentCaptureLog().outcome == dentora::TestOutcome::kFinished;
     return figures;
@@ -112,7 +112,7 @@ void BM_FastFetchFullLog(benchmark::State& state)
     const int latencyMs = int(state.range(1));
     const sim::ControllerConfig config = LoggingController(latencyMs, sim::kOversizedCount);
     const double lineSeconds =
-        std::chrono::duration<double>(sim::pipelinedExchangeTime(config.line, 3 * kFullLogRecords, depth)).count();
+        std::chrono::duration<double>(sim::PipelinedExchangeTime(config.line, 3 * kFullLogRecords, depth)).count();
     FetchFigures figures;
     for (auto _ : state) {
         figures = Fetch(config, {true, depth});

@@ -102,15 +102,15 @@ TEST_F(TriggerDialogTest, GlitchIsMarkedAtItsTimeListedAndScrolledTo)
     // Where the engine model put the glitch: between teeth 40 and 41.
     sim::EngineConfig config = Engine();
     config.faults.glitchAfterTooth = kGlitchTooth;
-    const sim::EngineTiming timing = sim::resolveTiming(config);
+    const sim::EngineTiming timing = sim::ResolveTiming(config);
     sim::EdgeStream stream(timing);
     std::vector<std::uint64_t> rises;
     while (rises.size() <= kGlitchTooth + 1) {
-        const sim::Edge edge = stream.next();
+        const sim::Edge edge = stream.Next();
         if (edge.channel == sim::Channel::Crank && edge.rising)
             rises.push_back(edge.tick);
     }
-    const double glitchX = double(rises[kGlitchTooth + 1]) * sim::chartUnitsPerTick(timing);
+    const double glitchX = double(rises[kGlitchTooth + 1]) * sim::ChartUnitsPerTick(timing);
 
     ASSERT_TRUE(View().Report());
     ASSERT_EQ(View().Report()->anomalies.size(), 1u);
@@ -184,7 +184,7 @@ TEST_F(TriggerDialogTest, MenuEntriesSetTheTickLengthAndHideTheMarks)
     ASSERT_EQ(View().TickMicros(), 4.0);
     EXPECT_EQ(dentora::ExportTickNanoseconds(), 4000u) << "the exports take the run's one tick length";
     ASSERT_TRUE(View().Report()->speed.meanRpm);
-    EXPECT_NEAR(*View().Report()->speed.meanRpm, sim::resolveTiming(Engine()).effectiveRpm, 1.0);
+    EXPECT_NEAR(*View().Report()->speed.meanRpm, sim::ResolveTiming(Engine()).effectiveRpm, 1.0);
 
     ASSERT_TRUE(actions[1]->isChecked());
     actions[1]->trigger();

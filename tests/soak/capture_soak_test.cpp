@@ -139,7 +139,7 @@ protected:
                      (capture.fetch.fast ? ", fast at depth " + std::to_string(capture.fetch.ahead) : ""));
         dentora::SetFetchOptions(capture.fetch);
         sim::PtyController controller(capture.config);
-        const QString device = QString::fromStdString(controller.start());
+        const QString device = QString::fromStdString(controller.Start());
         m_portList->setEditText(device);
         m_shown.clear();
         m_button->click();
@@ -165,7 +165,7 @@ protected:
             EXPECT_TRUE(OpenCommPort()) << LastCommError().toStdString();
             CloseCommPort();
         }
-        controller.stop();
+        controller.Stop();
     }
 
     void ExpectEnding(Ending ending)
