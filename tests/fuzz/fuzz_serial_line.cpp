@@ -81,8 +81,6 @@ bool FuzzLineAnswersUsedUp() { return Controller().next >= Controller().script.s
 
 const std::vector<std::uint8_t>& FuzzLineWrites() { return Controller().writes; }
 
-QString OpenCommDevice() { return Line().open ? QStringLiteral("fuzz-line") : QString(); }
-
 // The test run pauses after an out-of-sequence record so that the user can
 // read why it stopped; the fuzzer has no reader and must not wait.
 void Sleep(DWORD) {}

@@ -59,7 +59,7 @@ void RequireInvariantsOfATick()
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static DialogControls controls;
-    ResetProcessState();
+    ResetCaptureState();
     g_pRunButton = &controls.runButton;
     g_pStatus = &controls.statusBox;
     SetUpChart();

@@ -1,7 +1,5 @@
 #include "fresh_state.h"
 
-#include "analyzer_dlg.h"
-
 #include "capture/decoder.h"
 #include "capture/test_run.h"
 #include "chart/chart_wnd.h"
@@ -12,7 +10,7 @@
 #include <iterator>
 #include <new>
 
-void ResetProcessState()
+void ResetCaptureState()
 {
     // As at program start: a chart object that has never had a window or a
     // line, no port, an idle test run with a zeroed buffer.
@@ -27,7 +25,6 @@ void ResetProcessState()
     g_pStatus = nullptr;
     g_nComPort = 0;
     g_strComDevice.clear();
-    g_nGridOn = 1;
     g_fCrankHigh = 0.0f;
     g_fCamHigh = 0.0f;
     ResetDecoder();

@@ -1,0 +1,9 @@
+#include "fresh_state.h"
+
+#include "analyzer_dlg.h"
+
+void ResetProcessState()
+{
+    ResetCaptureState();
+    g_nGridOn = 1;
+}
