@@ -25,7 +25,26 @@ BOOL CAnalyzerDlg::OnInitDialog()
 
     g_pRunButton = GetDlgItem(IDC_RUN_TEST);
     g_nComPort = 1;
+    SetUpPortList();
 
+    g_pStatus = GetDlgItem(IDC_STATUS);
+    m_fastFetchProgress.Create(*this, [this] { OnTimer(1); });
+
+    GetSafeWidget()->setMinimumSize(MinimumClientSize());
+    CreateChart();
+    CreateChartMenu();
+
+    g_fCrankHigh = 0.5f;
+    g_fCamHigh = 0.4f;
+
+    if (SetTimer(1, 100) == 0)
+        AfxMessageBox(this, QStringLiteral("Error - Cannot Install Timer \nKill other useless Windows Apps"));
+
+    return TRUE;
+}
+
+void CAnalyzerDlg::SetUpPortList()
+{
     auto* portList = GetDlgItemAs<CComboBox>(IDC_COMPORT);
     for (int port = 1; port <= kPortListSize; ++port)
         portList->AddString(QStringLiteral("COM%1").arg(port));
@@ -36,12 +55,10 @@ BOOL CAnalyzerDlg::OnInitDialog()
     QObject::connect(qobject_cast<QComboBox*>(portList->GetSafeWidget()), &QComboBox::editTextChanged,
                      portList->GetSafeWidget(), [this] { UpdatePortBoxToolTip(); });
     UpdatePortBoxToolTip();
+}
 
-    g_pStatus = GetDlgItem(IDC_STATUS);
-    m_fastFetchProgress.Create(*this, [this] { OnTimer(1); });
-
-    GetSafeWidget()->setMinimumSize(MinimumClientSize());
-
+void CAnalyzerDlg::CreateChart()
+{
     // The chart covers the placeholder frame exactly.
     RECT chartRect;
     GetDlgItem(IDC_CHART_FRAME)->GetWindowRect(&chartRect);
@@ -59,21 +76,16 @@ BOOL CAnalyzerDlg::OnInitDialog()
         g_chart.SetLinePenStyle(id, PS_SOLID, TRUE);
     for (UINT id : lineIds)
         g_chart.SetLineWidth(id, 2, TRUE);
+}
 
+void CAnalyzerDlg::CreateChartMenu()
+{
     m_chartMenu = new ChartMenu(this, &g_chart);
     AddCaptureFileEntries(m_chartMenu, this);
     m_chartMenu->addSeparator();
     m_chartMenu->addAction(MakeFastFetchAction(m_chartMenu));
     m_chartMenu->addSeparator();
     dentora::AddAnalysisActions(*m_chartMenu, m_trigger, GetSafeWidget());
-
-    g_fCrankHigh = 0.5f;
-    g_fCamHigh = 0.4f;
-
-    if (SetTimer(1, 100) == 0)
-        AfxMessageBox(this, QStringLiteral("Error - Cannot Install Timer \nKill other useless Windows Apps"));
-
-    return TRUE;
 }
 
 void CAnalyzerDlg::OnCommand(UINT controlId, UINT notifyCode)

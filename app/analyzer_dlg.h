@@ -43,6 +43,10 @@ protected:
     void OnCamColor();
 
 private:
+    void SetUpPortList();
+    void CreateChart();
+    void CreateChartMenu();
+
     void PickLineColor(UINT lineId);
     bool MayClose();
     // The smallest the client area may be: the chart's least height, and

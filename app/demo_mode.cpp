@@ -51,7 +51,7 @@ QString DemoController::Start(QString* error)
         config.records = 160;
         config.acknowledgeDelay = std::chrono::milliseconds(700);
         m_impl->controller = std::make_unique<dentora::sim::PtyController>(config);
-        return QString::fromStdString(m_impl->controller->start());
+        return QString::fromStdString(m_impl->controller->Start());
     } catch (const std::exception& failure) {
         m_impl->controller.reset();
         *error = QString::fromLocal8Bit(failure.what());

@@ -5,11 +5,6 @@
 #include "chart/chart_wnd.h"
 #include "formats/waveform_export.h"
 
-#include <QHelpEvent>
-#include <QScrollBar>
-#include <QToolTip>
-#include <QWidget>
-
 #include <algorithm>
 #include <cmath>
 
@@ -17,10 +12,14 @@ namespace dentora {
 
 TriggerView::TriggerView(CChartWnd& chart) : m_chart(chart) {}
 
+TriggerView::~TriggerView()
+{
+    m_chart.SetToolTipSource({});
+}
+
 void TriggerView::Attach()
 {
-    if (QWidget* client = m_chart.clientWidget())
-        client->installEventFilter(this);
+    m_chart.SetToolTipSource([this](double chartX) { return HoverText(chartX); });
 }
 
 void TriggerView::FollowCapture(const CaptureLog& log)
@@ -73,14 +72,13 @@ bool TriggerView::MarksShown() const
 
 void TriggerView::ScrollTo(const Anomaly& anomaly)
 {
-    QScrollBar* bar = m_chart.horizontalScrollBar();
     const double extent = double(m_chart.XMax()) - double(m_chart.XMin());
-    if (!bar || !(extent > 0.0))
+    if (!(extent > 0.0))
         return;
     // The bar runs from 0 to 1000 over the whole extent.
     const double start = anomaly.at.chartX - double(m_chart.XSpan()) / 2.0;
     const double position = std::round((start - double(m_chart.XMin())) * 1000.0 / extent);
-    bar->setSliderPosition(int(std::clamp(position, double(bar->minimum()), double(bar->maximum()))));
+    m_chart.PlaceScrollThumb(int(std::clamp(position, 0.0, 1000.0)));
 }
 
 QString TriggerView::HoverText(double chartX) const
@@ -97,23 +95,6 @@ QString TriggerView::HoverText(double chartX) const
                     QString::fromStdString(anomaly.reason);
     }
     return text;
-}
-
-bool TriggerView::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() != QEvent::ToolTip || watched != m_chart.clientWidget())
-        return QObject::eventFilter(watched, event);
-    const auto* help = static_cast<QHelpEvent*>(event);
-    const QWidget* client = m_chart.clientWidget();
-    // The middle of the pixel column under the pointer, in chart x.
-    const double chartX = double(m_chart.XStart()) +
-                          (help->pos().x() + 0.5) * double(m_chart.XSpan()) / std::max(1, client->width());
-    const QString text = HoverText(chartX);
-    if (text.isEmpty())
-        QToolTip::hideText();
-    else
-        QToolTip::showText(help->globalPos(), text, m_chart.clientWidget());
-    return true;
 }
 
 }  // namespace dentora

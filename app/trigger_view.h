@@ -23,8 +23,9 @@ inline constexpr unsigned long kAnomalyMarkColor = 0x00FF00FF;  // RGB(255, 0, 2
 class TriggerView : public QObject {
 public:
     explicit TriggerView(CChartWnd& chart);
+    ~TriggerView() override;
 
-    // Once the chart's window exists: its tooltips come from here.
+    // The chart's tooltips come from here (HoverText) until this goes.
     void Attach();
 
     // After each step of the test run: analyses the capture once it has
@@ -53,9 +54,6 @@ public:
     // Called whenever the report changes (a capture ended, a new one
     // started, the tick length changed).
     void SetOnReportChanged(std::function<void()> callback) { m_onReportChanged = std::move(callback); }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Analyze();

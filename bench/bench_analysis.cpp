@@ -21,10 +21,10 @@ std::vector<dentora::TriggerRecord> DemoCapture()
     dentora::sim::EngineConfig config;
     config.rpm = 1500;
     config.missingTeeth = 1;
-    dentora::sim::TachLog log(dentora::sim::resolveTiming(config));
+    dentora::sim::TachLog log(dentora::sim::ResolveTiming(config));
     std::vector<dentora::TriggerRecord> records;
     for (std::size_t i = 0; i < kCaptureRecords; ++i) {
-        const auto record = log.next();
+        const auto record = log.Next();
         records.push_back({record.type, record.ticks});
     }
     return records;

@@ -20,10 +20,10 @@ dentora::CaptureLog LongestCapture()
     dentora::sim::EngineConfig engine;
     engine.teeth = 36;
     engine.missingTeeth = 1;
-    dentora::sim::TachLog log(dentora::sim::resolveTiming(engine));
+    dentora::sim::TachLog log(dentora::sim::ResolveTiming(engine));
     dentora::CaptureLog capture;
     for (std::size_t i = 0; i < dentora::kMaxCaptureRecords; ++i) {
-        const dentora::sim::Record record = log.next();
+        const dentora::sim::Record record = log.Next();
         capture.records.push_back({record.type, record.ticks});
     }
     capture.announcedBytes = 65535;

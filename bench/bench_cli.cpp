@@ -26,10 +26,10 @@ QString FullCaptureFile(const QTemporaryDir& dir)
     sim::PtyController controller(config);
     const QString path = dir.filePath(QStringLiteral("full.dentora"));
     QProcess capture;
-    capture.start(kCli, {QStringLiteral("capture"), QStringLiteral("--port"), QString::fromStdString(controller.start()),
+    capture.start(kCli, {QStringLiteral("capture"), QStringLiteral("--port"), QString::fromStdString(controller.Start()),
                          QStringLiteral("--ahead"), QStringLiteral("48"), QStringLiteral("-o"), path});
     const bool finished = capture.waitForFinished(120000) && capture.exitCode() == 0;
-    controller.stop();
+    controller.Stop();
     return finished ? path : QString();
 }
 

@@ -61,7 +61,7 @@ FetchFigures Fetch(const sim::ControllerConfig& config, const dentora::FetchOpti
     sim::PtyController controller(config);
     CAnalyzerDlg& dialog = Dialog();
     qobject_cast<QComboBox*>(dialog.GetDlgItem(IDC_COMPORT)->GetSafeWidget())
-        ->setEditText(QString::fromStdString(controller.start()));
+        ->setEditText(QString::fromStdString(controller.Start()));
 
     FetchFigures figures;
     QElapsedTimer clock;
@@ -87,7 +87,7 @@ FetchFigures Fetch(const sim::ControllerConfig& config, const dentora::FetchOpti
     probe.start(1);
     qobject_cast<QPushButton*>(dialog.GetDlgItem(IDC_RUN_TEST)->GetSafeWidget())->click();
     loop.exec();
-    controller.stop();
+    controller.Stop();
     figures.records = CurrentCaptureLog().records.size();
     figures.finished = CurrentCaptureLog().outcome == dentora::TestOutcome::kFinished;
     return figures;
@@ -115,7 +115,7 @@ void BM_FastFetchFullLog(benchmark::State& state)
     const int latencyMs = int(state.range(1));
     const sim::ControllerConfig config = LoggingController(latencyMs, sim::kOversizedCount);
     const double lineSeconds =
-        std::chrono::duration<double>(sim::pipelinedExchangeTime(config.line, 3 * kFullLogRecords, depth)).count();
+        std::chrono::duration<double>(sim::PipelinedExchangeTime(config.line, 3 * kFullLogRecords, depth)).count();
     FetchFigures figures;
     for (auto _ : state) {
         figures = Fetch(config, {true, depth});
@@ -184,7 +184,7 @@ CliFigures CliFetch(const sim::ControllerConfig& config, int depth)
     QElapsedTimer clock;
     clock.start();
     cli.start(QStringLiteral(DENTORA_CLI_EXECUTABLE),
-              {QStringLiteral("capture"), QStringLiteral("--port"), QString::fromStdString(controller.start()),
+              {QStringLiteral("capture"), QStringLiteral("--port"), QString::fromStdString(controller.Start()),
                QStringLiteral("--ahead"), QString::number(depth), QStringLiteral("--json")});
     const QByteArray lastRecord = QByteArrayLiteral("Fetched 4049 of 4049 records");
     qint64 startNs = -1;
@@ -207,7 +207,7 @@ CliFigures CliFetch(const sim::ControllerConfig& config, int depth)
     figures.records = capture.value(QStringLiteral("records")).toInt();
     figures.finished = cli.exitCode() == 0 && startNs >= 0 && endNs > startNs;
     figures.fetchSeconds = figures.finished ? (endNs - startNs) / 1e9 : 0;
-    controller.stop();
+    controller.Stop();
     return figures;
 }
 

@@ -5,6 +5,7 @@
 #include "capture/decoder.h"
 #include "chart/chart_wnd.h"
 #include "platform/dc.h"
+#include "platform/wnd_testing.h"
 
 #include <QCoreApplication>
 #include <QImage>
@@ -139,8 +140,8 @@ public:
         }
     }
 
-    void PaintChart() { m_chart.clientWidget()->render(&m_image); }
-    void PaintBaseline() { m_baseline.clientWidget()->render(&m_image); }
+    void PaintChart() { ClientWidget(m_chart)->render(&m_image); }
+    void PaintBaseline() { ClientWidget(m_baseline)->render(&m_image); }
 
 private:
     QWidget m_host;

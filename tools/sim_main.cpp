@@ -14,7 +14,7 @@ namespace {
 constexpr int kExitUsage = 2;
 constexpr int kExitFailure = 1;
 
-void printStats(const dentora::sim::PtyStats& stats) {
+void PrintStats(const dentora::sim::PtyStats& stats) {
     std::cerr << "dentora-sim: received " << stats.protocol.goCommands << " 'g', " << stats.protocol.countCommands
               << " 'n', " << stats.protocol.nextByteCommands << " 'a', " << stats.protocol.ignoredBytes
               << " other; wrote " << stats.bytesWritten << " bytes\n";
@@ -26,13 +26,13 @@ int main(int argc, char** argv) {
     using namespace dentora::sim;
     SimulatorOptions options;
     try {
-        options = parseCommandLine({argv + 1, argv + argc});
+        options = ParseCommandLine({argv + 1, argv + argc});
     } catch (const UsageError& error) {
         std::cerr << "dentora-sim: " << error.what() << "\nTry 'dentora-sim --help'.\n";
         return kExitUsage;
     }
     if (options.showHelp) {
-        std::cout << usageText();
+        std::cout << UsageText();
         return 0;
     }
 
@@ -46,10 +46,10 @@ int main(int argc, char** argv) {
 
     try {
         PtyController controller(options.controller);
-        const std::string device = controller.start(options.linkPath);
+        const std::string device = controller.Start(options.linkPath);
         std::cout << device << std::endl;
         std::cerr << "dentora-sim: serving on " << device << (options.linkPath.empty() ? "" : " (" + options.linkPath + ")")
-                  << " at " << controller.timing().effectiveRpm << " rpm, announcing " << controller.announcedCount()
+                  << " at " << controller.Timing().effectiveRpm << " rpm, announcing " << controller.AnnouncedCount()
                   << " bytes";
         if (const LineModel& line = options.controller.line; line.baud != 0 || line.latency.count() != 0) {
             std::cerr << "; line " << line.baud << " baud, answers " << line.latency.count() / 1000.0 << " ms late";
@@ -59,15 +59,15 @@ int main(int argc, char** argv) {
         bool reported = false;
         const timespec checkInterval{0, 200'000'000};
         while (sigtimedwait(&stopSignals, nullptr, &checkInterval) < 0) {
-            const PtyStats now = controller.stats();
+            const PtyStats now = controller.Stats();
             if (!reported && (now.vanished || !now.failure.empty())) {
                 std::cerr << "dentora-sim: " << (now.vanished ? "device closed as asked (--vanish-after)" : now.failure)
                           << "; waiting for Ctrl+C\n";
                 reported = true;
             }
         }
-        controller.stop();
-        printStats(controller.stats());
+        controller.Stop();
+        PrintStats(controller.Stats());
     } catch (const std::invalid_argument& error) {
         std::cerr << "dentora-sim: " << error.what() << "\n";
         return kExitUsage;

@@ -76,92 +76,111 @@ void CChartWnd::OnPaint()
     CPaintDC dc(this);
     RECT client;
     GetClientRect(&client);
-    const int width = client.right;
-    const int height = client.bottom;
 
     // Everything is composed off screen and reaches the window in one copy.
     CDC memDC;
     CBitmap bitmap;
-    if (!memDC.CreateCompatibleDC(&dc) || !bitmap.CreateCompatibleBitmap(&dc, width, height))
+    if (!memDC.CreateCompatibleDC(&dc) || !bitmap.CreateCompatibleBitmap(&dc, client.right, client.bottom))
         return;  // nowhere to draw: no client area
     CBitmap* oldBitmap = memDC.SelectObject(&bitmap);
-    memDC.SetBkMode(OPAQUE);
-    memDC.SetBkColor(m_backColor);
-    memDC.SetViewportOrg(0, 0);
-    CBrush backBrush;
-    backBrush.CreateSolidBrush(m_backColor);
-    memDC.FillRect(&client, &backBrush);
-
-    if (m_gridOn) {
-        CPen gridPen;
-        gridPen.CreatePen(PS_SOLID, 1, kGridColor);
-        CPen* oldPen = memDC.SelectObject(&gridPen);
-        if (m_yGridDivisions > 0)
-            DrawHorizontalGrid(memDC, width, height, m_yGridDivisions);
-        if (m_xGridDivisions > 0) {
-            const double step = double(m_xSpan) / m_xGridDivisions;
-            const double right = double(m_xStart) + double(m_xSpan);
-            int position = TruncateToInt((step - std::fmod(double(m_xStart), double(m_xSpan))) + double(m_xStart));
-            while (position < right) {
-                const int column = DataToClient(float(position), 0.0f).x;
-                memDC.MoveTo(column, 0);
-                memDC.LineTo(column, height);
-                // A step below one x unit would leave the whole-number
-                // position where it is: move on by at least one unit.
-                const int next = std::max(TruncateToInt(position + step), TruncateToInt(position + 1.0));
-                if (next == position)
-                    break;  // held at the end of int's range
-                position = next;
-            }
-        }
-        memDC.SelectObject(oldPen);
-    }
-
-    for (const auto& entry : m_lines) {
-        const ChartLine& line = entry.second;
-        if (line.points.empty() || !line.visible)
-            continue;
-        CPen pen;
-        pen.CreatePen(line.penStyle, line.width, line.color);
-        CBrush brush;
-        brush.CreateSolidBrush(line.color);
-        CPen* oldPen = memDC.SelectObject(&pen);
-        CBrush* oldBrush = memDC.SelectObject(&brush);
-        const long long markerRadius = (long long)line.width + 2;
-
-        // One point beyond each edge, so the line enters and leaves the window.
-        auto it = line.points.lower_bound(m_xStart);
-        if (it != line.points.begin())
-            --it;
-        CPoint previous = DataToClient(it->first, it->second);
-        memDC.MoveTo(previous);
-        ++it;
-        const float right = float(double(m_xStart) + double(m_xSpan));
-        const auto beyondWindow = line.points.upper_bound(right);
-        while (it != beyondWindow && it != line.points.end()) {
-            const CPoint next = DataToClient(it->first, it->second);
-            memDC.LineTo(next);
-            if (line.markers)
-                DrawMarker(memDC, previous, markerRadius);
-            previous = next;
-            ++it;
-        }
-        if (line.markers)
-            DrawMarker(memDC, previous, markerRadius);
-        if (it != line.points.end()) {
-            const CPoint trailing = DataToClient(it->first, it->second);
-            memDC.LineTo(trailing);
-            if (line.markers)
-                DrawMarker(memDC, trailing, markerRadius);
-        }
-
-        memDC.SelectObject(oldPen);
-        memDC.SelectObject(oldBrush);
-    }
-
+    DrawBackground(memDC, client);
+    if (m_gridOn)
+        DrawGrid(memDC, client.right, client.bottom);
+    DrawTraces(memDC);
     if (m_marksShown && !m_marks.empty())
         DrawMarks(memDC);
-
-    dc.BitBlt(0, 0, width, height, &memDC, 0, 0, SRCCOPY);
+    dc.BitBlt(0, 0, client.right, client.bottom, &memDC, 0, 0, SRCCOPY);
     memDC.SelectObject(oldBitmap);
+}
+
+void CChartWnd::DrawBackground(CDC& dc, const RECT& client) const
+{
+    dc.SetBkMode(OPAQUE);
+    dc.SetBkColor(m_backColor);
+    dc.SetViewportOrg(0, 0);
+    CBrush backBrush;
+    backBrush.CreateSolidBrush(m_backColor);
+    dc.FillRect(&client, &backBrush);
+}
+
+void CChartWnd::DrawGrid(CDC& dc, int width, int height) const
+{
+    CPen gridPen;
+    gridPen.CreatePen(PS_SOLID, 1, kGridColor);
+    CPen* oldPen = dc.SelectObject(&gridPen);
+    if (m_yGridDivisions > 0)
+        DrawHorizontalGrid(dc, width, height, m_yGridDivisions);
+    if (m_xGridDivisions > 0)
+        DrawVerticalGrid(dc, height);
+    dc.SelectObject(oldPen);
+}
+
+// Columns at whole x positions about a step apart, counted from the multiple
+// of the span at or below the window's start, so that they move with the
+// data as it scrolls.
+void CChartWnd::DrawVerticalGrid(CDC& dc, int height) const
+{
+    const double step = double(m_xSpan) / m_xGridDivisions;
+    const double right = double(m_xStart) + double(m_xSpan);
+    int position = TruncateToInt((step - std::fmod(double(m_xStart), double(m_xSpan))) + double(m_xStart));
+    while (position < right) {
+        const int column = DataToClient(float(position), 0.0f).x;
+        dc.MoveTo(column, 0);
+        dc.LineTo(column, height);
+        // A step below one x unit would leave the whole-number
+        // position where it is: move on by at least one unit.
+        const int next = std::max(TruncateToInt(position + step), TruncateToInt(position + 1.0));
+        if (next == position)
+            break;  // held at the end of int's range
+        position = next;
+    }
+}
+
+void CChartWnd::DrawTraces(CDC& dc) const
+{
+    for (const auto& entry : m_lines) {
+        const ChartLine& line = entry.second;
+        if (!line.points.empty() && line.visible)
+            DrawTrace(dc, line);
+    }
+}
+
+void CChartWnd::DrawTrace(CDC& dc, const ChartLine& line) const
+{
+    CPen pen;
+    pen.CreatePen(line.penStyle, line.width, line.color);
+    CBrush brush;
+    brush.CreateSolidBrush(line.color);
+    CPen* oldPen = dc.SelectObject(&pen);
+    CBrush* oldBrush = dc.SelectObject(&brush);
+    const long long markerRadius = (long long)line.width + 2;
+
+    // One point beyond each edge, so the line enters and leaves the window.
+    auto it = line.points.lower_bound(m_xStart);
+    if (it != line.points.begin())
+        --it;
+    CPoint previous = DataToClient(it->first, it->second);
+    dc.MoveTo(previous);
+    ++it;
+    const float right = float(double(m_xStart) + double(m_xSpan));
+    const auto beyondWindow = line.points.upper_bound(right);
+    while (it != beyondWindow && it != line.points.end()) {
+        const CPoint next = DataToClient(it->first, it->second);
+        dc.LineTo(next);
+        if (line.markers)
+            DrawMarker(dc, previous, markerRadius);
+        previous = next;
+        ++it;
+    }
+    if (line.markers)
+        DrawMarker(dc, previous, markerRadius);
+    if (it != line.points.end()) {
+        const CPoint trailing = DataToClient(it->first, it->second);
+        dc.LineTo(trailing);
+        if (line.markers)
+            DrawMarker(dc, trailing, markerRadius);
+    }
+
+    dc.SelectObject(oldPen);
+    dc.SelectObject(oldBrush);
 }

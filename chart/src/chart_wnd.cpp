@@ -268,6 +268,16 @@ void CChartWnd::UpdateScrollBar()
     NotifyParent();
 }
 
+std::optional<QString> CChartWnd::OnToolTipNeeded(CPoint point)
+{
+    if (!m_toolTipSource)
+        return std::nullopt;
+    RECT client;
+    GetClientRect(&client);
+    const double chartX = double(m_xStart) + (point.x + 0.5) * double(m_xSpan) / std::max(1, client.right);
+    return m_toolTipSource(chartX);
+}
+
 void CChartWnd::NotifyParent()
 {
     if (!m_notifyParent || !IsWindow())

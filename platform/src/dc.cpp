@@ -1,5 +1,7 @@
 #include "platform/dc.h"
 
+#include "qt_color.h"
+
 #include <QVector>
 #include <QWidget>
 
@@ -7,11 +9,6 @@
 #include <utility>
 
 namespace {
-
-QColor ToQColor(COLORREF color)
-{
-    return QColor(GetRValue(color), GetGValue(color), GetBValue(color));
-}
 
 // The window system's dash lengths in pixels, for the 1-pixel pens that
 // draw dashed at all.
@@ -32,7 +29,7 @@ BOOL CPen::CreatePen(int penStyle, int width, COLORREF color)
 {
     // A width of 0 or less still draws one pixel wide.
     const int pixels = std::max(width, 1);
-    m_pen = QPen(ToQColor(color), pixels);
+    m_pen = QPen(platform::ToQColor(color), pixels);
     m_insideFrame = penStyle == PS_INSIDEFRAME && pixels > 1;
     if (penStyle == PS_NULL) {
         m_pen.setStyle(Qt::NoPen);
@@ -46,7 +43,7 @@ BOOL CPen::CreatePen(int penStyle, int width, COLORREF color)
 
 void CBrush::CreateSolidBrush(COLORREF color)
 {
-    m_brush = QBrush(ToQColor(color));
+    m_brush = QBrush(platform::ToQColor(color));
 }
 
 BOOL CBitmap::CreateCompatibleBitmap(CDC*, int width, int height)
@@ -138,7 +135,7 @@ void CDC::ApplyBackground()
         return;
     // In opaque mode the painter fills the gaps of dashed lines with this.
     m_painter.setBackgroundMode(m_bkMode == OPAQUE ? Qt::OpaqueMode : Qt::TransparentMode);
-    m_painter.setBackground(QBrush(ToQColor(m_bkColor)));
+    m_painter.setBackground(QBrush(platform::ToQColor(m_bkColor)));
 }
 
 void CDC::SetViewportOrg(int x, int y)
@@ -213,6 +210,6 @@ BOOL CDC::BitBlt(int x, int y, int width, int height, CDC* source, int xSource, 
 
 CPaintDC::CPaintDC(CWnd* wnd)
 {
-    if (QWidget* client = wnd->clientWidget())
+    if (QWidget* client = wnd->ClientWidget())
         BeginPaint(client);
 }

@@ -1,6 +1,7 @@
 #include "platform/dialog.h"
 
 #include "platform/winapp.h"
+#include "qt_color.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -30,11 +31,6 @@ namespace {
 int MulDiv(int number, int numerator, int denominator)
 {
     return int(std::lround(double(number) * numerator / denominator));
-}
-
-QColor ToQColor(COLORREF color)
-{
-    return QColor(GetRValue(color), GetGValue(color), GetBValue(color));
 }
 
 class DialogWidget : public QDialog {
@@ -100,6 +96,17 @@ void DisableAddingCustomColours(QColorDialog& picker)
     }
 }
 
+// A plain black rectangle, as the classic SS_BLACKFRAME static draws it.
+QFrame* MakeBlackFrame(QWidget* parent)
+{
+    auto* frame = new QFrame(parent);
+    frame->setFrameStyle(QFrame::Box | QFrame::Plain);
+    QPalette palette = frame->palette();
+    palette.setColor(QPalette::WindowText, Qt::black);
+    frame->setPalette(palette);
+    return frame;
+}
+
 }  // namespace
 
 CDialog::CDialog(const DialogTemplate& dialogTemplate, CWnd* parent)
@@ -130,6 +137,16 @@ BOOL CDialog::CreateModeless()
 
 void CDialog::Build()
 {
+    CreateDialogWidget();
+    ComputeBaseUnits();
+    SetUpWindow();
+    CreateControls();
+    OnInitDialog();
+    FitToScreen();
+}
+
+void CDialog::CreateDialogWidget()
+{
     QWidget* parentWidget = m_parentWnd ? m_parentWnd->GetSafeWidget() : nullptr;
     m_dialog = new DialogWidget(parentWidget, [this] { OnOK(); }, [this] { OnCancel(); });
     m_connectionGuard = std::make_unique<QObject>();
@@ -138,7 +155,12 @@ void CDialog::Build()
         m_controls.clear();
     });
     AdoptWidget(m_dialog, m_parentWnd);
+}
 
+// A dialog unit is a quarter of the font's average character width and an
+// eighth of its height.
+void CDialog::ComputeBaseUnits()
+{
     m_font = QApplication::font();
     m_font.setPointSize(m_template.pointSize);
     m_dialog->setFont(m_font);
@@ -147,7 +169,10 @@ void CDialog::Build()
         metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     m_baseUnitX = (alphabetWidth / 26 + 1) / 2;
     m_baseUnitY = metrics.height();
+}
 
+void CDialog::SetUpWindow()
+{
     m_dialog->setWindowTitle(QString::fromUtf8(m_template.caption));
     // F1 anywhere in the dialog is the help command.
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), m_dialog);
@@ -155,77 +180,29 @@ void CDialog::Build()
     const RECT client = MapDialogRect(RECT{0, 0, m_template.cx, m_template.cy});
     m_dialog->resize(client.right, client.bottom);
     m_dialog->setWindowFlags(m_dialog->windowFlags() | Qt::WindowMinMaxButtonsHint);
+}
 
+void CDialog::CreateControls()
+{
     QWidget* previousInTabOrder = nullptr;
     std::vector<QWidget*> background;
     for (std::size_t i = 0; i < m_template.controlCount; ++i) {
         const DialogControl& control = m_template.controls[i];
-        const QString text = QString::fromUtf8(control.text ? control.text : "");
-        const UINT id = UINT(control.id);
-        QWidget* widget = nullptr;
-        std::unique_ptr<CWnd> wnd;
-        switch (control.kind) {
-        case ControlKind::DefPushButton:
-        case ControlKind::PushButton: {
-            auto* button = new QPushButton(text, m_dialog);
-            button->setDefault(control.kind == ControlKind::DefPushButton);
-            QObject::connect(button, &QPushButton::clicked, button, [this, id] { OnCommand(id, BN_CLICKED); });
-            widget = button;
-            break;
-        }
-        case ControlKind::BlackFrame: {
-            auto* frame = new QFrame(m_dialog);
-            frame->setFrameStyle(QFrame::Box | QFrame::Plain);
-            QPalette palette = frame->palette();
-            palette.setColor(QPalette::WindowText, Qt::black);
-            frame->setPalette(palette);
-            background.push_back(frame);
-            widget = frame;
-            break;
-        }
-        case ControlKind::ComboDropDown: {
-            auto* combo = new DropDownCombo(
-                m_dialog, [this, id] { OnCommand(id, CBN_DROPDOWN); }, [this, id] { OnCommand(id, CBN_EDITRETURN); });
-            combo->setEditable(true);
-            combo->setInsertPolicy(QComboBox::NoInsert);
-            combo->setMaxVisibleItems(12);
-            widget = combo;
-            wnd = std::make_unique<CComboBox>();
-            break;
-        }
-        case ControlKind::GroupBox:
-            widget = new QGroupBox(text, m_dialog);
+        QWidget* widget = CreateControl(control);
+        PlaceControl(control, widget);
+        if (control.kind == ControlKind::BlackFrame || control.kind == ControlKind::GroupBox)
             background.push_back(widget);
-            break;
-        case ControlKind::CenteredText: {
-            auto* label = new QLabel(text, m_dialog);
-            label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-            widget = label;
-            break;
-        }
-        case ControlKind::StatusEdit: {
-            auto* edit = new QLineEdit(text, m_dialog);
-            edit->setReadOnly(true);
-            edit->setAlignment(Qt::AlignCenter);
-            widget = edit;
-            break;
-        }
-        }
-        const RECT r = MapDialogRect(RECT{control.x, control.y, control.x + control.cx, control.y + control.cy});
-        int height = r.bottom - r.top;
-        if (control.kind == ControlKind::ComboDropDown)
-            height = widget->sizeHint().height();  // the template's height is the open list's
-        widget->setGeometry(r.left, r.top, r.right - r.left, height);
-        if (control.id != IDC_STATIC)
-            widget->setObjectName(QStringLiteral("control%1").arg(control.id));
         if (widget->focusPolicy() != Qt::NoFocus) {
             if (previousInTabOrder)
                 QWidget::setTabOrder(previousInTabOrder, widget);
             previousInTabOrder = widget;
         }
-        if (!wnd)
+        std::unique_ptr<CWnd> wnd;
+        if (control.kind == ControlKind::ComboDropDown)
+            wnd = std::make_unique<CComboBox>();
+        else
             wnd = std::make_unique<CWnd>();
-        wnd->Attach(widget, this, id);
+        wnd->Attach(widget, this, UINT(control.id));
         m_controls.push_back(std::move(wnd));
     }
     // Frames and group boxes are drawn behind the controls they surround and
@@ -234,8 +211,56 @@ void CDialog::Build()
         widget->lower();
         widget->setAttribute(Qt::WA_TransparentForMouseEvents);
     }
-    OnInitDialog();
-    FitToScreen();
+}
+
+QWidget* CDialog::CreateControl(const DialogControl& control)
+{
+    const QString text = QString::fromUtf8(control.text ? control.text : "");
+    const UINT id = UINT(control.id);
+    switch (control.kind) {
+    case ControlKind::DefPushButton:
+    case ControlKind::PushButton: {
+        auto* button = new QPushButton(text, m_dialog);
+        button->setDefault(control.kind == ControlKind::DefPushButton);
+        QObject::connect(button, &QPushButton::clicked, button, [this, id] { OnCommand(id, BN_CLICKED); });
+        return button;
+    }
+    case ControlKind::BlackFrame:
+        return MakeBlackFrame(m_dialog);
+    case ControlKind::ComboDropDown: {
+        auto* combo = new DropDownCombo(
+            m_dialog, [this, id] { OnCommand(id, CBN_DROPDOWN); }, [this, id] { OnCommand(id, CBN_EDITRETURN); });
+        combo->setEditable(true);
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        combo->setMaxVisibleItems(12);
+        return combo;
+    }
+    case ControlKind::GroupBox:
+        return new QGroupBox(text, m_dialog);
+    case ControlKind::CenteredText: {
+        auto* label = new QLabel(text, m_dialog);
+        label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        return label;
+    }
+    case ControlKind::StatusEdit: {
+        auto* edit = new QLineEdit(text, m_dialog);
+        edit->setReadOnly(true);
+        edit->setAlignment(Qt::AlignCenter);
+        return edit;
+    }
+    }
+    return nullptr;
+}
+
+void CDialog::PlaceControl(const DialogControl& control, QWidget* widget) const
+{
+    const RECT r = MapDialogRect(RECT{control.x, control.y, control.x + control.cx, control.y + control.cy});
+    int height = r.bottom - r.top;
+    if (control.kind == ControlKind::ComboDropDown)
+        height = widget->sizeHint().height();  // the template's height is the open list's
+    widget->setGeometry(r.left, r.top, r.right - r.left, height);
+    if (control.id != IDC_STATIC)
+        widget->setObjectName(QStringLiteral("control%1").arg(control.id));
 }
 
 // Never larger than the screen's available area, frame and title included.
@@ -383,7 +408,7 @@ CColorDialog::CColorDialog(COLORREF initial, DWORD flags, CWnd* parent)
 
 INT_PTR CColorDialog::DoModal()
 {
-    QColorDialog picker(ToQColor(m_color), m_parent ? m_parent->GetSafeWidget() : nullptr);
+    QColorDialog picker(platform::ToQColor(m_color), m_parent ? m_parent->GetSafeWidget() : nullptr);
     // Qt's own picker, so that it looks and behaves the same everywhere and
     // is reachable by the tests; it offers solid colours only (no alpha).
     picker.setOption(QColorDialog::DontUseNativeDialog);
@@ -391,7 +416,6 @@ INT_PTR CColorDialog::DoModal()
     DisableAddingCustomColours(picker);
     if (picker.exec() != QDialog::Accepted)
         return IDCANCEL;
-    const QColor chosen = picker.selectedColor();
-    m_color = RGB(BYTE(chosen.red()), BYTE(chosen.green()), BYTE(chosen.blue()));
+    m_color = platform::ToColorRef(picker.selectedColor());
     return IDOK;
 }

@@ -35,6 +35,7 @@ public:
     ClientArea(CWnd* owner, QWidget* parent);
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 

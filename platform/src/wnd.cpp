@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QKeyEvent>
@@ -19,6 +20,7 @@
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 #include <QTimerEvent>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
@@ -80,6 +82,21 @@ void ClientArea::paintEvent(QPaintEvent*)
     option.initFrom(this);
     option.rect = rect().adjusted(1, 1, -1, -1);
     style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+}
+
+bool ClientArea::event(QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QWidget::event(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const std::optional<QString> text = m_owner->OnToolTipNeeded(CPoint{help->pos().x(), help->pos().y()});
+    if (!text)
+        return QWidget::event(event);
+    if (text->isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(help->globalPos(), *text, this);
+    return true;
 }
 
 void ClientArea::keyPressEvent(QKeyEvent* event)
@@ -162,6 +179,12 @@ void CWnd::AdoptWidget(QWidget* widget, CWnd* parent)
     QObject::connect(widget, &QObject::destroyed, m_sink, [this] { ForgetWidget(); });
 }
 
+void CWnd::PlaceScrollThumb(int position)
+{
+    if (m_hScrollBar)
+        m_hScrollBar->setSliderPosition(std::clamp(position, m_hScrollBar->minimum(), m_hScrollBar->maximum()));
+}
+
 void CWnd::ForgetWidget()
 {
     if (m_widget && m_sink) {
@@ -174,7 +197,7 @@ void CWnd::ForgetWidget()
     m_timers.clear();
 }
 
-QWidget* CWnd::clientWidget() const
+QWidget* CWnd::ClientWidget() const
 {
     return m_client ? static_cast<QWidget*>(m_client) : m_widget;
 }
@@ -183,7 +206,7 @@ void CWnd::InvalidateRect(const RECT*, BOOL)
 {
     // The whole client area is always repainted, and the painter covers
     // every pixel, so there is no separate erase.
-    if (QWidget* client = clientWidget())
+    if (QWidget* client = ClientWidget())
         client->update();
 }
 
@@ -196,7 +219,7 @@ void CWnd::MoveWindow(int x, int y, int width, int height)
 void CWnd::GetClientRect(RECT* rect) const
 {
     *rect = RECT{};
-    if (QWidget* client = clientWidget()) {
+    if (QWidget* client = ClientWidget()) {
         rect->right = client->width();
         rect->bottom = client->height();
     }
@@ -214,7 +237,7 @@ void CWnd::GetWindowRect(RECT* screenRect) const
 
 void CWnd::ScreenToClient(RECT* rect) const
 {
-    QWidget* client = clientWidget();
+    QWidget* client = ClientWidget();
     if (!client)
         return;
     const QPoint offset = client->mapFromGlobal(QPoint(0, 0));
@@ -404,6 +427,7 @@ void CWnd::OnKeyDown(UINT, UINT, UINT) {}
 void CWnd::OnSize(UINT, int, int) {}
 void CWnd::OnTimer(UINT_PTR) {}
 LRESULT CWnd::OnMessage(UINT, WPARAM, LPARAM) { return 0; }
+std::optional<QString> CWnd::OnToolTipNeeded(CPoint) { return std::nullopt; }
 
 QString AfxGetAppName()
 {

@@ -15,10 +15,10 @@ namespace sim = dentora::sim;
 // The first `count` records of the log, calibration included.
 inline std::vector<TriggerRecord> GeneratedCapture(const sim::EngineConfig& config, std::size_t count)
 {
-    sim::TachLog log(sim::resolveTiming(config));
+    sim::TachLog log(sim::ResolveTiming(config));
     std::vector<TriggerRecord> records;
     for (std::size_t i = 0; i < count; ++i) {
-        const sim::Record record = log.next();
+        const sim::Record record = log.Next();
         records.push_back({record.type, record.ticks});
     }
     return records;
@@ -28,10 +28,10 @@ inline std::vector<TriggerRecord> GeneratedCapture(const sim::EngineConfig& conf
 inline std::vector<std::uint64_t> RisingEdgeTicks(const sim::EngineConfig& config, sim::Channel channel,
                                                   std::size_t edges)
 {
-    sim::EdgeStream stream(sim::resolveTiming(config));
+    sim::EdgeStream stream(sim::ResolveTiming(config));
     std::vector<std::uint64_t> ticks;
     for (std::size_t i = 0; i < edges; ++i) {
-        const sim::Edge edge = stream.next();
+        const sim::Edge edge = stream.Next();
         if (edge.channel == channel && edge.rising)
             ticks.push_back(edge.tick);
     }

@@ -76,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(TriggerSpeed, SteadyWheelTurnsAtTheModelsSpeedAndUnknownWithoutTickLength)
 {
     const sim::EngineConfig config = Wheel(36, 1);
-    const double rpm = sim::resolveTiming(config).effectiveRpm;
+    const double rpm = sim::ResolveTiming(config).effectiveRpm;
     const auto records = GeneratedCapture(config, 800);
 
     const TriggerReport timed = AnalyzeTrigger(records, {4.0});
@@ -105,9 +105,9 @@ TEST(TriggerSpeed, CrankingSpansTheStartToTheTopSpeed)
 TEST(TriggerTeeth, PeriodsDutiesAndGapRatiosOfASteadyWheel)
 {
     const sim::EngineConfig config = Wheel(36, 1);
-    const sim::EngineTiming timing = sim::resolveTiming(config);
+    const sim::EngineTiming timing = sim::ResolveTiming(config);
     const TriggerReport report = AnalyzeTrigger(GeneratedCapture(config, 400));
-    const double scale = sim::chartUnitsPerTick(timing);
+    const double scale = sim::ChartUnitsPerTick(timing);
     EXPECT_DOUBLE_EQ(report.chartUnitsPerTick, scale);
     for (const CrankTooth& tooth : report.teeth) {
         const bool lastBeforeGap = tooth.number == 35;

@@ -16,8 +16,8 @@ TEST(TriggerText, ReportNamesWheelCamSpeedAndEachAnomaly)
     sim::EngineConfig config = Wheel(36, 1);
     config.rpm = 1500;
     char speed[64];
-    std::snprintf(speed, sizeof speed, "Speed: %.0f rpm min, %.0f mean, %.0f max", sim::resolveTiming(config).effectiveRpm,
-                  sim::resolveTiming(config).effectiveRpm, sim::resolveTiming(config).effectiveRpm);
+    std::snprintf(speed, sizeof speed, "Speed: %.0f rpm min, %.0f mean, %.0f max", sim::ResolveTiming(config).effectiveRpm,
+                  sim::ResolveTiming(config).effectiveRpm, sim::ResolveTiming(config).effectiveRpm);
     const TriggerReport clean = AnalyzeTrigger(GeneratedCapture(config, 1000), {4.0});
     const std::string text = FormatTriggerReport(clean);
     EXPECT_NE(text.find("Wheel: 36-1 (35 teeth, 1 missing per revolution)"), std::string::npos) << text;

@@ -5,6 +5,7 @@
 #include "chart/chart_wnd.h"
 #include "demo_mode.h"
 #include "fresh_state.h"
+#include "platform/wnd_testing.h"
 #include "res/resource.h"
 #include "run_dentora.h"
 #include "serial/serial_link.h"
@@ -79,7 +80,7 @@ TEST(DemoMode, HeadlessSnapshotShowsTheFinishedCapture)
     CAnalyzerDlg reference;
     ASSERT_TRUE(reference.CreateModeless());
     EXPECT_EQ(picture.size(), reference.GetSafeWidget()->size());
-    const QRect chartArea = g_chart.clientWidget()->geometry().translated(g_chart.GetSafeWidget()->pos());
+    const QRect chartArea = ClientWidget(g_chart)->geometry().translated(g_chart.GetSafeWidget()->pos());
     QSet<QRgb> colours;
     for (int y = chartArea.top(); y <= chartArea.bottom(); y += 2) {
         for (int x = chartArea.left(); x <= chartArea.right(); x += 2)
@@ -119,7 +120,7 @@ TEST(Snapshot, SaysThatTheCountNeverCameWhenTheControllerIsSilent)
     dentora::sim::ControllerConfig config;
     config.faults.neverAcknowledge = true;
     dentora::sim::PtyController controller(config);
-    const QString device = QString::fromStdString(controller.start());
+    const QString device = QString::fromStdString(controller.Start());
     CAnalyzerDlg dialog;
     dialog.SetInitialPortText(device);
     ASSERT_TRUE(dialog.CreateModeless());
@@ -135,7 +136,7 @@ TEST(Snapshot, SaysThatTheCountNeverCameWhenTheControllerIsSilent)
                                                  "(\"Step 3: Waiting for Done...\")"));
     EXPECT_GE(waited.elapsed(), 1500);
     CloseCommPort();
-    controller.stop();
+    controller.Stop();
 }
 
 TEST(Snapshot, SaysHowACaptureThatDidNotFinishEnded)
@@ -144,11 +145,11 @@ TEST(Snapshot, SaysHowACaptureThatDidNotFinishEnded)
     config.faults.badTypeAtRecord = 5;
     config.acknowledgeDelay = std::chrono::milliseconds(30);
     dentora::sim::PtyController controller(config);
-    const QString device = QString::fromStdString(controller.start());
+    const QString device = QString::fromStdString(controller.Start());
     QTemporaryDir directory;
     const ProcessResult run = RunDentora({QStringLiteral("--port"), device, QStringLiteral("--snapshot"),
                                           directory.filePath(QStringLiteral("never.png"))});
-    controller.stop();
+    controller.Stop();
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains(QStringLiteral("the capture did not finish (\">>> Finished <<<\"). The last test on ") +
                                  device + QStringLiteral(" was aborted, out of sequence: record 6 has the type byte "
@@ -170,13 +171,13 @@ TEST(Snapshot, DialogOpensNoLargerThanASmallScreen)
     controllerConfig.records = 10;
     controllerConfig.acknowledgeDelay = std::chrono::milliseconds(30);
     dentora::sim::PtyController controller(controllerConfig);
-    const QString device = QString::fromStdString(controller.start());
+    const QString device = QString::fromStdString(controller.Start());
     const QString picturePath = directory.filePath(QStringLiteral("small.png"));
     const ProcessResult run =
         RunDentora({QStringLiteral("--port"), device, QStringLiteral("--snapshot"), picturePath},
                    {{QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen:configfile=") + config.fileName()},
                     {QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2")}});
-    controller.stop();
+    controller.Stop();
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     const QImage picture(picturePath);
     ASSERT_FALSE(picture.isNull());

@@ -4,8 +4,10 @@
 #include "analyzer_dlg.h"
 #include "capture/decoder.h"
 #include "capture/test_run.h"
+#include "chart/chart_testing.h"
 #include "chart/chart_wnd.h"
 #include "fresh_state.h"
+#include "platform/wnd_testing.h"
 #include "res/resource.h"
 #include "serial/serial_link.h"
 
@@ -23,14 +25,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-
-// Reads the chart's per-line settings, which the chart keeps to itself.
-struct ChartWndInspector {
-    static int Width(const CChartWnd& chart, UINT id) { return chart.m_lines.at(id).width; }
-    static int PenStyle(const CChartWnd& chart, UINT id) { return chart.m_lines.at(id).penStyle; }
-    static BOOL Visible(const CChartWnd& chart, UINT id) { return chart.m_lines.at(id).visible; }
-    static std::size_t LineCount(const CChartWnd& chart) { return chart.m_lines.size(); }
-};
 
 namespace {
 
@@ -170,7 +164,7 @@ TEST_F(DialogStartupTest, ChartCoversItsFrameWithThreeSolidTwoPixelLines)
     EXPECT_EQ(g_chart.GetDlgCtrlID(), UINT(IDC_CHART_FRAME));
     EXPECT_EQ(g_chart.GetSafeWidget()->geometry(), dialog->GetDlgItem(IDC_CHART_FRAME)->GetSafeWidget()->geometry());
     EXPECT_TRUE(g_chart.GetSafeWidget()->isVisible());
-    EXPECT_NE(g_chart.horizontalScrollBar(), nullptr);
+    EXPECT_NE(HorizontalScrollBar(g_chart), nullptr);
 
     EXPECT_EQ(ChartWndInspector::LineCount(g_chart), 3u);
     EXPECT_EQ(g_chart.GetLineColor(kCrankLine), RGB(0, 100, 255));
@@ -220,7 +214,7 @@ TEST_F(DialogStartupTest, ChartTakesTheKeyboardAndScrollsWithIt)
         g_chart.AddPoint(kCrankLine, float(x), (x / 10) % 2 ? 0.5f : 0.0f, TRUE);
     const float end = g_chart.XStart();
     ASSERT_GT(end, 3000.0f);
-    QWidget* chart = g_chart.clientWidget();
+    QWidget* chart = ClientWidget(g_chart);
     QApplication::setActiveWindow(window);
     const QImage unfocused = chart->grab().toImage();
 
@@ -241,7 +235,7 @@ TEST_F(DialogStartupTest, ChartTakesTheKeyboardAndScrollsWithIt)
     EXPECT_FLOAT_EQ(press(Qt::Key_PageUp), end - 510.0f);
     EXPECT_FLOAT_EQ(press(Qt::Key_Right), end - 500.0f);
     EXPECT_FLOAT_EQ(press(Qt::Key_PageDown), end) << "a page right stops at the extent's end";
-    EXPECT_EQ(g_chart.horizontalScrollBar()->value(),
+    EXPECT_EQ(HorizontalScrollBar(g_chart)->value(),
               int((double(end) - g_chart.XMin()) * 1000.0 / (double(g_chart.XMax()) - g_chart.XMin())));
 }
 
@@ -286,7 +280,7 @@ TEST_F(DialogStartupTest, ResizedDialogGivesTheChartTheRoomAndKeepsEveryControlU
 {
     const auto atTemplateSize = PlacedControls(*dialog);
     const QSize templateSize = window->size();
-    const QRect chartAtStart = g_chart.clientWidget()->geometry();
+    const QRect chartAtStart = ClientWidget(g_chart)->geometry();
     EXPECT_TRUE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
 
     window->resize(templateSize + QSize(300, 200));
@@ -310,7 +304,7 @@ TEST_F(DialogStartupTest, ResizedDialogGivesTheChartTheRoomAndKeepsEveryControlU
             }
         }
     }
-    const QRect chartNow = g_chart.clientWidget()->geometry();
+    const QRect chartNow = ClientWidget(g_chart)->geometry();
     EXPECT_EQ(chartNow.size(), chartAtStart.size() + QSize(300, 200));
     EXPECT_FLOAT_EQ(g_chart.XSpan(), 1000.0f) << "the window spans the same units, wider";
 
@@ -319,7 +313,7 @@ TEST_F(DialogStartupTest, ResizedDialogGivesTheChartTheRoomAndKeepsEveryControlU
     EXPECT_LT(window->height(), templateSize.height() * 3 / 4);
     EXPECT_LT(window->width(), templateSize.width() * 3 / 4);
     ExpectUsableLayout(*dialog);
-    EXPECT_GE(g_chart.clientWidget()->height(), 10);
+    EXPECT_GE(ClientWidget(g_chart)->height(), 10);
 
     window->resize(templateSize);
     QApplication::processEvents();

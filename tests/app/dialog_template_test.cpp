@@ -77,7 +77,7 @@ TEST(DialogTemplate, ControlsHaveTheTemplatesKindsTextsAndRectangles)
     ASSERT_NE(window, nullptr);
     QApplication::processEvents();
 
-    EXPECT_EQ(dialog->dialogFont().pointSize(), 8);
+    EXPECT_EQ(window->font().pointSize(), 8);
     const RECT size = dialog->MapDialogRect(RECT{0, 0, 502, 351});
     EXPECT_EQ(window->size(), QSize(size.right, size.bottom));
 

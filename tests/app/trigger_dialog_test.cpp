@@ -8,6 +8,7 @@
 #include "chart_menu.h"
 #include "chart/chart_wnd.h"
 #include "dialog_driver.h"
+#include "platform/wnd_testing.h"
 #include "simulator/engine_model.h"
 #include "trigger_actions.h"
 #include "trigger_report_window.h"
@@ -77,7 +78,7 @@ protected:
 
     static QImage ChartPixels()
     {
-        return g_chart.clientWidget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        return ClientWidget(g_chart)->grab().toImage().convertToFormat(QImage::Format_RGB32);
     }
 
     static int MarkPixels(const QImage& image)
@@ -101,15 +102,15 @@ TEST_F(TriggerDialogTest, GlitchIsMarkedAtItsTimeListedAndScrolledTo)
     // Where the engine model put the glitch: between teeth 40 and 41.
     sim::EngineConfig config = Engine();
     config.faults.glitchAfterTooth = kGlitchTooth;
-    const sim::EngineTiming timing = sim::resolveTiming(config);
+    const sim::EngineTiming timing = sim::ResolveTiming(config);
     sim::EdgeStream stream(timing);
     std::vector<std::uint64_t> rises;
     while (rises.size() <= kGlitchTooth + 1) {
-        const sim::Edge edge = stream.next();
+        const sim::Edge edge = stream.Next();
         if (edge.channel == sim::Channel::Crank && edge.rising)
             rises.push_back(edge.tick);
     }
-    const double glitchX = double(rises[kGlitchTooth + 1]) * sim::chartUnitsPerTick(timing);
+    const double glitchX = double(rises[kGlitchTooth + 1]) * sim::ChartUnitsPerTick(timing);
 
     ASSERT_TRUE(View().Report());
     ASSERT_EQ(View().Report()->anomalies.size(), 1u);
@@ -144,7 +145,7 @@ TEST_F(TriggerDialogTest, CleanCaptureShowsNoMarkAndTheToothUnderThePointer)
     EXPECT_EQ(MarkPixels(ChartPixels()), 0);
 
     // The pointer in the middle of the chart asks for its tooltip.
-    QWidget* client = g_chart.clientWidget();
+    QWidget* client = ClientWidget(g_chart);
     const QPoint middle(client->width() / 2, client->height() / 2);
     QHelpEvent help(QEvent::ToolTip, middle, client->mapToGlobal(middle));
     QApplication::sendEvent(client, &help);
@@ -183,7 +184,7 @@ TEST_F(TriggerDialogTest, MenuEntriesSetTheTickLengthAndHideTheMarks)
     ASSERT_EQ(View().TickMicros(), 4.0);
     EXPECT_EQ(dentora::ExportTickNanoseconds(), 4000u) << "the exports take the run's one tick length";
     ASSERT_TRUE(View().Report()->speed.meanRpm);
-    EXPECT_NEAR(*View().Report()->speed.meanRpm, sim::resolveTiming(Engine()).effectiveRpm, 1.0);
+    EXPECT_NEAR(*View().Report()->speed.meanRpm, sim::ResolveTiming(Engine()).effectiveRpm, 1.0);
 
     ASSERT_TRUE(actions[1]->isChecked());
     actions[1]->trigger();

@@ -8,6 +8,7 @@
 #include "capture/test_run.h"
 #include "chart/chart_image.h"
 #include "chart/chart_wnd.h"
+#include "platform/wnd_testing.h"
 #include "simulator/pty_controller.h"
 
 #include <QApplication>
@@ -80,7 +81,7 @@ protected:
     {
         DialogTest::TearDown();
         if (m_controller)
-            m_controller->stop();
+            m_controller->Stop();
     }
 
     void OnStatusShown(const QString&) override {}
@@ -91,7 +92,7 @@ protected:
         config.records = records;
         config.acknowledgeDelay = std::chrono::milliseconds(30);
         m_controller = std::make_unique<sim::PtyController>(config);
-        m_portList->setEditText(QString::fromStdString(m_controller->start()));
+        m_portList->setEditText(QString::fromStdString(m_controller->Start()));
         m_button->click();
         ASSERT_TRUE(m_driver->TickUntilIdle());
         ASSERT_EQ(CurrentCaptureLog().outcome, dentora::TestOutcome::kFinished);
@@ -103,8 +104,8 @@ protected:
     // that follows `path`; returns the text of any message box shown.
     QString ChooseFromChartMenu(const QString& entry, const QString& path)
     {
-        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(50, 50), g_chart.clientWidget()->mapToGlobal(QPoint(50, 50)));
-        QCoreApplication::sendEvent(g_chart.clientWidget(), &click);
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(50, 50), ClientWidget(g_chart)->mapToGlobal(QPoint(50, 50)));
+        QCoreApplication::sendEvent(ClientWidget(g_chart), &click);
         ChartMenu* menu = m_driver->dialog().chartMenu();
         EXPECT_TRUE(menu->isVisible()) << "the right click opened no menu";
         QAction* chosen = nullptr;
@@ -244,11 +245,11 @@ TEST_F(CaptureFilesTest, ExportedVcdShowsTheEnginesEdgesToSigrokAndGtkwave)
 
     // At the default 1 us per tick, sample n of a 1 MHz sampling is tick n.
     Transitions expected;
-    sim::EdgeStream engine(m_controller->timing());
+    sim::EdgeStream engine(m_controller->Timing());
     std::map<std::string, char> levels{{"crank", '0'}, {"cam", '0'}};
     // The test fetches more records than the controller announced (one per two bytes).
     for (std::size_t edge = 2; edge < CurrentCaptureLog().records.size(); ++edge) {
-        const sim::Edge next = engine.next();
+        const sim::Edge next = engine.Next();
         const std::string channel = next.channel == sim::Channel::Crank ? "crank" : "cam";
         const char level = next.rising ? '1' : '0';
         if (std::exchange(levels[channel], level) != level)
@@ -312,7 +313,7 @@ TEST_F(CaptureFilesTest, OpeningIsRefusedWhileATestRuns)
     sim::ControllerConfig config;
     config.faults.silent = true;
     m_controller = std::make_unique<sim::PtyController>(config);
-    m_portList->setEditText(QString::fromStdString(m_controller->start()));
+    m_portList->setEditText(QString::fromStdString(m_controller->Start()));
     m_button->click();
     Tick();
     ASSERT_NE(g_nTestState, kIdle);

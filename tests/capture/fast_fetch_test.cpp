@@ -83,9 +83,9 @@ protected:
     Capture CaptureOverPty(const sim::ControllerConfig& config, const FetchOptions& options)
     {
         sim::PtyController controller(config);
-        Capture run = RunCapture(QString::fromStdString(controller.start()), options);
-        controller.stop();
-        run.requests = controller.stats().protocol.nextByteCommands;
+        Capture run = RunCapture(QString::fromStdString(controller.Start()), options);
+        controller.Stop();
+        run.requests = controller.Stats().protocol.nextByteCommands;
         return run;
     }
 
@@ -94,7 +94,7 @@ protected:
     {
         auto controller = std::make_shared<sim::ControllerProtocol>(config);
         const auto answer = [controller, wire](dentora::MemoryCommLine& line) {
-            for (const std::uint8_t byte : controller->takeOutput()) {
+            for (const std::uint8_t byte : controller->TakeOutput()) {
                 wire->toTool.push_back(byte);
                 line.Queue(byte);
             }
@@ -103,11 +103,11 @@ protected:
             return std::make_unique<dentora::MemoryCommLine>(
                 [=](unsigned char byte, dentora::MemoryCommLine& line) {
                     wire->toController.push_back(byte);
-                    controller->receive(byte, sim::ControllerProtocol::Clock::now());
+                    controller->Receive(byte, sim::ControllerProtocol::Clock::now());
                     answer(line);
                 },
                 [=](dentora::MemoryCommLine& line) {
-                    controller->advanceTo(sim::ControllerProtocol::Clock::now());
+                    controller->AdvanceTo(sim::ControllerProtocol::Clock::now());
                     answer(line);
                 });
         });
@@ -184,9 +184,9 @@ TEST_P(FastFetchFaultTest, EndsAsOneRecordPerTickDoesWithNothingDrawnPastTheFaul
         EXPECT_TRUE(StartsWith(paced.cam, fast.cam));
         if (!GetParam().keepsTheLog)
             continue;
-        sim::TachLog served(sim::resolveTiming(config.engine));
+        sim::TachLog served(sim::ResolveTiming(config.engine));
         for (std::size_t i = 0; i < fast.records.size(); ++i) {
-            sim::Record want = served.next();
+            sim::Record want = served.Next();
             if (config.faults.zeroCalibration && i < 2)
                 want.ticks = 0;
             EXPECT_EQ(fast.records[i], (dentora::TriggerRecord{want.type, want.ticks})) << "record " << i;
@@ -230,7 +230,7 @@ TEST_F(FastFetchTest, ActionTurnsItOnAndTheBarShowsProgressOnlyWhileFetchingFast
     sim::ControllerConfig config = QuickController();
     config.countOverride = sim::kOversizedCount;
     sim::PtyController controller(config);
-    m_portList->setEditText(QString::fromStdString(controller.start()));
+    m_portList->setEditText(QString::fromStdString(controller.Start()));
 
     // The entry as the chart's menu offers it.
     QAction* action = nullptr;

@@ -4,6 +4,7 @@
 #include "dialog_driver.h"
 #include "capture/test_run.h"
 #include "chart/chart_wnd.h"
+#include "platform/wnd_testing.h"
 #include "res/resource.h"
 #include "serial/serial_link.h"
 #include "simulator/pty_controller.h"
@@ -85,14 +86,14 @@ std::uint64_t RecordsFetchedFor(int count)
 // chart holds them: one point per x, the seed at 0.01 first.
 std::pair<Points, Points> ExpectedTraces(const sim::EngineTiming& timing, std::size_t edges)
 {
-    const double unitsPerTick = sim::chartUnitsPerTick(timing);
+    const double unitsPerTick = sim::ChartUnitsPerTick(timing);
     Points crank{{0.01f, 0.0f}};
     Points cam{{0.01f, 0.0f}};
     float crankLevel = 0.0f;
     float camLevel = 0.0f;
     sim::EdgeStream stream(timing);
     for (std::size_t i = 0; i < edges; ++i) {
-        const sim::Edge edge = stream.next();
+        const sim::Edge edge = stream.Next();
         const bool isCrank = edge.channel == sim::Channel::Crank;
         Points& line = isCrank ? crank : cam;
         float& level = isCrank ? crankLevel : camLevel;
@@ -172,7 +173,7 @@ protected:
     {
         DialogTest::TearDown();
         if (m_controller)
-            m_controller->stop();
+            m_controller->Stop();
     }
 
     void TickUntilIdle() { ASSERT_TRUE(m_driver->TickUntilIdle()) << "the test run did not end"; }
@@ -182,7 +183,7 @@ protected:
     {
         config.acknowledgeDelay = std::chrono::milliseconds(30);
         m_controller = std::make_unique<sim::PtyController>(config);
-        const std::string path = m_controller->start();
+        const std::string path = m_controller->Start();
         m_portList->setEditText(QString::fromStdString(path));
     }
 
@@ -202,11 +203,11 @@ protected:
         return statuses;
     }
 
-    std::uint64_t NextByteRequests() const { return m_controller->stats().protocol.nextByteCommands; }
+    std::uint64_t NextByteRequests() const { return m_controller->Stats().protocol.nextByteCommands; }
 
     void ExpectTracesOfFirstEdges(std::size_t edges)
     {
-        const auto [crank, cam] = ExpectedTraces(m_controller->timing(), edges);
+        const auto [crank, cam] = ExpectedTraces(m_controller->Timing(), edges);
         ExpectTrace(1, crank);
         ExpectTrace(2, cam);
     }
@@ -250,10 +251,10 @@ TEST_F(TestRunDialogTest, WholeCaptureDrawsTheEngineAndReportsEachStep)
     EXPECT_EQ(log.outcome, dentora::TestOutcome::kFinished);
     EXPECT_EQ(log.announcedBytes, 3 * 40);
     EXPECT_EQ(log.port, m_portList->currentText());
-    sim::TachLog served(m_controller->timing());
+    sim::TachLog served(m_controller->Timing());
     ASSERT_EQ(log.records.size(), records);
     for (const dentora::TriggerRecord& record : log.records) {
-        const sim::Record want = served.next();
+        const sim::Record want = served.Next();
         EXPECT_EQ(record, (dentora::TriggerRecord{want.type, want.ticks}));
     }
 }
@@ -402,7 +403,7 @@ TEST_F(TestRunDialogTest, LeftoverAcknowledgeDoesNotStandInForAMissingOne)
     m_button->click();  // halt with the acknowledge still in the buffer
     TickUntilIdle();
     ASSERT_EQ(g_RxBuf[0], 'd');
-    m_controller->stop();
+    m_controller->Stop();
 
     sim::ControllerConfig silent;
     silent.faults.silent = true;
@@ -425,7 +426,7 @@ TEST_F(TestRunDialogTest, VanishingDeviceEndsTheTestAtOnceWithOneLine)
         << m_shown.back().status.toStdString();
     EXPECT_EQ(m_shown.back().button, kRunTest);
     EXPECT_EQ(g_hComm, nullptr);
-    EXPECT_TRUE(m_controller->stats().vanished);
+    EXPECT_TRUE(m_controller->Stats().vanished);
     ExpectTracesOfFirstEdges(5);
     EXPECT_EQ(CurrentCaptureLog().outcome, dentora::TestOutcome::kPortLost);
 
@@ -590,7 +591,7 @@ TEST_F(TestRunDialogTest, SecondCaptureIsShownFromTheStartAndFollowedAsTheFirst)
         ASSERT_EQ(g_nTestState, TestState::kPurge);
         Tick();
         EXPECT_EQ(g_chart.XStart(), 0.0f) << "run " << run;
-        EXPECT_EQ(g_chart.horizontalScrollBar()->value(), 0) << "run " << run;
+        EXPECT_EQ(HorizontalScrollBar(g_chart)->value(), 0) << "run " << run;
         while (g_nTestState != kIdle) {
             Tick();
             if (g_nTestState != kFetch)
@@ -598,7 +599,7 @@ TEST_F(TestRunDialogTest, SecondCaptureIsShownFromTheStartAndFollowedAsTheFirst)
             windowStartAt[run][g_nRxPos] = g_chart.XStart();
             if (g_nRxPos >= 80 && !tracesSeenEarly[run]) {
                 // What the user sees some seconds into the capture.
-                const QImage shown = g_chart.clientWidget()->grab().toImage();
+                const QImage shown = ClientWidget(g_chart)->grab().toImage();
                 for (int y = 0; y < shown.height() && !tracesSeenEarly[run]; ++y)
                     for (int x = 0; x < shown.width() && !tracesSeenEarly[run]; ++x)
                         tracesSeenEarly[run] = shown.pixel(x, y) == qRgb(0, 100, 255);

@@ -3,8 +3,10 @@
 // pixels of its paints.
 #pragma once
 
+#include "chart/chart_testing.h"
 #include "chart/chart_wnd.h"
 #include "fresh_state.h"
+#include "platform/wnd_testing.h"
 
 #include <QImage>
 #include <QScrollBar>
@@ -14,16 +16,6 @@
 
 #include <memory>
 
-struct ChartWndInspector {
-    static float& XStart(CChartWnd& chart) { return chart.m_xStart; }
-    static float& XMin(CChartWnd& chart) { return chart.m_xMin; }
-    static float& XMax(CChartWnd& chart) { return chart.m_xMax; }
-    static float& YMin(CChartWnd& chart) { return chart.m_yMin; }
-    static float& YMax(CChartWnd& chart) { return chart.m_yMax; }
-    static unsigned int& XGridDivisions(CChartWnd& chart) { return chart.m_xGridDivisions; }
-    static unsigned int& YGridDivisions(CChartWnd& chart) { return chart.m_yGridDivisions; }
-    static void UpdateScrollBar(CChartWnd& chart) { chart.UpdateScrollBar(); }
-};
 using Inspect = ChartWndInspector;
 
 class ChartFixture : public ::testing::Test {
@@ -59,7 +51,7 @@ private:
 // What the chart's own paint puts on the screen.
 inline QImage PaintChart()
 {
-    return g_chart.clientWidget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    return ClientWidget(g_chart)->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 inline QRgb ToRgb(COLORREF color)

@@ -2,6 +2,7 @@
 // reaches the chart as the classic scroll code.
 #include "chart_fixture.h"
 #include "paint_counter.h"
+#include "platform/wnd_testing.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -23,8 +24,8 @@ protected:
         ChartFixture::SetUp();
         CreateChart(700, 200);
         Inspect::XMax(g_chart) = 3000.0f;
-        bar = g_chart.horizontalScrollBar();
-        g_chart.clientWidget()->installEventFilter(&counter);
+        bar = HorizontalScrollBar(g_chart);
+        ClientWidget(g_chart)->installEventFilter(&counter);
     }
 
     void StartAt(float xStart)

@@ -3,6 +3,7 @@
 // bar shows it, the messages that reach the parent and what repaints.
 #include "chart/chart_wnd.h"
 #include "paint_counter.h"
+#include "platform/wnd_testing.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -51,7 +52,7 @@ protected:
         ASSERT_TRUE(chart.AddLine(kLine, RGB(0, 100, 255), 0, 1, TRUE, 10));
         ASSERT_TRUE(chart.AddLine(kOtherLine, RGB(255, 255, 0), 0, 1, TRUE, 10));
         host.show();
-        chart.clientWidget()->installEventFilter(&paints);
+        ClientWidget(chart)->installEventFilter(&paints);
         Settle();
     }
 
@@ -77,7 +78,7 @@ protected:
         return parent.received;
     }
 
-    QScrollBar* Bar() { return chart.horizontalScrollBar(); }
+    QScrollBar* Bar() { return HorizontalScrollBar(chart); }
 
     QWidget host;
     RecordingParent parent;

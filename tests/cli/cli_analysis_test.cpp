@@ -32,7 +32,7 @@ QJsonObject Member(const CliResult& run, const char* name)
 TEST(CliAnalysis, ExpectSaysWhetherTheWheelMatchesInTheExitStatus)
 {
     const auto controller = StartController(300, ThirtySixMinusOne);
-    const QString device = QString::fromStdString(controller->devicePath());
+    const QString device = QString::fromStdString(controller->DevicePath());
 
     const CliResult matched =
         RunCli({kCapture, kPortOption, device, kExpect, QStringLiteral("36-1"), QStringLiteral("--report"),
@@ -45,7 +45,7 @@ TEST(CliAnalysis, ExpectSaysWhetherTheWheelMatchesInTheExitStatus)
               QStringLiteral("36-1"));
     const double meanRpm =
         analysis.value(QStringLiteral("speed")).toObject().value(QStringLiteral("meanRpm")).toDouble();
-    EXPECT_NEAR(meanRpm, controller->timing().effectiveRpm, 0.01 * controller->timing().effectiveRpm);
+    EXPECT_NEAR(meanRpm, controller->Timing().effectiveRpm, 0.01 * controller->Timing().effectiveRpm);
 
     const CliResult mismatched = RunCli({kCapture, kPortOption, device, kExpect, QStringLiteral("60-2"), kJson});
     EXPECT_EQ(mismatched.exitCode, 7);
@@ -65,7 +65,7 @@ TEST(CliAnalysis, BenchRigLineEchoesOnlyOnAMatch)
         QProcess shell;
         shell.start(QStringLiteral("/bin/sh"),
                     {QStringLiteral("-c"),
-                     line.arg(QStringLiteral(DENTORA_CLI_EXECUTABLE), QString::fromStdString(controller->devicePath()),
+                     line.arg(QStringLiteral(DENTORA_CLI_EXECUTABLE), QString::fromStdString(controller->DevicePath()),
                               QLatin1String(pattern))});
         ASSERT_TRUE(shell.waitForFinished(60000));
         EXPECT_EQ(shell.readAllStandardOutput() == "trigger OK\n", echoed) << pattern;
@@ -82,7 +82,7 @@ TEST(CliAnalysis, AnalyzeExitsZeroForAFailedCaptureItCanRead)
     });
     const QString saved = dir.filePath(QStringLiteral("broken.dentora"));
     ASSERT_EQ(
-        RunCli({kCapture, kPortOption, QString::fromStdString(controller->devicePath()), QStringLiteral("-o"), saved})
+        RunCli({kCapture, kPortOption, QString::fromStdString(controller->DevicePath()), QStringLiteral("-o"), saved})
             .exitCode,
         5);
     const CliResult report =

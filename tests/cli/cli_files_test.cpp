@@ -60,7 +60,7 @@ TEST(CliFiles, CaptureWritesEveryFileAskedForAndExportRepeatsThem)
     const QStringList noDisplay = {QStringLiteral("QT_QPA_PLATFORM=xcb"), QStringLiteral("DISPLAY="),
                                    QStringLiteral("WAYLAND_DISPLAY=")};
     const CliResult run =
-        RunCli({kCapture, kPortOption, QString::fromStdString(controller->devicePath()), QStringLiteral("-o"), saved,
+        RunCli({kCapture, kPortOption, QString::fromStdString(controller->DevicePath()), QStringLiteral("-o"), saved,
                 QStringLiteral("--vcd"), dir.filePath(QStringLiteral("a.vcd")), QStringLiteral("--csv"),
                 dir.filePath(QStringLiteral("a.csv")), QStringLiteral("--png"), dir.filePath(QStringLiteral("a.png")),
                 QStringLiteral("--tick-us"), QStringLiteral("4"), kJson},
@@ -96,7 +96,7 @@ TEST(CliFiles, FailedCaptureIsStillWrittenWithItsOutcome)
     const auto controller = StartController(40, [](sim::ControllerConfig& c) { c.faults.badTypeAtRecord = 7; });
     const QString saved = dir.filePath(QStringLiteral("bad.dentora"));
     const CliResult run =
-        RunCli({kCapture, kPortOption, QString::fromStdString(controller->devicePath()), QStringLiteral("-o"), saved});
+        RunCli({kCapture, kPortOption, QString::fromStdString(controller->DevicePath()), QStringLiteral("-o"), saved});
     EXPECT_EQ(run.exitCode, 5) << run.err.toStdString();
     const CaptureLog log = Load(saved);
     EXPECT_EQ(log.outcome, TestOutcome::kOutOfSequence);
@@ -112,7 +112,7 @@ TEST(CliFiles, InterruptedCaptureLeavesAValidPartialFile)
     });
     const QString saved = dir.filePath(QStringLiteral("part.dentora"));
     const auto process = StartCli(
-        {kCapture, kPortOption, QString::fromStdString(controller->devicePath()), QStringLiteral("-o"), saved, kJson});
+        {kCapture, kPortOption, QString::fromStdString(controller->DevicePath()), QStringLiteral("-o"), saved, kJson});
     process->setReadChannel(QProcess::StandardError);
     QString err;
     while (!err.contains(QStringLiteral("Fetched ")) && process->waitForReadyRead(20000))
@@ -153,7 +153,7 @@ TEST(CliFiles, FilesThatAreNoCaptureOrCannotBeWrittenExitEight)
     const auto controller = StartController(20);
     const QString saved = dir.filePath(QStringLiteral("good.dentora"));
     ASSERT_EQ(
-        RunCli({kCapture, kPortOption, QString::fromStdString(controller->devicePath()), QStringLiteral("-o"), saved})
+        RunCli({kCapture, kPortOption, QString::fromStdString(controller->DevicePath()), QStringLiteral("-o"), saved})
             .exitCode,
         0);
     const CliResult unwritable =

@@ -115,7 +115,7 @@ std::unique_ptr<sim::PtyController> StartController(unsigned records, void (*adj
     if (adjust)
         adjust(config);
     auto controller = std::make_unique<sim::PtyController>(config);
-    controller->start();
+    controller->Start();
     return controller;
 }
 

@@ -26,7 +26,7 @@ const QString kFinished = QStringLiteral(">>> Finished <<<");
 
 QString Device(const sim::PtyController& controller)
 {
-    return QString::fromStdString(controller.devicePath());
+    return QString::fromStdString(controller.DevicePath());
 }
 
 // A USB adapter's latency makes a fast fetch last long enough to watch.
@@ -75,7 +75,7 @@ TEST(CliCommandLine, UsageErrorsExitTwoWithoutOpeningThePort)
         EXPECT_TRUE(run.err.startsWith(QStringLiteral("dentora-cli: ")) && run.err.contains(cause))
             << run.err.toStdString();
     }
-    EXPECT_EQ(controller->stats().protocol.goCommands + controller->stats().protocol.ignoredBytes, 0u);
+    EXPECT_EQ(controller->Stats().protocol.goCommands + controller->Stats().protocol.ignoredBytes, 0u);
 }
 
 TEST(CliCommandLine, EveryCommandHasHelpAndTheToolItsVersion)
@@ -232,7 +232,7 @@ TEST(CliCapture, DeviceWithoutPermissionNamesTheGroupToJoin)
     const QString first = run.err.section(QLatin1Char('\n'), 0, 0);
     EXPECT_TRUE(first.contains(QStringLiteral("Permission denied"))) << run.err.toStdString();
     EXPECT_TRUE(first.contains(QStringLiteral("sudo usermod -aG dialout"))) << run.err.toStdString();
-    EXPECT_EQ(controller->stats().protocol.goCommands, 0u);
+    EXPECT_EQ(controller->Stats().protocol.goCommands, 0u);
 }
 
 // Ctrl+C mid-fetch halts as "Halt Test" does: the test finishes, the port

@@ -3,6 +3,7 @@
 // Every scroll that moves the window must leave it inside the extent, and
 // no scroll may take it out; every stored point must be finite.
 #include "fuzz_support.h"
+#include "platform/wnd_testing.h"
 
 #include <QAbstractSlider>
 #include <QScrollBar>
@@ -126,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // for a grid row.
     const RECT rect{0, 0, input.ConsumeIntegralInRange(0, 240), input.ConsumeIntegralInRange(0, 100)};
     Require(chart->Create(style, rect, &FuzzHostWindow(), 1000), "the chart window was not created");
-    QScrollBar& bar = *chart->horizontalScrollBar();
+    QScrollBar& bar = *HorizontalScrollBar(*chart);
 
     while (input.remaining_bytes() > 0) {
         switch (input.ConsumeEnum<Operation>()) {

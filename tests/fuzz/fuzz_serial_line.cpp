@@ -81,7 +81,6 @@ bool FuzzLineAnswersUsedUp() { return Controller().next >= Controller().script.s
 
 const std::vector<std::uint8_t>& FuzzLineWrites() { return Controller().writes; }
 
-
 // The test run pauses after an out-of-sequence record so that the user can
 // read why it stopped; the fuzzer has no reader and must not wait.
 void Sleep(DWORD) {}

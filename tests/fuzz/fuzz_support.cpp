@@ -1,5 +1,7 @@
 #include "fuzz_support.h"
 
+#include "platform/wnd_testing.h"
+
 #include <QApplication>
 #include <QWidget>
 
@@ -85,5 +87,5 @@ void DeliverPostedEvents()
 
 void PaintChart(CChartWnd& chart)
 {
-    chart.clientWidget()->grab();
+    ClientWidget(chart)->grab();
 }

@@ -6,7 +6,7 @@ namespace dentora::sim {
 namespace {
 
 TEST(CommandLine, ReadsSettingsAndFaultsInBothSpellings) {
-    const SimulatorOptions options = parseCommandLine({"--rpm", "1200", "--missing-teeth=1", "--ack-delay", "300",
+    const SimulatorOptions options = ParseCommandLine({"--rpm", "1200", "--missing-teeth=1", "--ack-delay", "300",
                                                        "--count", "65534", "--bad-type-at", "5", "--bad-type-byte", "0x00",
                                                        "--vanish-after=7", "--no-ack", "--link", "/tmp/x"});
     EXPECT_DOUBLE_EQ(options.controller.engine.rpm, 1200.0);
@@ -23,20 +23,20 @@ TEST(CommandLine, ReadsSettingsAndFaultsInBothSpellings) {
 }
 
 TEST(CommandLine, LineModelAndDuplicatedAnswer) {
-    const SimulatorOptions plain = parseCommandLine({});
+    const SimulatorOptions plain = ParseCommandLine({});
     EXPECT_EQ(plain.controller.line.baud, 0u);
     EXPECT_EQ(plain.controller.line.latency.count(), 0);
 
     const SimulatorOptions options =
-        parseCommandLine({"--baud", "115200", "--latency-ms=0.5", "--duplicate-answer-at", "61"});
+        ParseCommandLine({"--baud", "115200", "--latency-ms=0.5", "--duplicate-answer-at", "61"});
     EXPECT_EQ(options.controller.line.baud, 115200u);
     EXPECT_EQ(options.controller.line.latency, std::chrono::microseconds(500));
     EXPECT_EQ(options.controller.faults.duplicateAnswerAtByte, 61u);
-    EXPECT_THROW(parseCommandLine({"--latency-ms", "-1"}), UsageError);
+    EXPECT_THROW(ParseCommandLine({"--latency-ms", "-1"}), UsageError);
 }
 
 TEST(CommandLine, ReadsTheSpeedUpAndTheTriggerSignalFaults) {
-    const SimulatorOptions options = parseCommandLine({"--accelerate", "0.3", "--top-rpm=4000", "--glitch-after-tooth", "40",
+    const SimulatorOptions options = ParseCommandLine({"--accelerate", "0.3", "--top-rpm=4000", "--glitch-after-tooth", "40",
                                                        "--missing-tooth", "50", "--extra-tooth-in", "2", "--lose-edge-at", "9",
                                                        "--cam-jump-at", "3", "--cam-jump-degrees", "-20", "--saturate-at", "77"});
     const EngineConfig& engine = options.controller.engine;
@@ -49,7 +49,7 @@ TEST(CommandLine, ReadsTheSpeedUpAndTheTriggerSignalFaults) {
     EXPECT_EQ(engine.faults.camJumpAtPulse, 3u);
     EXPECT_DOUBLE_EQ(engine.faults.camJumpDegrees, -20.0);
     EXPECT_EQ(options.controller.faults.saturateAtRecord, 77u);
-    const std::string help = usageText();
+    const std::string help = UsageText();
     for (const char* flag : {"--accelerate", "--top-rpm", "--glitch-after-tooth", "--missing-tooth", "--extra-tooth-in",
                              "--lose-edge-at", "--cam-jump-at", "--cam-jump-degrees", "--saturate-at"}) {
         EXPECT_NE(help.find(flag), std::string::npos) << flag;
@@ -57,7 +57,7 @@ TEST(CommandLine, ReadsTheSpeedUpAndTheTriggerSignalFaults) {
 }
 
 TEST(CommandLine, OversizedCountAnnouncesMoreThanTheToolsBuffer) {
-    EXPECT_EQ(parseCommandLine({"--oversized-count"}).controller.countOverride, kOversizedCount);
+    EXPECT_EQ(ParseCommandLine({"--oversized-count"}).controller.countOverride, kOversizedCount);
 }
 
 TEST(CommandLine, RejectsMalformedArguments) {
@@ -73,7 +73,7 @@ TEST(CommandLine, RejectsMalformedArguments) {
              {"--silent=yes"},
              {"rpm"},
          }) {
-        EXPECT_THROW(parseCommandLine(arguments), UsageError) << arguments.front();
+        EXPECT_THROW(ParseCommandLine(arguments), UsageError) << arguments.front();
     }
 }
 

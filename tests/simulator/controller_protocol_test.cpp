@@ -17,45 +17,45 @@ using std::chrono::milliseconds;
 const Clock::time_point kStart{};
 
 // Sends `command` `times` times at `now` and returns everything answered.
-Bytes send(ControllerProtocol& controller, std::uint8_t command, std::size_t times = 1, Clock::time_point now = kStart) {
+Bytes Send(ControllerProtocol& controller, std::uint8_t command, std::size_t times = 1, Clock::time_point now = kStart) {
     for (std::size_t i = 0; i < times; ++i) {
-        controller.receive(command, now);
+        controller.Receive(command, now);
     }
-    return controller.takeOutput();
+    return controller.TakeOutput();
 }
 
 TEST(ControllerProtocol, AcknowledgesOnceAfterTheDelay) {
     ControllerConfig config;
     config.acknowledgeDelay = milliseconds(300);
     ControllerProtocol controller(config);
-    EXPECT_TRUE(send(controller, kGoCommand).empty());
-    ASSERT_EQ(controller.nextEventTime(), kStart + milliseconds(300));
+    EXPECT_TRUE(Send(controller, kGoCommand).empty());
+    ASSERT_EQ(controller.NextEventTime(), kStart + milliseconds(300));
 
-    controller.advanceTo(kStart + milliseconds(299));
-    EXPECT_TRUE(controller.takeOutput().empty());
-    controller.advanceTo(kStart + milliseconds(300));
-    EXPECT_EQ(controller.takeOutput(), Bytes{kAcknowledge});
-    EXPECT_FALSE(controller.nextEventTime());
-    controller.advanceTo(kStart + milliseconds(5000));
-    EXPECT_TRUE(controller.takeOutput().empty());
+    controller.AdvanceTo(kStart + milliseconds(299));
+    EXPECT_TRUE(controller.TakeOutput().empty());
+    controller.AdvanceTo(kStart + milliseconds(300));
+    EXPECT_EQ(controller.TakeOutput(), Bytes{kAcknowledge});
+    EXPECT_FALSE(controller.NextEventTime());
+    controller.AdvanceTo(kStart + milliseconds(5000));
+    EXPECT_TRUE(controller.TakeOutput().empty());
 }
 
 TEST(ControllerProtocol, DueAcknowledgeComesBeforeTheAnswerToALaterCommand) {
     ControllerProtocol controller(ControllerConfig{});
-    controller.receive(kGoCommand, kStart);
-    controller.receive(kCountCommand, kStart + milliseconds(600));
-    EXPECT_EQ(controller.takeOutput(), (Bytes{kAcknowledge, 0x84, 0x03}));
+    controller.Receive(kGoCommand, kStart);
+    controller.Receive(kCountCommand, kStart + milliseconds(600));
+    EXPECT_EQ(controller.TakeOutput(), (Bytes{kAcknowledge, 0x84, 0x03}));
 }
 
 TEST(ControllerProtocol, AnnouncesTheCountLowByteFirst) {
     ControllerConfig config;
     ControllerProtocol byDefault(config);
-    EXPECT_EQ(send(byDefault, kCountCommand), (Bytes{0x84, 0x03}));  // 300 records
+    EXPECT_EQ(Send(byDefault, kCountCommand), (Bytes{0x84, 0x03}));  // 300 records
 
     for (const std::uint16_t count : {0, 1, 2, 3, 65534, int{kOversizedCount}}) {
         config.countOverride = count;
         ControllerProtocol controller(config);
-        EXPECT_EQ(send(controller, kCountCommand), (Bytes{static_cast<std::uint8_t>(count & 0xFF), static_cast<std::uint8_t>(count >> 8)}));
+        EXPECT_EQ(Send(controller, kCountCommand), (Bytes{static_cast<std::uint8_t>(count & 0xFF), static_cast<std::uint8_t>(count >> 8)}));
     }
 }
 
@@ -71,63 +71,63 @@ TEST(ControllerProtocol, StreamsTheLogAndKeepsTheEngineRunningPastTheCount) {
     ControllerConfig config;
     config.records = 4;
     ControllerProtocol controller(config);
-    send(controller, kGoCommand);
+    Send(controller, kGoCommand);
     // The tool asks for about half again as many records as announced.
-    EXPECT_EQ(send(controller, kNextByteCommand, 18), expectedLogBytes(config, 18));
-    EXPECT_EQ(controller.stats().nextByteCommands, 18u);
-    EXPECT_EQ(controller.stats().goCommands, 1u);
+    EXPECT_EQ(Send(controller, kNextByteCommand, 18), ExpectedLogBytes(config, 18));
+    EXPECT_EQ(controller.Stats().nextByteCommands, 18u);
+    EXPECT_EQ(controller.Stats().goCommands, 1u);
 }
 
 TEST(ControllerProtocol, NewCaptureRestartsTheLogAndIgnoresOtherBytes) {
     ControllerConfig config;
     ControllerProtocol controller(config);
-    send(controller, kGoCommand);
-    send(controller, kNextByteCommand, 7);
-    EXPECT_TRUE(send(controller, 'x').empty());
-    EXPECT_TRUE(send(controller, 0x00).empty());
-    send(controller, kGoCommand);
-    EXPECT_EQ(send(controller, kNextByteCommand, 6), expectedLogBytes(config, 6));
-    EXPECT_EQ(controller.stats().ignoredBytes, 2u);
-    EXPECT_EQ(controller.stats().goCommands, 2u);
+    Send(controller, kGoCommand);
+    Send(controller, kNextByteCommand, 7);
+    EXPECT_TRUE(Send(controller, 'x').empty());
+    EXPECT_TRUE(Send(controller, 0x00).empty());
+    Send(controller, kGoCommand);
+    EXPECT_EQ(Send(controller, kNextByteCommand, 6), ExpectedLogBytes(config, 6));
+    EXPECT_EQ(controller.Stats().ignoredBytes, 2u);
+    EXPECT_EQ(controller.Stats().goCommands, 2u);
 }
 
 TEST(ControllerFaults, NeverAcknowledgeKeepsAnsweringTheRest) {
     ControllerConfig config;
     config.faults.neverAcknowledge = true;
     ControllerProtocol controller(config);
-    send(controller, kGoCommand);
-    EXPECT_FALSE(controller.nextEventTime());
-    controller.advanceTo(kStart + milliseconds(60000));
-    EXPECT_TRUE(controller.takeOutput().empty());
-    EXPECT_EQ(send(controller, kCountCommand).size(), 2u);
+    Send(controller, kGoCommand);
+    EXPECT_FALSE(controller.NextEventTime());
+    controller.AdvanceTo(kStart + milliseconds(60000));
+    EXPECT_TRUE(controller.TakeOutput().empty());
+    EXPECT_EQ(Send(controller, kCountCommand).size(), 2u);
 }
 
 TEST(ControllerFaults, SilentAnswersNothingButCountsTheCommands) {
     ControllerConfig config;
     config.faults.silent = true;
     ControllerProtocol controller(config);
-    send(controller, kGoCommand);
-    controller.advanceTo(kStart + milliseconds(60000));
-    EXPECT_TRUE(controller.takeOutput().empty());
-    EXPECT_TRUE(send(controller, kCountCommand).empty());
-    EXPECT_TRUE(send(controller, kNextByteCommand, 5).empty());
-    EXPECT_EQ(controller.stats().nextByteCommands, 5u);
+    Send(controller, kGoCommand);
+    controller.AdvanceTo(kStart + milliseconds(60000));
+    EXPECT_TRUE(controller.TakeOutput().empty());
+    EXPECT_TRUE(Send(controller, kCountCommand).empty());
+    EXPECT_TRUE(Send(controller, kNextByteCommand, 5).empty());
+    EXPECT_EQ(controller.Stats().nextByteCommands, 5u);
 }
 
 TEST(ControllerFaults, NoiseBeforeTheAcknowledgeIsNeverDAndRepeatsWithTheSeed) {
     ControllerConfig config;
     config.faults.noiseBeforeAcknowledge = 2000;
     ControllerProtocol controller(config);
-    const Bytes noise = send(controller, kGoCommand);
+    const Bytes noise = Send(controller, kGoCommand);
     ASSERT_EQ(noise.size(), 2000u);
     EXPECT_EQ(std::count(noise.begin(), noise.end(), kAcknowledge), 0);
-    controller.advanceTo(kStart + config.acknowledgeDelay);
-    EXPECT_EQ(controller.takeOutput(), Bytes{kAcknowledge});
+    controller.AdvanceTo(kStart + config.acknowledgeDelay);
+    EXPECT_EQ(controller.TakeOutput(), Bytes{kAcknowledge});
 
-    EXPECT_EQ(send(controller, kGoCommand), noise) << "each capture replays the same noise";
+    EXPECT_EQ(Send(controller, kGoCommand), noise) << "each capture replays the same noise";
     config.seed = 2;
     ControllerProtocol reseeded(config);
-    EXPECT_NE(send(reseeded, kGoCommand), noise);
+    EXPECT_NE(Send(reseeded, kGoCommand), noise);
 }
 
 TEST(ControllerFaults, BadTypeByteReplacesOnlyThatRecordsType) {
@@ -135,42 +135,42 @@ TEST(ControllerFaults, BadTypeByteReplacesOnlyThatRecordsType) {
     config.faults.badTypeAtRecord = 3;
     config.faults.badTypeByte = 0x00;
     ControllerProtocol controller(config);
-    send(controller, kGoCommand);
-    Bytes expected = expectedLogBytes(config, 15);
+    Send(controller, kGoCommand);
+    Bytes expected = ExpectedLogBytes(config, 15);
     expected[9] = 0x00;
-    EXPECT_EQ(send(controller, kNextByteCommand, 15), expected);
+    EXPECT_EQ(Send(controller, kNextByteCommand, 15), expected);
 }
 
 TEST(ControllerFaults, SaturatedCountReplacesOnlyThatRecordsTicks) {
     ControllerConfig config;
     config.faults.saturateAtRecord = 4;
     ControllerProtocol controller(config);
-    send(controller, kGoCommand);
-    Bytes expected = expectedLogBytes(config, 18);
+    Send(controller, kGoCommand);
+    Bytes expected = ExpectedLogBytes(config, 18);
     expected[13] = 0xFF;
     expected[14] = 0xFF;
-    EXPECT_EQ(send(controller, kNextByteCommand, 18), expected);
+    EXPECT_EQ(Send(controller, kNextByteCommand, 18), expected);
 }
 
 TEST(ControllerFaults, DroppedAnswerLosesOneByteAndGoesOnWithTheNext) {
     ControllerConfig config;
     config.faults.dropAnswerAtByte = 4;
     ControllerProtocol controller(config);
-    send(controller, kGoCommand);
-    EXPECT_EQ(send(controller, kNextByteCommand, 4), expectedLogBytes(config, 4));
-    EXPECT_TRUE(send(controller, kNextByteCommand).empty());
-    EXPECT_EQ(send(controller, kNextByteCommand), Bytes{expectedLogBytes(config, 6)[5]});
+    Send(controller, kGoCommand);
+    EXPECT_EQ(Send(controller, kNextByteCommand, 4), ExpectedLogBytes(config, 4));
+    EXPECT_TRUE(Send(controller, kNextByteCommand).empty());
+    EXPECT_EQ(Send(controller, kNextByteCommand), Bytes{ExpectedLogBytes(config, 6)[5]});
 }
 
 TEST(ControllerFaults, DuplicatedAnswerRepeatsOneByteAndGoesOnInOrder) {
     ControllerConfig config;
     config.faults.duplicateAnswerAtByte = 4;
     ControllerProtocol controller(config);
-    send(controller, kGoCommand);
-    const Bytes log = expectedLogBytes(config, 6);
-    EXPECT_EQ(send(controller, kNextByteCommand, 4), Bytes(log.begin(), log.begin() + 4));
-    EXPECT_EQ(send(controller, kNextByteCommand), (Bytes{log[4], log[4]}));
-    EXPECT_EQ(send(controller, kNextByteCommand), Bytes{log[5]});
+    Send(controller, kGoCommand);
+    const Bytes log = ExpectedLogBytes(config, 6);
+    EXPECT_EQ(Send(controller, kNextByteCommand, 4), Bytes(log.begin(), log.begin() + 4));
+    EXPECT_EQ(Send(controller, kNextByteCommand), (Bytes{log[4], log[4]}));
+    EXPECT_EQ(Send(controller, kNextByteCommand), Bytes{log[5]});
 }
 
 TEST(ControllerFaults, IgnoringTheCountStillAcknowledgesAndServesTheLog) {
@@ -178,9 +178,9 @@ TEST(ControllerFaults, IgnoringTheCountStillAcknowledgesAndServesTheLog) {
     config.acknowledgeDelay = std::chrono::milliseconds(0);
     config.faults.ignoreCount = true;
     ControllerProtocol controller(config);
-    send(controller, kGoCommand);
-    EXPECT_EQ(send(controller, kCountCommand), Bytes{kAcknowledge}) << "the acknowledge, and no count";
-    EXPECT_EQ(send(controller, kNextByteCommand, 3), expectedLogBytes(config, 3));
+    Send(controller, kGoCommand);
+    EXPECT_EQ(Send(controller, kCountCommand), Bytes{kAcknowledge}) << "the acknowledge, and no count";
+    EXPECT_EQ(Send(controller, kNextByteCommand, 3), ExpectedLogBytes(config, 3));
 }
 
 TEST(ControllerFaults, LogEndingEarlyFallsSilentAfterTheAnnouncedRecords) {
@@ -188,20 +188,20 @@ TEST(ControllerFaults, LogEndingEarlyFallsSilentAfterTheAnnouncedRecords) {
     config.countOverride = 17;  // five whole records
     config.faults.logEndsEarly = true;
     ControllerProtocol controller(config);
-    send(controller, kGoCommand);
-    EXPECT_EQ(send(controller, kNextByteCommand, 25), expectedLogBytes(config, 15));
-    send(controller, kGoCommand);
-    EXPECT_EQ(send(controller, kNextByteCommand, 3), expectedLogBytes(config, 3)) << "a new capture answers again";
+    Send(controller, kGoCommand);
+    EXPECT_EQ(Send(controller, kNextByteCommand, 25), ExpectedLogBytes(config, 15));
+    Send(controller, kGoCommand);
+    EXPECT_EQ(Send(controller, kNextByteCommand, 3), ExpectedLogBytes(config, 3)) << "a new capture answers again";
 }
 
 TEST(ControllerFaults, ZeroCalibrationKeepsTypesAndLaterRecords) {
     ControllerConfig config;
     config.faults.zeroCalibration = true;
     ControllerProtocol controller(config);
-    send(controller, kGoCommand);
-    Bytes expected = expectedLogBytes(config, 9);
+    Send(controller, kGoCommand);
+    Bytes expected = ExpectedLogBytes(config, 9);
     expected[1] = expected[2] = expected[4] = expected[5] = 0;
-    EXPECT_EQ(send(controller, kNextByteCommand, 9), expected);
+    EXPECT_EQ(Send(controller, kNextByteCommand, 9), expected);
     EXPECT_EQ(expected[0], kCrankRise);
     EXPECT_NE(expected[7] | expected[8], 0);
 }
@@ -210,31 +210,31 @@ TEST(ControllerFaults, VanishesAtTheRequestAfterTheLastFullRecord) {
     ControllerConfig config;
     config.faults.vanishAfterRecord = 2;
     ControllerProtocol controller(config);
-    send(controller, kGoCommand);
-    EXPECT_EQ(send(controller, kNextByteCommand, 9), expectedLogBytes(config, 9));
-    EXPECT_FALSE(controller.vanished());
-    EXPECT_TRUE(send(controller, kNextByteCommand).empty());
-    EXPECT_TRUE(controller.vanished());
-    EXPECT_TRUE(send(controller, kCountCommand).empty());
-    send(controller, kGoCommand);
-    EXPECT_FALSE(controller.nextEventTime()) << "a vanished controller does not acknowledge";
+    Send(controller, kGoCommand);
+    EXPECT_EQ(Send(controller, kNextByteCommand, 9), ExpectedLogBytes(config, 9));
+    EXPECT_FALSE(controller.Vanished());
+    EXPECT_TRUE(Send(controller, kNextByteCommand).empty());
+    EXPECT_TRUE(controller.Vanished());
+    EXPECT_TRUE(Send(controller, kCountCommand).empty());
+    Send(controller, kGoCommand);
+    EXPECT_FALSE(controller.NextEventTime()) << "a vanished controller does not acknowledge";
 }
 
 TEST(ControllerFaults, RandomAnswersReplaceCountAndLogButKeepTheAcknowledge) {
     ControllerConfig config;
     config.faults.randomAnswers = true;
     ControllerProtocol controller(config);
-    send(controller, kGoCommand);
-    controller.advanceTo(kStart + config.acknowledgeDelay);
-    EXPECT_EQ(controller.takeOutput(), Bytes{kAcknowledge});
-    const Bytes answers = send(controller, kCountCommand);
-    const Bytes log = send(controller, kNextByteCommand, 300);
+    Send(controller, kGoCommand);
+    controller.AdvanceTo(kStart + config.acknowledgeDelay);
+    EXPECT_EQ(controller.TakeOutput(), Bytes{kAcknowledge});
+    const Bytes answers = Send(controller, kCountCommand);
+    const Bytes log = Send(controller, kNextByteCommand, 300);
     ASSERT_EQ(answers.size(), 2u);
     ASSERT_EQ(log.size(), 300u);
-    EXPECT_NE(log, expectedLogBytes(config, 300));
+    EXPECT_NE(log, ExpectedLogBytes(config, 300));
 
-    send(controller, kGoCommand);
-    EXPECT_EQ(send(controller, kCountCommand), answers) << "the seed makes the noise repeatable";
+    Send(controller, kGoCommand);
+    EXPECT_EQ(Send(controller, kCountCommand), answers) << "the seed makes the noise repeatable";
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ namespace {
 // A small wheel with round numbers: tooth period 100 ticks, 75 low then 25
 // high, four positions of which the last is missing; the cam rises at 90
 // degrees (100 ticks) for 45 degrees (50 ticks) of the 800-tick cycle.
-EngineConfig smallWheel() {
+EngineConfig SmallWheel() {
     EngineConfig config;
     config.tickMicros = 1.0;
     config.teeth = 4;
@@ -31,7 +31,7 @@ struct Expected {
 
 // What the tool draws: x of each edge per channel, from the calibration
 // records and each channel's own clock.
-std::map<Channel, std::vector<double>> decodeLikeTheTool(const std::vector<Record>& records) {
+std::map<Channel, std::vector<double>> DecodeLikeTheTool(const std::vector<Record>& records) {
     const double scale = 10.0 / ((records[0].ticks + records[1].ticks) / 4.0);
     std::map<Channel, double> clock;
     std::map<Channel, std::vector<double>> edges;
@@ -44,7 +44,7 @@ std::map<Channel, std::vector<double>> decodeLikeTheTool(const std::vector<Recor
 }
 
 TEST(EngineModel, ResolvesTheSmallWheelToWholeTicks) {
-    const EngineTiming timing = resolveTiming(smallWheel());
+    const EngineTiming timing = ResolveTiming(SmallWheel());
     EXPECT_EQ(timing.toothTicks, 100u);
     EXPECT_EQ(timing.crankHighTicks, 25u);
     EXPECT_EQ(timing.crankLowTicks, 75u);
@@ -54,7 +54,7 @@ TEST(EngineModel, ResolvesTheSmallWheelToWholeTicks) {
 }
 
 TEST(EngineModel, LogInterleavesBothChannelsInTimeOrder) {
-    TachLog log(resolveTiming(smallWheel()));
+    TachLog log(ResolveTiming(SmallWheel()));
     const std::vector<Expected> expected = {
         {'R', 100}, {'F', 100},                          // calibration: one tooth period each
         {'R', 75},  {'F', 25},  {'r', 100}, {'f', 50},   // cam rises on the crank's fall: crank first
@@ -64,14 +64,14 @@ TEST(EngineModel, LogInterleavesBothChannelsInTimeOrder) {
         {'R', 175}, {'F', 25},  {'r', 750}, {'f', 50},   // next cam cycle starts at 800
     };
     for (std::size_t i = 0; i < expected.size(); ++i) {
-        const Record record = log.next();
+        const Record record = log.Next();
         EXPECT_EQ(record.type, expected[i].type) << "record " << i;
         EXPECT_EQ(record.ticks, expected[i].ticks) << "record " << i;
     }
 }
 
 TEST(EngineModel, RecordBytesAreLowByteFirst) {
-    const auto bytes = Record{kCamFall, 0x1234}.bytes();
+    const auto bytes = Record{kCamFall, 0x1234}.Bytes();
     EXPECT_EQ(bytes[0], 'f');
     EXPECT_EQ(bytes[1], 0x34);
     EXPECT_EQ(bytes[2], 0x12);
@@ -81,39 +81,39 @@ TEST(EngineModel, CalibrationDrawsAHalfToothTenUnitsWide) {
     for (const double rpm : {800.0, 3000.0, 6500.0}) {
         EngineConfig config;
         config.rpm = rpm;
-        const EngineTiming timing = resolveTiming(config);
-        const auto calibration = calibrationRecords(timing);
+        const EngineTiming timing = ResolveTiming(config);
+        const auto calibration = CalibrationRecords(timing);
         EXPECT_EQ(calibration[0].type, kCrankRise);
         EXPECT_EQ(calibration[1].type, kCrankFall);
 
         TachLog log(timing);
         std::vector<Record> records;
         for (int i = 0; i < 200; ++i) {
-            records.push_back(log.next());
+            records.push_back(log.Next());
         }
         // A full tooth period, rise to rise, is two half-teeth.
-        const auto crank = decodeLikeTheTool(records)[Channel::Crank];
+        const auto crank = DecodeLikeTheTool(records)[Channel::Crank];
         ASSERT_GE(crank.size(), 4u);
         EXPECT_DOUBLE_EQ(crank[2] - crank[0], 2 * kChartUnitsPerHalfTooth) << "rpm " << rpm;
-        EXPECT_DOUBLE_EQ(chartUnitsPerTick(timing) * timing.toothTicks / 2, kChartUnitsPerHalfTooth);
+        EXPECT_DOUBLE_EQ(ChartUnitsPerTick(timing) * timing.toothTicks / 2, kChartUnitsPerHalfTooth);
     }
 }
 
 TEST(EngineModel, ToolChartMatchesTheModelsEdgeTimes) {
     EngineConfig config;
     config.missingTeeth = 2;
-    const EngineTiming timing = resolveTiming(config);
+    const EngineTiming timing = ResolveTiming(config);
     TachLog log(timing);
     EdgeStream stream(timing);
-    std::vector<Record> records = {log.next(), log.next()};
+    std::vector<Record> records = {log.Next(), log.Next()};
     std::map<Channel, std::vector<std::uint64_t>> modelTicks;
     for (int i = 0; i < 1000; ++i) {
-        records.push_back(log.next());
-        const Edge edge = stream.next();
+        records.push_back(log.Next());
+        const Edge edge = stream.Next();
         modelTicks[edge.channel].push_back(edge.tick);
     }
-    auto drawn = decodeLikeTheTool(records);
-    const double scale = chartUnitsPerTick(timing);
+    auto drawn = DecodeLikeTheTool(records);
+    const double scale = ChartUnitsPerTick(timing);
     for (const Channel channel : {Channel::Crank, Channel::Cam}) {
         ASSERT_EQ(drawn[channel].size(), modelTicks[channel].size());
         for (std::size_t i = 0; i < drawn[channel].size(); ++i) {
@@ -126,14 +126,14 @@ TEST(EngineModel, StreamAlternatesLevelsAndKeepsTheWheelsShape) {
     EngineConfig config;
     config.teeth = 60;
     config.missingTeeth = 2;
-    const EngineTiming timing = resolveTiming(config);
+    const EngineTiming timing = ResolveTiming(config);
     EdgeStream stream(timing);
     std::map<Channel, bool> lastRising = {{Channel::Crank, false}, {Channel::Cam, false}};
     std::map<Channel, std::uint64_t> lastTick;
     std::uint64_t previousTick = 0;
     std::size_t crankRisesInFirstCycle = 0;
     for (int i = 0; i < 10000; ++i) {
-        const Edge edge = stream.next();
+        const Edge edge = stream.Next();
         ASSERT_GE(edge.tick, previousTick);
         ASSERT_NE(edge.rising, lastRising[edge.channel]) << "edge " << i;
         ASSERT_EQ(edge.sincePrevious, edge.tick - lastTick[edge.channel]);
@@ -155,11 +155,11 @@ TEST(EngineModel, AcceptsTheLongestIntervalThatFitsAndRefusesOneMore) {
     config.teeth = 1;
     config.camWidthDegrees = 360.0 / 32768;
     config.rpm = 60e6 / 32768;
-    EXPECT_NO_THROW(resolveTiming(config));
+    EXPECT_NO_THROW(ResolveTiming(config));
 
     config.rpm = 60e6 / 32769;
     try {
-        resolveTiming(config);
+        ResolveTiming(config);
         FAIL() << "a 65537-tick cam low time was accepted";
     } catch (const std::invalid_argument& error) {
         EXPECT_NE(std::string(error.what()).find("cam low time"), std::string::npos) << error.what();
@@ -171,7 +171,7 @@ TEST(EngineModel, RefusesConfigurationsTheLogCannotCarry) {
         EngineConfig config;
         change(config);
         try {
-            resolveTiming(config);
+            ResolveTiming(config);
             ADD_FAILURE() << "accepted, expected: " << reason;
         } catch (const std::invalid_argument& error) {
             EXPECT_NE(std::string(error.what()).find(reason), std::string::npos) << error.what();
@@ -192,11 +192,11 @@ TEST(EngineModel, RefusesConfigurationsTheLogCannotCarry) {
 }
 
 // Rising crank edges of the first `edges` edges of the stream.
-std::vector<std::uint64_t> crankRises(const EngineTiming& timing, int edges) {
+std::vector<std::uint64_t> CrankRises(const EngineTiming& timing, int edges) {
     EdgeStream stream(timing);
     std::vector<std::uint64_t> rises;
     for (int i = 0; i < edges; ++i) {
-        const Edge edge = stream.next();
+        const Edge edge = stream.Next();
         if (edge.channel == Channel::Crank && edge.rising) {
             rises.push_back(edge.tick);
         }
@@ -209,7 +209,7 @@ TEST(EngineModel, AcceleratingWheelGainsThirtyPercentPerRevolutionUpToTheTopSpee
     config.rpm = 600;
     config.accelerationPerRevolution = 0.3;
     config.topRpm = 2000;
-    const auto rises = crankRises(resolveTiming(config), 600);
+    const auto rises = CrankRises(ResolveTiming(config), 600);
     // Revolution r takes 1 / 1.3^r of the first while the speed rises:
     // 600 * 1.3^4 = 1714 rpm, and the fifth turn reaches 2000 rpm and holds.
     const auto revolution = [&](int r) { return double(rises[std::size_t(36 * (r + 1))] - rises[std::size_t(36 * r)]); };
@@ -223,24 +223,24 @@ TEST(EngineModel, AcceleratingWheelGainsThirtyPercentPerRevolutionUpToTheTopSpee
 TEST(EngineModel, SignalFaultsChangeOnlyTheirOwnEdges) {
     EngineConfig config;
     config.missingTeeth = 1;
-    const EngineTiming clean = resolveTiming(config);
-    const auto cleanRises = crankRises(clean, 400);
+    const EngineTiming clean = ResolveTiming(config);
+    const auto cleanRises = CrankRises(clean, 400);
     const std::uint64_t tooth = clean.toothTicks;
 
     config.faults.missingTooth = 10;  // no rise at tooth 10: the one before runs on to tooth 11
-    auto rises = crankRises(resolveTiming(config), 400);
+    auto rises = CrankRises(ResolveTiming(config), 400);
     EXPECT_EQ(rises[10], cleanRises[11]);
     EXPECT_EQ(rises[9], cleanRises[9]);
 
     config.faults = {};
     config.faults.extraToothInRevolution = 1;  // a rise in the gap of the second revolution
-    rises = crankRises(resolveTiming(config), 400);
+    rises = CrankRises(ResolveTiming(config), 400);
     EXPECT_EQ(rises[70], cleanRises[69] + tooth);
     EXPECT_EQ(rises[71], cleanRises[70]);
 
     config.faults = {};
     config.faults.glitchAfterTooth = 3;  // an extra rise halfway through the low time after tooth 3
-    rises = crankRises(resolveTiming(config), 400);
+    rises = CrankRises(ResolveTiming(config), 400);
     EXPECT_NEAR(double(rises[4]), double(cleanRises[3] + clean.crankHighTicks) + clean.crankLowTicks / 2.0, 1.0);
     EXPECT_EQ(rises[5], cleanRises[4]);
 }
@@ -248,10 +248,10 @@ TEST(EngineModel, SignalFaultsChangeOnlyTheirOwnEdges) {
 TEST(EngineModel, LostEdgeCarriesItsTicksIntoTheNextOfItsSignal) {
     EngineConfig config;
     config.faults.lostEdgeAtRecord = 5;  // the second crank fall
-    TachLog log(resolveTiming(config));
+    TachLog log(ResolveTiming(config));
     std::vector<Record> records;
     for (int i = 0; i < 8; ++i) {
-        records.push_back(log.next());
+        records.push_back(log.Next());
     }
     const std::uint16_t tooth = records[0].ticks;
     EXPECT_EQ(records[4].type, kCrankRise);
@@ -263,11 +263,11 @@ TEST(EngineModel, CamJumpMovesOnlyThatPulse) {
     EngineConfig config;
     config.faults.camJumpAtPulse = 1;
     config.faults.camJumpDegrees = 90;
-    const EngineTiming timing = resolveTiming(config);
+    const EngineTiming timing = ResolveTiming(config);
     EdgeStream stream(timing);
     std::vector<std::uint64_t> camRises;
     while (camRises.size() < 3) {
-        const Edge edge = stream.next();
+        const Edge edge = stream.Next();
         if (edge.channel == Channel::Cam && edge.rising) {
             camRises.push_back(edge.tick);
         }

@@ -8,11 +8,11 @@
 
 namespace dentora::sim {
 
-inline std::vector<std::uint8_t> expectedLogBytes(const ControllerConfig& config, std::size_t count) {
-    TachLog log(resolveTiming(config.engine));
+inline std::vector<std::uint8_t> ExpectedLogBytes(const ControllerConfig& config, std::size_t count) {
+    TachLog log(ResolveTiming(config.engine));
     std::vector<std::uint8_t> bytes;
     while (bytes.size() < count) {
-        for (std::uint8_t byte : log.next().bytes()) {
+        for (std::uint8_t byte : log.Next().Bytes()) {
             bytes.push_back(byte);
         }
     }

@@ -4,6 +4,7 @@
 // status, give the port back, and the process must not grow as they go
 // (checked where freed memory is given back: not under AddressSanitizer).
 #include "dialog_driver.h"
+#include "capture/capture_log.h"
 #include "capture/fetch_options.h"
 #include "capture/test_run.h"
 #include "res/resource.h"
@@ -22,6 +23,7 @@
 #include <chrono>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -31,32 +33,22 @@ namespace {
 namespace sim = dentora::sim;
 
 const QString kFinished = QStringLiteral(">>> Finished <<<");
-const QString kOutOfSequence = QStringLiteral(">>> Out of Sequence - Abort <<<");
-const QString kNoAnswer = QStringLiteral(">>> No answer from controller - Abort <<<");
-const QString kPlot = QStringLiteral("Step 5: Plot Tach Signals...");
 const QString kWaiting = QStringLiteral("Step 3: Waiting for Done...");
-const QString kRunning = QStringLiteral(">>> Running Application <<<");
 
-// How a capture must end: the last status line, and the line before it.
-enum class Ending {
-    kClean,          // the plot step, then Finished
-    kOutOfSequence,  // the out-of-sequence abort, then Finished
-    kNoAnswer,       // the missing-answer abort, then Finished
-    kHalted,         // never acknowledged: the user halts, then Finished
-    kLinkLost,       // the device went away: the lost-port abort ends it
-    kAnyAbort,       // random answers: any abort or a clean end, then Finished
-};
+using dentora::TestOutcome;
 
 struct Capture {
     sim::ControllerConfig config;
-    Ending ending;
+    // How the capture log must say it ended; empty: any way but a lost
+    // port (random answers).
+    std::optional<TestOutcome> outcome;
     dentora::FetchOptions fetch;  // half of them fast, at any depth
 };
 
 // One capture of the mix: mostly faults, now and then a clean one.
 Capture HostileCapture(std::mt19937& random)
 {
-    Capture capture{{}, Ending::kClean, {}};
+    Capture capture{{}, TestOutcome::kFinished, {}};
     capture.fetch.fast = random() % 2 == 0;
     capture.fetch.ahead = 1 + int(random() % dentora::kMostAhead);
     sim::ControllerConfig& config = capture.config;
@@ -69,38 +61,38 @@ Capture HostileCapture(std::mt19937& random)
     case 1: config.faults.noiseBeforeAcknowledge = 1 + random() % 3; break;
     case 2:
         config.faults.badTypeAtRecord = inside;
-        capture.ending = Ending::kOutOfSequence;
+        capture.outcome = TestOutcome::kOutOfSequence;
         break;
     case 3:
         config.faults.zeroCalibration = true;
-        capture.ending = Ending::kOutOfSequence;
+        capture.outcome = TestOutcome::kOutOfSequence;
         break;
     case 4:
         config.faults.dropAnswerAtByte = 3 * inside + random() % 3;
-        capture.ending = Ending::kNoAnswer;
+        capture.outcome = TestOutcome::kNoAnswer;
         break;
     case 10:
         // A stray byte: caught as out of sequence, at once when fetching
         // fast, by the next type byte otherwise (a tick count's high byte
         // at this speed is none of R, F, r, f).
         config.faults.duplicateAnswerAtByte = 3 * inside + random() % 3;
-        capture.ending = Ending::kOutOfSequence;
+        capture.outcome = TestOutcome::kOutOfSequence;
         break;
     case 5:
         config.faults.logEndsEarly = true;
-        capture.ending = Ending::kNoAnswer;
+        capture.outcome = TestOutcome::kNoAnswer;
         break;
     case 6:
         (random() % 2 ? config.faults.neverAcknowledge : config.faults.silent) = true;
-        capture.ending = Ending::kHalted;
+        capture.outcome = TestOutcome::kHalted;
         break;
     case 7:
         config.faults.vanishAfterRecord = inside;
-        capture.ending = Ending::kLinkLost;
+        capture.outcome = TestOutcome::kPortLost;
         break;
     default:
         config.faults.randomAnswers = true;
-        capture.ending = Ending::kAnyAbort;
+        capture.outcome.reset();
         break;
     }
     return capture;
@@ -139,7 +131,7 @@ protected:
                      (capture.fetch.fast ? ", fast at depth " + std::to_string(capture.fetch.ahead) : ""));
         dentora::SetFetchOptions(capture.fetch);
         sim::PtyController controller(capture.config);
-        const QString device = QString::fromStdString(controller.start());
+        const QString device = QString::fromStdString(controller.Start());
         m_portList->setEditText(device);
         m_shown.clear();
         m_button->click();
@@ -155,37 +147,37 @@ protected:
                 m_button->click();
             Tick();
         }
-        ExpectEnding(capture.ending);
+        ExpectEnding(capture);
         EXPECT_EQ(m_button->text(), QStringLiteral("Run Test"));
         EXPECT_EQ(g_hComm, nullptr) << "the port stayed open";
 
-        if (capture.ending != Ending::kLinkLost) {
+        if (CurrentCaptureLog().outcome != TestOutcome::kPortLost) {
             // The port is free: it opens again.
             SelectCommPort(-1, device);
             EXPECT_TRUE(OpenCommPort()) << LastCommError().toStdString();
             CloseCommPort();
         }
-        controller.stop();
+        controller.Stop();
     }
 
-    void ExpectEnding(Ending ending)
+    // The capture log's outcome is the one the controller's fault makes,
+    // and the status line says clearly that the capture is over.
+    void ExpectEnding(const Capture& capture)
     {
-        ASSERT_GE(m_shown.size(), 2);
-        const QString& last = m_shown.back();
-        const QString& beforeLast = m_shown[m_shown.size() - 2];
+        const TestOutcome outcome = CurrentCaptureLog().outcome;
         const std::string lines = m_shown.join(QStringLiteral(" | ")).toStdString();
-        bool expected = false;
-        switch (ending) {
-        case Ending::kClean: expected = beforeLast == kPlot; break;
-        case Ending::kOutOfSequence: expected = beforeLast == kOutOfSequence; break;
-        case Ending::kNoAnswer: expected = beforeLast == kNoAnswer; break;
-        case Ending::kHalted: expected = beforeLast == kRunning; break;
-        case Ending::kAnyAbort: expected = IsAbort(beforeLast) || beforeLast == kPlot || beforeLast == kRunning; break;
-        case Ending::kLinkLost:
+        if (capture.outcome)
+            EXPECT_EQ(int(outcome), int(*capture.outcome)) << lines;
+        else
+            EXPECT_TRUE(outcome != TestOutcome::kRunning && outcome != TestOutcome::kPortLost &&
+                        outcome != TestOutcome::kCouldNotOpen)
+                << "outcome " << int(outcome) << ": " << lines;
+        ASSERT_FALSE(m_shown.isEmpty());
+        const QString& last = m_shown.back();
+        if (outcome == TestOutcome::kPortLost)
             EXPECT_TRUE(IsAbort(last) && last.contains(QStringLiteral("COM port lost"))) << lines;
-            return;
-        }
-        EXPECT_TRUE(last == kFinished && expected) << lines;
+        else
+            EXPECT_EQ(last, kFinished) << lines;
     }
 
     QStringList m_shown;

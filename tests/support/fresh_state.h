@@ -7,3 +7,7 @@
 void ResetCaptureState();
 // ResetCaptureState, and the dialog's own globals.
 void ResetProcessState();
+
+// The part of it below the dialog (the chart, the port, the test run, the
+// decoder), for a harness without the dialog: the test-run fuzzer.
+void ResetCaptureState();

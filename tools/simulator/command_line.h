@@ -26,9 +26,9 @@ public:
 
 // Parses the arguments after the program name; "--flag value" and
 // "--flag=value" are both accepted. Throws UsageError.
-SimulatorOptions parseCommandLine(const std::vector<std::string>& arguments);
+SimulatorOptions ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The full --help text: the exchange, the engine model, every flag and fault.
-std::string usageText();
+std::string UsageText();
 
 }  // namespace dentora::sim

@@ -7,7 +7,7 @@ namespace dentora::sim {
 
 namespace {
 
-std::uint16_t countFor(const ControllerConfig& config) {
+std::uint16_t CountFor(const ControllerConfig& config) {
     if (config.countOverride) {
         return *config.countOverride;
     }
@@ -22,132 +22,132 @@ std::uint16_t countFor(const ControllerConfig& config) {
 }  // namespace
 
 ControllerProtocol::ControllerProtocol(const ControllerConfig& config)
-    : config_(config),
-      timing_(resolveTiming(config.engine)),
-      announcedCount_(countFor(config)),
-      log_(timing_),
-      random_(config.seed) {}
+    : m_config(config),
+      m_timing(ResolveTiming(config.engine)),
+      m_announcedCount(CountFor(config)),
+      m_log(m_timing),
+      m_random(config.seed) {}
 
-void ControllerProtocol::receive(std::uint8_t byte, Clock::time_point now) {
-    advanceTo(now);
+void ControllerProtocol::Receive(std::uint8_t byte, Clock::time_point now) {
+    AdvanceTo(now);
     switch (byte) {
     case kGoCommand:
-        ++stats_.goCommands;
-        startCapture(now);
+        ++m_stats.goCommands;
+        StartCapture(now);
         break;
     case kCountCommand:
-        ++stats_.countCommands;
-        answerCount();
+        ++m_stats.countCommands;
+        AnswerCount();
         break;
     case kNextByteCommand:
-        ++stats_.nextByteCommands;
-        answerNextByte();
+        ++m_stats.nextByteCommands;
+        AnswerNextByte();
         break;
     default:
-        ++stats_.ignoredBytes;
+        ++m_stats.ignoredBytes;
         break;
     }
 }
 
-void ControllerProtocol::advanceTo(Clock::time_point now) {
-    if (acknowledgeDue_ && *acknowledgeDue_ <= now) {
-        acknowledgeDue_.reset();
-        output_.push_back(kAcknowledge);
+void ControllerProtocol::AdvanceTo(Clock::time_point now) {
+    if (m_acknowledgeDue && *m_acknowledgeDue <= now) {
+        m_acknowledgeDue.reset();
+        m_output.push_back(kAcknowledge);
     }
 }
 
-std::optional<ControllerProtocol::Clock::time_point> ControllerProtocol::nextEventTime() const {
-    return acknowledgeDue_;
+std::optional<ControllerProtocol::Clock::time_point> ControllerProtocol::NextEventTime() const {
+    return m_acknowledgeDue;
 }
 
-std::vector<std::uint8_t> ControllerProtocol::takeOutput() {
+std::vector<std::uint8_t> ControllerProtocol::TakeOutput() {
     std::vector<std::uint8_t> taken;
-    taken.swap(output_);
-    stats_.bytesQueued += taken.size();
+    taken.swap(m_output);
+    m_stats.bytesQueued += taken.size();
     return taken;
 }
 
-void ControllerProtocol::startCapture(Clock::time_point now) {
-    log_ = TachLog(timing_);
-    logPosition_ = 0;
-    currentRecordIndex_ = 0;
+void ControllerProtocol::StartCapture(Clock::time_point now) {
+    m_log = TachLog(m_timing);
+    m_logPosition = 0;
+    m_currentRecordIndex = 0;
     // Each capture replays the same random bytes, so a failing run can be repeated.
-    random_.seed(config_.seed);
-    acknowledgeDue_.reset();
-    const ControllerFaults& faults = config_.faults;
-    if (faults.silent || vanished_) {
+    m_random.seed(m_config.seed);
+    m_acknowledgeDue.reset();
+    const ControllerFaults& faults = m_config.faults;
+    if (faults.silent || m_vanished) {
         return;
     }
     for (unsigned i = 0; i < faults.noiseBeforeAcknowledge; ++i) {
-        std::uint8_t noise = randomByte();
-        output_.push_back(noise == kAcknowledge ? static_cast<std::uint8_t>(noise + 1) : noise);
+        std::uint8_t noise = RandomByte();
+        m_output.push_back(noise == kAcknowledge ? static_cast<std::uint8_t>(noise + 1) : noise);
     }
     if (!faults.neverAcknowledge) {
-        acknowledgeDue_ = now + config_.acknowledgeDelay;
+        m_acknowledgeDue = now + m_config.acknowledgeDelay;
     }
 }
 
-void ControllerProtocol::answerCount() {
-    if (config_.faults.silent || config_.faults.ignoreCount || vanished_) {
+void ControllerProtocol::AnswerCount() {
+    if (m_config.faults.silent || m_config.faults.ignoreCount || m_vanished) {
         return;
     }
-    if (config_.faults.randomAnswers) {
-        output_.push_back(randomByte());
-        output_.push_back(randomByte());
+    if (m_config.faults.randomAnswers) {
+        m_output.push_back(RandomByte());
+        m_output.push_back(RandomByte());
         return;
     }
-    output_.push_back(static_cast<std::uint8_t>(announcedCount_ & 0xFF));
-    output_.push_back(static_cast<std::uint8_t>(announcedCount_ >> 8));
+    m_output.push_back(static_cast<std::uint8_t>(m_announcedCount & 0xFF));
+    m_output.push_back(static_cast<std::uint8_t>(m_announcedCount >> 8));
 }
 
-void ControllerProtocol::answerNextByte() {
-    const ControllerFaults& faults = config_.faults;
-    if (faults.silent || vanished_) {
+void ControllerProtocol::AnswerNextByte() {
+    const ControllerFaults& faults = m_config.faults;
+    if (faults.silent || m_vanished) {
         return;
     }
-    const std::size_t position = logPosition_++;
+    const std::size_t position = m_logPosition++;
     if (faults.vanishAfterRecord && position >= 3 * (*faults.vanishAfterRecord + 1)) {
-        vanished_ = true;
-        acknowledgeDue_.reset();
+        m_vanished = true;
+        m_acknowledgeDue.reset();
         return;
     }
-    const std::size_t announcedBytes = announcedCount_ / 3 * 3;
+    const std::size_t announcedBytes = m_announcedCount / 3 * 3;
     if (faults.logEndsEarly && position >= announcedBytes) {
         return;
     }
     // The dropped byte is still taken from the log, so the next answer is the byte after it.
-    const std::uint8_t answer = logByte(position);
+    const std::uint8_t answer = LogByte(position);
     if (faults.dropAnswerAtByte && position == *faults.dropAnswerAtByte) {
         return;
     }
-    output_.push_back(faults.randomAnswers ? randomByte() : answer);
+    m_output.push_back(faults.randomAnswers ? RandomByte() : answer);
     if (faults.duplicateAnswerAtByte == position) {
-        output_.push_back(output_.back());
+        m_output.push_back(m_output.back());
     }
 }
 
-std::uint8_t ControllerProtocol::logByte(std::size_t position) {
+std::uint8_t ControllerProtocol::LogByte(std::size_t position) {
     const std::size_t recordIndex = position / 3;
-    while (currentRecordIndex_ <= recordIndex) {
-        currentRecord_ = log_.next();
-        const std::size_t index = currentRecordIndex_++;
-        if (config_.faults.zeroCalibration && index < 2) {
-            currentRecord_.ticks = 0;
+    while (m_currentRecordIndex <= recordIndex) {
+        m_currentRecord = m_log.Next();
+        const std::size_t index = m_currentRecordIndex++;
+        if (m_config.faults.zeroCalibration && index < 2) {
+            m_currentRecord.ticks = 0;
         }
-        if (config_.faults.badTypeAtRecord == index) {
-            currentRecord_.type = config_.faults.badTypeByte;
+        if (m_config.faults.badTypeAtRecord == index) {
+            m_currentRecord.type = m_config.faults.badTypeByte;
         }
-        if (config_.faults.saturateAtRecord == index) {
-            currentRecord_.ticks = 0xFFFF;
+        if (m_config.faults.saturateAtRecord == index) {
+            m_currentRecord.ticks = 0xFFFF;
         }
     }
-    return currentRecord_.bytes()[position % 3];
+    return m_currentRecord.Bytes()[position % 3];
 }
 
-std::uint8_t ControllerProtocol::randomByte() {
+std::uint8_t ControllerProtocol::RandomByte() {
     // The low byte of the engine's raw output, not a distribution, so the
     // sequence is the same with every standard library.
-    return static_cast<std::uint8_t>(random_() & 0xFF);
+    return static_cast<std::uint8_t>(m_random() & 0xFF);
 }
 
 }  // namespace dentora::sim

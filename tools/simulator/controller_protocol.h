@@ -71,7 +71,7 @@ struct ProtocolStats {
     std::uint64_t countCommands = 0;
     std::uint64_t nextByteCommands = 0;
     std::uint64_t ignoredBytes = 0;
-    std::uint64_t bytesQueued = 0;  // handed out by takeOutput()
+    std::uint64_t bytesQueued = 0;  // handed out by TakeOutput()
 };
 
 class ControllerProtocol {
@@ -79,45 +79,45 @@ public:
     using Clock = std::chrono::steady_clock;
 
     // Throws std::invalid_argument for an engine that does not fit the log
-    // format (see resolveTiming) or a record count whose byte count does not
+    // format (see ResolveTiming) or a record count whose byte count does not
     // fit in 16 bits.
     explicit ControllerProtocol(const ControllerConfig& config);
 
     // Handles one byte from the tool. Timed events due by `now` are released
     // first, so answers always follow an acknowledge that was already due.
-    void receive(std::uint8_t byte, Clock::time_point now);
+    void Receive(std::uint8_t byte, Clock::time_point now);
     // Releases the timed events due by `now` (the delayed acknowledge).
-    void advanceTo(Clock::time_point now);
-    std::optional<Clock::time_point> nextEventTime() const;
-    std::vector<std::uint8_t> takeOutput();
+    void AdvanceTo(Clock::time_point now);
+    std::optional<Clock::time_point> NextEventTime() const;
+    std::vector<std::uint8_t> TakeOutput();
 
     // True once the controller has vanished: the device must close, and
     // nothing more is answered.
-    bool vanished() const { return vanished_; }
+    bool Vanished() const { return m_vanished; }
 
-    std::uint16_t announcedCount() const { return announcedCount_; }
-    const EngineTiming& timing() const { return timing_; }
-    const ProtocolStats& stats() const { return stats_; }
+    std::uint16_t AnnouncedCount() const { return m_announcedCount; }
+    const EngineTiming& Timing() const { return m_timing; }
+    const ProtocolStats& Stats() const { return m_stats; }
 
 private:
-    void startCapture(Clock::time_point now);
-    void answerCount();
-    void answerNextByte();
-    std::uint8_t logByte(std::size_t position);
-    std::uint8_t randomByte();
+    void StartCapture(Clock::time_point now);
+    void AnswerCount();
+    void AnswerNextByte();
+    std::uint8_t LogByte(std::size_t position);
+    std::uint8_t RandomByte();
 
-    ControllerConfig config_;
-    EngineTiming timing_;
-    std::uint16_t announcedCount_ = 0;
-    TachLog log_;
-    std::size_t logPosition_ = 0;       // byte index of the next 'a' answer
-    std::size_t currentRecordIndex_ = 0;  // records taken from log_
-    Record currentRecord_;
-    std::optional<Clock::time_point> acknowledgeDue_;
-    std::mt19937 random_;
-    std::vector<std::uint8_t> output_;
-    ProtocolStats stats_;
-    bool vanished_ = false;
+    ControllerConfig m_config;
+    EngineTiming m_timing;
+    std::uint16_t m_announcedCount = 0;
+    TachLog m_log;
+    std::size_t m_logPosition = 0;       // byte index of the next 'a' answer
+    std::size_t m_currentRecordIndex = 0;  // records taken from m_log
+    Record m_currentRecord;
+    std::optional<Clock::time_point> m_acknowledgeDue;
+    std::mt19937 m_random;
+    std::vector<std::uint8_t> m_output;
+    ProtocolStats m_stats;
+    bool m_vanished = false;
 };
 
 }  // namespace dentora::sim

@@ -86,14 +86,14 @@ struct EngineTiming {
 // naming the offending setting, when a value is out of range or when any
 // edge-to-edge interval of either channel (or a calibration count) would not
 // fit the log's 16-bit tick counts.
-EngineTiming resolveTiming(const EngineConfig& config);
+EngineTiming ResolveTiming(const EngineConfig& config);
 
 struct Record {
     std::uint8_t type = 0;
     std::uint16_t ticks = 0;  // since this record's channel's previous edge
 
     // Wire form: type, ticks low byte, ticks high byte.
-    std::array<std::uint8_t, 3> bytes() const;
+    std::array<std::uint8_t, 3> Bytes() const;
 };
 
 struct Edge {
@@ -102,23 +102,23 @@ struct Edge {
     std::uint64_t tick = 0;           // absolute time; both channels start at 0
     std::uint16_t sincePrevious = 0;  // ticks since this channel's previous edge
 
-    Record record() const;
+    Record ToRecord() const;
 };
 
 // The first two records of every log. They calibrate the tool's time axis to
 // kChartUnitsPerHalfTooth per half-tooth: each carries one tooth period, so
 // their sum is four half-teeth.
-std::array<Record, 2> calibrationRecords(const EngineTiming& timing);
+std::array<Record, 2> CalibrationRecords(const EngineTiming& timing);
 
-// Chart x units per tick once the tool has read calibrationRecords(); the
-// tool draws an edge at tick t at x = t * chartUnitsPerTick(timing).
-double chartUnitsPerTick(const EngineTiming& timing);
+// Chart x units per tick once the tool has read CalibrationRecords(); the
+// tool draws an edge at tick t at x = t * ChartUnitsPerTick(timing).
+double ChartUnitsPerTick(const EngineTiming& timing);
 
 // The tick at which tooth position `slot` (counted over all revolutions
 // from 0) begins, low first; exact whole ticks at a steady speed.
-double slotStartTick(const EngineTiming& timing, std::uint64_t slot);
+double SlotStartTick(const EngineTiming& timing, std::uint64_t slot);
 
-// One signal's edges in time order, without end: its next edge is front().
+// One signal's edges in time order, without end: its next edge is Front().
 class SignalEdges {
 public:
     struct Pending {
@@ -126,42 +126,42 @@ public:
         bool rising = false;
     };
     virtual ~SignalEdges() = default;
-    const Pending& front();
-    void pop() { pending_.pop_front(); }
+    const Pending& Front();
+    void Pop() { m_pending.pop_front(); }
 
 protected:
-    virtual void produceMore() = 0;
-    void push(double tick, bool rising);
+    virtual void ProduceMore() = 0;
+    void Push(double tick, bool rising);
 
 private:
-    std::deque<Pending> pending_;
+    std::deque<Pending> m_pending;
 };
 
 // The crank wheel: one tooth position at a time, with the crank faults.
 class CrankEdges : public SignalEdges {
 public:
-    explicit CrankEdges(const EngineTiming& timing) : timing_(timing) {}
+    explicit CrankEdges(const EngineTiming& timing) : m_timing(timing) {}
 
 private:
-    void produceMore() override;
-    bool slotHasTooth(std::uint64_t slot) const;
+    void ProduceMore() override;
+    bool SlotHasTooth(std::uint64_t slot) const;
 
-    EngineTiming timing_;
-    std::uint64_t slot_ = 0;
-    std::uint64_t tooth_ = 0;
+    EngineTiming m_timing;
+    std::uint64_t m_slot = 0;
+    std::uint64_t m_tooth = 0;
 };
 
 // The cam: one pulse per two revolutions, with the cam jump.
 class CamEdges : public SignalEdges {
 public:
-    explicit CamEdges(const EngineTiming& timing) : timing_(timing) {}
+    explicit CamEdges(const EngineTiming& timing) : m_timing(timing) {}
 
 private:
-    void produceMore() override;
-    std::uint64_t tickAtCycleDegrees(std::uint64_t cycle, double degrees) const;
+    void ProduceMore() override;
+    std::uint64_t TickAtCycleDegrees(std::uint64_t cycle, double degrees) const;
 
-    EngineTiming timing_;
-    std::uint64_t cycle_ = 0;
+    EngineTiming m_timing;
+    std::uint64_t m_cycle = 0;
 };
 
 // Edges of both channels in time order, from the start of the cycle on,
@@ -170,15 +170,15 @@ private:
 class EdgeStream {
 public:
     explicit EdgeStream(const EngineTiming& timing);
-    Edge next();
+    Edge Next();
 
 private:
-    std::optional<std::size_t> lostEdge_;
-    CrankEdges crank_;
-    CamEdges cam_;
-    std::size_t record_ = 2;  // the record the next edge becomes
-    std::uint64_t lastCrankTick_ = 0;
-    std::uint64_t lastCamTick_ = 0;
+    std::optional<std::size_t> m_lostEdge;
+    CrankEdges m_crank;
+    CamEdges m_cam;
+    std::size_t m_record = 2;  // the record the next edge becomes
+    std::uint64_t m_lastCrankTick = 0;
+    std::uint64_t m_lastCamTick = 0;
 };
 
 // The tach log as the controller hands it out: the two calibration records,
@@ -186,12 +186,12 @@ private:
 class TachLog {
 public:
     explicit TachLog(const EngineTiming& timing);
-    Record next();
+    Record Next();
 
 private:
-    std::array<Record, 2> calibration_;
-    std::size_t calibrationServed_ = 0;
-    EdgeStream edges_;
+    std::array<Record, 2> m_calibration;
+    std::size_t m_calibrationServed = 0;
+    EdgeStream m_edges;
 };
 
 }  // namespace dentora::sim

@@ -15,7 +15,7 @@ struct LineModel {
     unsigned baud = 0;                     // 0: bytes take no time on the wire
     std::chrono::microseconds latency{0};  // from the wire to the tool's reader
 
-    std::chrono::nanoseconds byteTime() const;
+    std::chrono::nanoseconds ByteTime() const;
 };
 
 // One direction of the line: when each byte handed to it is delivered.
@@ -24,27 +24,27 @@ public:
     using Clock = std::chrono::steady_clock;
 
     LineDirection(std::chrono::nanoseconds byteTime, std::chrono::nanoseconds delay)
-        : byteTime_(byteTime), delay_(delay) {}
+        : m_byteTime(byteTime), m_delay(delay) {}
 
     // A byte handed over at `sent` goes onto the wire once the bytes before
     // it are off it, and is delivered its wire time and the delay later.
-    Clock::time_point deliver(Clock::time_point sent);
+    Clock::time_point Deliver(Clock::time_point sent);
 
 private:
-    std::chrono::nanoseconds byteTime_;
-    std::chrono::nanoseconds delay_;
-    Clock::time_point wireFree_{};
+    std::chrono::nanoseconds m_byteTime;
+    std::chrono::nanoseconds m_delay;
+    Clock::time_point m_wireFree{};
 };
 
 // The two directions of a line model: requests to the controller, answers
 // to the tool (the only ones that wait for the adapter's latency).
-LineDirection towardController(const LineModel& line);
-LineDirection towardTool(const LineModel& line);
+LineDirection TowardController(const LineModel& line);
+LineDirection TowardTool(const LineModel& line);
 
 // The least time the line needs to carry `requests` one-byte requests, each
 // answered by one byte at once, with at most `depth` requests unanswered at
 // any time: from the first request handed to the line to the last answer
 // reaching the tool. What no tool pacing on that line can beat.
-std::chrono::nanoseconds pipelinedExchangeTime(const LineModel& line, std::size_t requests, std::size_t depth);
+std::chrono::nanoseconds PipelinedExchangeTime(const LineModel& line, std::size_t requests, std::size_t depth);
 
 }  // namespace dentora::sim

@@ -19,10 +19,10 @@ namespace {
 
 using Clock = ControllerProtocol::Clock;
 
-// Short enough that stop() returns promptly, long enough not to spin.
+// Short enough that Stop() returns promptly, long enough not to spin.
 constexpr std::chrono::milliseconds kPollInterval{20};
 
-std::string describeErrno(const std::string& step) {
+std::string DescribeErrno(const std::string& step) {
     return step + ": " + std::generic_category().message(errno);
 }
 
@@ -30,7 +30,7 @@ std::string describeErrno(const std::string& step) {
     throw std::system_error(errno, std::generic_category(), step);
 }
 
-void makeRaw(int fd, const std::string& what) {
+void MakeRaw(int fd, const std::string& what) {
     termios settings{};
     if (tcgetattr(fd, &settings) != 0) {
         throwErrno("tcgetattr on " + what);
@@ -41,20 +41,20 @@ void makeRaw(int fd, const std::string& what) {
     }
 }
 
-void closeIfOpen(int& fd) {
+void CloseIfOpen(int& fd) {
     if (fd >= 0) {
         ::close(fd);
         fd = -1;
     }
 }
 
-bool isSymlinkTo(const std::string& linkPath, const std::string& target) {
+bool IsSymlinkTo(const std::string& linkPath, const std::string& target) {
     std::array<char, 4096> buffer{};
     const ssize_t length = ::readlink(linkPath.c_str(), buffer.data(), buffer.size() - 1);
     return length >= 0 && target == std::string(buffer.data(), static_cast<std::size_t>(length));
 }
 
-timespec pollTimeout(std::optional<Clock::time_point> due, Clock::time_point now) {
+timespec PollTimeout(std::optional<Clock::time_point> due, Clock::time_point now) {
     std::chrono::nanoseconds timeout = kPollInterval;
     if (due) {
         timeout = std::clamp<std::chrono::nanoseconds>(*due - now, std::chrono::nanoseconds{0}, timeout);
@@ -63,7 +63,7 @@ timespec pollTimeout(std::optional<Clock::time_point> due, Clock::time_point now
     return timespec{static_cast<time_t>(seconds.count()), static_cast<long>((timeout - seconds).count())};
 }
 
-std::optional<Clock::time_point> earliest(std::optional<Clock::time_point> a, std::optional<Clock::time_point> b) {
+std::optional<Clock::time_point> Earliest(std::optional<Clock::time_point> a, std::optional<Clock::time_point> b) {
     if (!a || !b) {
         return a ? a : b;
     }
@@ -73,41 +73,41 @@ std::optional<Clock::time_point> earliest(std::optional<Clock::time_point> a, st
 }  // namespace
 
 PtyController::PtyController(const ControllerConfig& config)
-    : protocol_(config), towardController_(towardController(config.line)), towardTool_(towardTool(config.line)) {}
+    : m_protocol(config), m_towardController(TowardController(config.line)), m_towardTool(TowardTool(config.line)) {}
 
-PtyController::~PtyController() { stop(); }
+PtyController::~PtyController() { Stop(); }
 
-std::string PtyController::start(const std::string& linkPath) {
-    if (thread_.joinable() || master_ >= 0) {
+std::string PtyController::Start(const std::string& linkPath) {
+    if (m_thread.joinable() || m_master >= 0) {
         throw std::logic_error("the simulated controller is already started");
     }
     try {
         // Close-on-exec: a program the host starts must not keep the line
         // open, or the device could never hang up (the vanish fault).
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master_ < 0) {
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (m_master < 0) {
             throwErrno("posix_openpt");
         }
-        if (::grantpt(master_) != 0) {
+        if (::grantpt(m_master) != 0) {
             throwErrno("grantpt");
         }
-        if (::unlockpt(master_) != 0) {
+        if (::unlockpt(m_master) != 0) {
             throwErrno("unlockpt");
         }
         std::array<char, 256> name{};
-        if (const int error = ::ptsname_r(master_, name.data(), name.size()); error != 0) {
+        if (const int error = ::ptsname_r(m_master, name.data(), name.size()); error != 0) {
             errno = error;
             throwErrno("ptsname_r");
         }
-        devicePath_ = name.data();
-        slave_ = ::open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (slave_ < 0) {
-            throwErrno("open " + devicePath_);
+        m_devicePath = name.data();
+        m_slave = ::open(m_devicePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (m_slave < 0) {
+            throwErrno("open " + m_devicePath);
         }
-        makeRaw(slave_, devicePath_);
-        makeRaw(master_, "the pseudo-terminal master");
-        const int flags = ::fcntl(master_, F_GETFL);
-        if (flags < 0 || ::fcntl(master_, F_SETFL, flags | O_NONBLOCK) != 0) {
+        MakeRaw(m_slave, m_devicePath);
+        MakeRaw(m_master, "the pseudo-terminal master");
+        const int flags = ::fcntl(m_master, F_GETFL);
+        if (flags < 0 || ::fcntl(m_master, F_SETFL, flags | O_NONBLOCK) != 0) {
             throwErrno("fcntl O_NONBLOCK on the pseudo-terminal master");
         }
         if (!linkPath.empty()) {
@@ -121,134 +121,134 @@ std::string PtyController::start(const std::string& linkPath) {
                     throwErrno("unlink old link " + linkPath);
                 }
             }
-            if (::symlink(devicePath_.c_str(), linkPath.c_str()) != 0) {
-                throwErrno("symlink " + linkPath + " -> " + devicePath_);
+            if (::symlink(m_devicePath.c_str(), linkPath.c_str()) != 0) {
+                throwErrno("symlink " + linkPath + " -> " + m_devicePath);
             }
-            linkPath_ = linkPath;
+            m_linkPath = linkPath;
         }
     } catch (...) {
-        closeDevice();
-        devicePath_.clear();
+        CloseDevice();
+        m_devicePath.clear();
         throw;
     }
-    stopRequested_ = false;
-    thread_ = std::thread(&PtyController::serve, this);
-    return devicePath_;
+    m_stopRequested = false;
+    m_thread = std::thread(&PtyController::Serve, this);
+    return m_devicePath;
 }
 
-void PtyController::stop() {
-    stopRequested_ = true;
-    if (thread_.joinable()) {
-        thread_.join();
+void PtyController::Stop() {
+    m_stopRequested = true;
+    if (m_thread.joinable()) {
+        m_thread.join();
     }
-    closeDevice();
+    CloseDevice();
 }
 
-PtyStats PtyController::stats() const {
-    std::lock_guard<std::mutex> lock(mutex_);
+PtyStats PtyController::Stats() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
     PtyStats stats;
-    stats.protocol = protocol_.stats();
-    stats.bytesWritten = bytesWritten_;
-    stats.vanished = protocol_.vanished();
-    stats.failure = failure_;
+    stats.protocol = m_protocol.Stats();
+    stats.bytesWritten = m_bytesWritten;
+    stats.vanished = m_protocol.Vanished();
+    stats.failure = m_failure;
     return stats;
 }
 
-void PtyController::serve() {
+void PtyController::Serve() {
     std::array<std::uint8_t, 256> received{};
-    while (!stopRequested_) {
-        pollfd watched{master_, static_cast<short>(POLLIN | (pendingOutput_.empty() ? 0 : POLLOUT)), 0};
-        const timespec timeout = pollTimeout(nextDue(), Clock::now());
+    while (!m_stopRequested) {
+        pollfd watched{m_master, static_cast<short>(POLLIN | (m_pendingOutput.empty() ? 0 : POLLOUT)), 0};
+        const timespec timeout = PollTimeout(NextDue(), Clock::now());
         if (::ppoll(&watched, 1, &timeout, nullptr) < 0 && errno != EINTR) {
-            recordFailure(describeErrno("poll"));
+            RecordFailure(DescribeErrno("poll"));
             return;
         }
         if (watched.revents & (POLLERR | POLLNVAL)) {
-            recordFailure("poll reported an error on the pseudo-terminal master");
+            RecordFailure("poll reported an error on the pseudo-terminal master");
             return;
         }
         ssize_t count = 0;
         if (watched.revents & POLLIN) {
-            count = ::read(master_, received.data(), received.size());
+            count = ::read(m_master, received.data(), received.size());
             if (count < 0 && errno != EAGAIN && errno != EINTR) {
-                recordFailure(describeErrno("read from the pseudo-terminal master"));
+                RecordFailure(DescribeErrno("read from the pseudo-terminal master"));
                 return;
             }
         }
-        const bool vanished = exchange(Clock::now(), received.data(), static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
-        if (!flushOutput()) {
-            recordFailure(describeErrno("write to the pseudo-terminal master"));
+        const bool vanished = Exchange(Clock::now(), received.data(), static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
+        if (!FlushOutput()) {
+            RecordFailure(DescribeErrno("write to the pseudo-terminal master"));
             return;
         }
         if (vanished) {
-            closeDevice();
+            CloseDevice();
             return;
         }
     }
 }
 
-bool PtyController::exchange(Clock::time_point now, const std::uint8_t* received, std::size_t count) {
+bool PtyController::Exchange(Clock::time_point now, const std::uint8_t* received, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
-        requests_.push_back({towardController_.deliver(now), received[i]});
+        m_requests.push_back({m_towardController.Deliver(now), received[i]});
     }
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(m_mutex);
     // The controller answers each request the moment it has arrived.
-    while (!requests_.empty() && requests_.front().due <= now) {
-        const InTransit request = requests_.front();
-        requests_.pop_front();
-        protocol_.receive(request.byte, request.due);
-        for (const std::uint8_t answer : protocol_.takeOutput()) {
-            answers_.push_back({towardTool_.deliver(request.due), answer});
+    while (!m_requests.empty() && m_requests.front().due <= now) {
+        const InTransit request = m_requests.front();
+        m_requests.pop_front();
+        m_protocol.Receive(request.byte, request.due);
+        for (const std::uint8_t answer : m_protocol.TakeOutput()) {
+            m_answers.push_back({m_towardTool.Deliver(request.due), answer});
         }
     }
-    protocol_.advanceTo(now);
-    for (const std::uint8_t answer : protocol_.takeOutput()) {
-        answers_.push_back({towardTool_.deliver(now), answer});
+    m_protocol.AdvanceTo(now);
+    for (const std::uint8_t answer : m_protocol.TakeOutput()) {
+        m_answers.push_back({m_towardTool.Deliver(now), answer});
     }
-    while (!answers_.empty() && answers_.front().due <= now) {
-        pendingOutput_.push_back(answers_.front().byte);
-        answers_.pop_front();
+    while (!m_answers.empty() && m_answers.front().due <= now) {
+        m_pendingOutput.push_back(m_answers.front().byte);
+        m_answers.pop_front();
     }
-    return protocol_.vanished();
+    return m_protocol.Vanished();
 }
 
-std::optional<Clock::time_point> PtyController::nextDue() const {
+std::optional<Clock::time_point> PtyController::NextDue() const {
     std::optional<Clock::time_point> due;
-    if (!requests_.empty()) {
-        due = requests_.front().due;
+    if (!m_requests.empty()) {
+        due = m_requests.front().due;
     }
-    if (!answers_.empty()) {
-        due = earliest(due, answers_.front().due);
+    if (!m_answers.empty()) {
+        due = Earliest(due, m_answers.front().due);
     }
-    std::lock_guard<std::mutex> lock(mutex_);
-    return earliest(due, protocol_.nextEventTime());
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return Earliest(due, m_protocol.NextEventTime());
 }
 
-bool PtyController::flushOutput() {
-    while (!pendingOutput_.empty()) {
-        const ssize_t written = ::write(master_, pendingOutput_.data(), pendingOutput_.size());
+bool PtyController::FlushOutput() {
+    while (!m_pendingOutput.empty()) {
+        const ssize_t written = ::write(m_master, m_pendingOutput.data(), m_pendingOutput.size());
         if (written < 0) {
             return errno == EAGAIN || errno == EINTR;
         }
-        pendingOutput_.erase(pendingOutput_.begin(), pendingOutput_.begin() + written);
-        std::lock_guard<std::mutex> lock(mutex_);
-        bytesWritten_ += static_cast<std::uint64_t>(written);
+        m_pendingOutput.erase(m_pendingOutput.begin(), m_pendingOutput.begin() + written);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bytesWritten += static_cast<std::uint64_t>(written);
     }
     return true;
 }
 
-void PtyController::recordFailure(const std::string& message) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    failure_ = message;
+void PtyController::RecordFailure(const std::string& message) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_failure = message;
 }
 
-void PtyController::closeDevice() {
-    if (!linkPath_.empty() && isSymlinkTo(linkPath_, devicePath_)) {
-        ::unlink(linkPath_.c_str());
+void PtyController::CloseDevice() {
+    if (!m_linkPath.empty() && IsSymlinkTo(m_linkPath, m_devicePath)) {
+        ::unlink(m_linkPath.c_str());
     }
-    linkPath_.clear();
-    closeIfOpen(slave_);
-    closeIfOpen(master_);
+    m_linkPath.clear();
+    CloseIfOpen(m_slave);
+    CloseIfOpen(m_master);
 }
 
 }  // namespace dentora::sim

@@ -44,16 +44,16 @@ public:
     // Opens the pseudo-terminal and starts serving. Returns the slave device
     // path. With a non-empty linkPath, also makes linkPath a symbolic link to
     // it (replacing an existing symbolic link, never another kind of file),
-    // removed again by stop(). Throws std::system_error naming the failed step.
-    std::string start(const std::string& linkPath = {});
+    // removed again by Stop(). Throws std::system_error naming the failed step.
+    std::string Start(const std::string& linkPath = {});
     // Stops serving, joins the thread and closes the device. Idempotent.
-    void stop();
+    void Stop();
 
-    const std::string& devicePath() const { return devicePath_; }
+    const std::string& DevicePath() const { return m_devicePath; }
     // Fixed at construction, so safe to read while serving.
-    const EngineTiming& timing() const { return protocol_.timing(); }
-    std::uint16_t announcedCount() const { return protocol_.announcedCount(); }
-    PtyStats stats() const;
+    const EngineTiming& Timing() const { return m_protocol.Timing(); }
+    std::uint16_t AnnouncedCount() const { return m_protocol.AnnouncedCount(); }
+    PtyStats Stats() const;
 
 private:
     // A byte on its way through the line model, due at its delivery time.
@@ -62,30 +62,30 @@ private:
         std::uint8_t byte;
     };
 
-    void serve();
+    void Serve();
     // Hands the protocol the requests that have arrived by now and puts its
     // answers on the line; true when the controller has vanished.
-    bool exchange(ControllerProtocol::Clock::time_point now, const std::uint8_t* received, std::size_t count);
-    std::optional<ControllerProtocol::Clock::time_point> nextDue() const;
-    bool flushOutput();
-    void recordFailure(const std::string& message);
-    void closeDevice();
+    bool Exchange(ControllerProtocol::Clock::time_point now, const std::uint8_t* received, std::size_t count);
+    std::optional<ControllerProtocol::Clock::time_point> NextDue() const;
+    bool FlushOutput();
+    void RecordFailure(const std::string& message);
+    void CloseDevice();
 
-    ControllerProtocol protocol_;  // guarded by mutex_ once the thread runs
-    mutable std::mutex mutex_;
-    std::uint64_t bytesWritten_ = 0;  // guarded by mutex_
-    std::string failure_;             // guarded by mutex_
-    LineDirection towardController_;
-    LineDirection towardTool_;
-    std::deque<InTransit> requests_;           // serving thread only
-    std::deque<InTransit> answers_;            // serving thread only
-    std::vector<std::uint8_t> pendingOutput_;  // due, not yet written; serving thread only
-    int master_ = -1;
-    int slave_ = -1;
-    std::string devicePath_;
-    std::string linkPath_;
-    std::atomic<bool> stopRequested_{false};
-    std::thread thread_;
+    ControllerProtocol m_protocol;  // guarded by m_mutex once the thread runs
+    mutable std::mutex m_mutex;
+    std::uint64_t m_bytesWritten = 0;  // guarded by m_mutex
+    std::string m_failure;             // guarded by m_mutex
+    LineDirection m_towardController;
+    LineDirection m_towardTool;
+    std::deque<InTransit> m_requests;           // serving thread only
+    std::deque<InTransit> m_answers;            // serving thread only
+    std::vector<std::uint8_t> m_pendingOutput;  // due, not yet written; serving thread only
+    int m_master = -1;
+    int m_slave = -1;
+    std::string m_devicePath;
+    std::string m_linkPath;
+    std::atomic<bool> m_stopRequested{false};
+    std::thread m_thread;
 };
 
 }  // namespace dentora::sim

@@ -5,6 +5,7 @@
 
 #include "platform/wnd.h"
 
+#include <functional>
 #include <map>
 #include <set>
 #include <vector>
@@ -70,15 +71,21 @@ public:
     const std::vector<float>& Marks() const { return m_marks; }
     COLORREF MarkColor() const { return m_markColor; }
 
+    // The tooltip for the chart x under the pointer (the middle of its pixel
+    // column), empty for none. Without a source the chart has no tooltip of
+    // its own; an empty source takes it away again.
+    void SetToolTipSource(std::function<QString(double chartX)> source) { m_toolTipSource = std::move(source); }
+
 protected:
     void OnPaint() override;
     void OnHScroll(UINT code, UINT position, CScrollBar* scrollBar) override;
     // Left and Right arrows, Page Up and Page Down scroll as the bar's
     // arrows and page areas do.
     void OnKeyDown(UINT key, UINT repeatCount, UINT flags) override;
+    std::optional<QString> OnToolTipNeeded(CPoint point) override;
 
 private:
-    friend struct ChartWndInspector;
+    friend struct ChartWndInspector;  // chart/chart_testing.h, for the tests alone
 
     struct ChartLine {
         std::map<float, float> points;
@@ -98,6 +105,12 @@ private:
     void UpdateScrollBar();
     void NotifyParent();
     CPoint DataToClient(float x, float y) const;
+    // OnPaint's layers, from the bottom up.
+    void DrawBackground(CDC& dc, const RECT& client) const;
+    void DrawGrid(CDC& dc, int width, int height) const;
+    void DrawVerticalGrid(CDC& dc, int height) const;
+    void DrawTraces(CDC& dc) const;
+    void DrawTrace(CDC& dc, const ChartLine& line) const;
     void DrawMarks(CDC& dc) const;
 
     float m_yMax = 0.0f;
@@ -116,6 +129,7 @@ private:
     std::vector<float> m_marks;  // ascending
     COLORREF m_markColor = 0;
     BOOL m_marksShown = TRUE;
+    std::function<QString(double)> m_toolTipSource;
 };
 
 // Chart coordinates to int: truncated toward zero, with values beyond int's

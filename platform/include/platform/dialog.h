@@ -76,7 +76,6 @@ public:
 
     // Dialog units to pixels, as the layout does it.
     RECT MapDialogRect(const RECT& dialogUnits) const;
-    QFont dialogFont() const { return m_font; }
 
 protected:
     virtual BOOL OnInitDialog();
@@ -89,6 +88,12 @@ protected:
 
 private:
     void Build();
+    void CreateDialogWidget();
+    void ComputeBaseUnits();
+    void SetUpWindow();
+    void CreateControls();
+    QWidget* CreateControl(const DialogControl& control);
+    void PlaceControl(const DialogControl& control, QWidget* widget) const;
     void FitToScreen();
 
     const DialogTemplate& m_template;
@@ -116,7 +121,6 @@ public:
     QString GetTypedText() const;
 };
 
-// The standard colour picker.
 constexpr DWORD CC_PREVENTFULLOPEN = 0x04;
 constexpr DWORD CC_SOLIDCOLOR = 0x80;
 

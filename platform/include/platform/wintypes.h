@@ -44,7 +44,6 @@ struct CPoint {
     bool operator!=(const CPoint& o) const { return !(*this == o); }
 };
 
-// Window styles.
 constexpr DWORD WS_CHILD = 0x40000000;
 constexpr DWORD WS_VISIBLE = 0x10000000;
 constexpr DWORD WS_HSCROLL = 0x00100000;
@@ -56,7 +55,6 @@ constexpr UINT VK_NEXT = 0x22;   // Page Down
 constexpr UINT VK_LEFT = 0x25;
 constexpr UINT VK_RIGHT = 0x27;
 
-// Pen styles.
 constexpr int PS_SOLID = 0;
 constexpr int PS_DASH = 1;
 constexpr int PS_DOT = 2;

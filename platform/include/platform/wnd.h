@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <map>
+#include <optional>
 
 class QWidget;
 class QScrollBar;
@@ -73,9 +74,10 @@ public:
     UINT_PTR SetTimer(UINT_PTR id, UINT elapseMs);
     BOOL KillTimer(UINT_PTR id);
 
-    // Widget stand-ins, for what the handlers below cannot see.
-    QWidget* clientWidget() const;
-    QScrollBar* horizontalScrollBar() const { return m_hScrollBar; }
+    // Moves the horizontal scroll bar's thumb to position (held within the
+    // bar's range) as the user dragging it there and letting go would:
+    // OnHScroll hears of it the same way. Nothing without a scroll bar.
+    void PlaceScrollThumb(int position);
 
 protected:
     // The message map: a window overrides the messages it handles.
@@ -88,6 +90,10 @@ protected:
     virtual void OnSize(UINT type, int cx, int cy);
     virtual void OnTimer(UINT_PTR id);
     virtual LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // The pointer rests on the client area at point: the tooltip to show
+    // there, empty for none. Unanswered (the default), the window's own
+    // tooltip text shows.
+    virtual std::optional<QString> OnToolTipNeeded(CPoint point);
 
     // Takes ownership of a widget made by a derived class (a dialog).
     void AdoptWidget(QWidget* widget, CWnd* parent);
@@ -97,6 +103,11 @@ protected:
 private:
     friend class platform::WindowEventSink;
     friend class platform::ClientArea;
+    friend class CPaintDC;
+
+    // The widget painted through OnPaint: the client area, or the whole
+    // widget of a window that has none of its own (a dialog, a control).
+    QWidget* ClientWidget() const;
 
     void DispatchScrollAction(int action);
     void DispatchThumbPlaced(int value);

@@ -8,6 +8,7 @@
 #include "analyzer_dlg.h"
 #include "capture/test_run.h"
 #include "chart/chart_wnd.h"
+#include "platform/wnd_testing.h"
 #include "res/resource.h"
 #include "trigger_report_window.h"
 
@@ -26,11 +27,22 @@
 #include <QWindow>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
 constexpr int kCaptureTimeoutMs = 5 * 60 * 1000;
 const char kUsage[] = "Usage: dentora-shots --port DEVICE --out DIRECTORY [--report]\n";
+
+bool WritePicture(const QPixmap& picture, const QString& path)
+{
+    if (picture.isNull() || !picture.save(path, "PNG")) {
+        std::fprintf(stderr, "dentora-shots: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
 
 bool Save(QWidget* window, const QString& path)
 {
@@ -41,12 +53,7 @@ bool Save(QWidget* window, const QString& path)
         picture = screen->grabWindow(window->winId());
     if (picture.isNull())
         picture = window->grab();
-    if (!picture.save(path, "PNG")) {
-        std::fprintf(stderr, "dentora-shots: cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return true;
+    return WritePicture(picture, path);
 }
 
 QRect ThumbRect(QScrollBar* bar)
@@ -93,19 +100,78 @@ bool SaveReport(CAnalyzerDlg& dialog, const QString& path)
     report->anomalies()->setCurrentRow(0);
     QTest::qWait(300);
     const auto& anomaly = dialog.Trigger().Report()->anomalies.front();
-    QWidget* client = g_chart.clientWidget();
+    QWidget* client = ClientWidget(g_chart);
     const int column = int(client->width() * (anomaly.at.chartX - g_chart.XStart()) / g_chart.XSpan());
     const QPoint pointer(column + 40, client->height() / 2);
     QHelpEvent help(QEvent::ToolTip, pointer, client->mapToGlobal(pointer));
     QApplication::sendEvent(client, &help);
     QTest::qWait(500);
     const QRect both = window->frameGeometry().united(report->frameGeometry()).adjusted(-4, -4, 4, 4);
-    const QPixmap picture = window->screen()->grabWindow(0, both.x(), both.y(), both.width(), both.height());
-    if (picture.isNull() || !picture.save(path, "PNG")) {
-        std::fprintf(stderr, "dentora-shots: cannot write %s\n", qPrintable(path));
+    return WritePicture(window->screen()->grabWindow(0, both.x(), both.y(), both.width(), both.height()), path);
+}
+
+// The chart's context menu, as a right click asks for it; the menu is a
+// window of its own, so the picture is of the whole screen.
+bool SaveMenu(QWidget* window, const QString& path)
+{
+    QWidget* chart = ClientWidget(g_chart);
+    const QPoint at = chart->rect().center();
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at, chart->mapToGlobal(at));
+    QCoreApplication::sendEvent(chart, &rightClick);
+    QTest::qWait(300);
+    return WritePicture(window->screen()->grabWindow(0), path);
+}
+
+// The window after the capture, after the thumb was dragged back to the
+// start, and with the chart's menu open.
+bool SaveCaptureShots(CAnalyzerDlg& dialog, const QDir& out)
+{
+    QWidget* window = dialog.GetSafeWidget();
+    if (!Save(window, out.filePath(QStringLiteral("capture.png"))))
+        return false;
+    DragThumbToTheStart(HorizontalScrollBar(g_chart));
+    QTest::qWait(300);
+    if (g_chart.XStart() != g_chart.XMin()) {
+        std::fprintf(stderr, "dentora-shots: the drag left the chart at x %g\n", double(g_chart.XStart()));
         return false;
     }
-    std::printf("%s\n", qPrintable(path));
+    return Save(window, out.filePath(QStringLiteral("scrolled.png"))) &&
+           SaveMenu(window, out.filePath(QStringLiteral("menu.png")));
+}
+
+struct ShotsOptions {
+    QString port;
+    QString outDirectory;
+    bool report = false;
+};
+
+std::optional<ShotsOptions> ParseArguments(QStringList arguments)
+{
+    ShotsOptions options;
+    options.report = arguments.removeAll(QStringLiteral("--report")) > 0;
+    for (int i = 0; i + 1 < arguments.size(); i += 2) {
+        if (arguments[i] == QLatin1String("--port"))
+            options.port = arguments[i + 1];
+        else if (arguments[i] == QLatin1String("--out"))
+            options.outDirectory = arguments[i + 1];
+    }
+    if (options.port.isEmpty() || options.outDirectory.isEmpty() || arguments.size() != 4)
+        return std::nullopt;
+    return options;
+}
+
+// "Run Test" clicked as a user would, and the capture awaited to its end.
+bool RunCapture(CAnalyzerDlg& dialog)
+{
+    auto* runButton = qobject_cast<QPushButton*>(dialog.GetDlgItem(IDC_RUN_TEST)->GetSafeWidget());
+    QTest::mouseClick(runButton, Qt::LeftButton);
+    const bool ended = QTest::qWaitFor([] { return g_nTestState == kIdle; }, kCaptureTimeoutMs);
+    if (!ended || CurrentCaptureLog().outcome != dentora::TestOutcome::kFinished) {
+        const QString how = ended ? TestEndingText(CurrentCaptureLog()) : QStringLiteral("it was still running");
+        std::fprintf(stderr, "dentora-shots: the capture did not finish: %s\n", qPrintable(how));
+        return false;
+    }
+    QTest::qWait(300);
     return true;
 }
 
@@ -115,70 +181,26 @@ int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-
-    QString port;
-    QString outDirectory;
-    QStringList arguments = QCoreApplication::arguments().mid(1);
-    const bool reportMode = arguments.removeAll(QStringLiteral("--report")) > 0;
-    for (int i = 0; i + 1 < arguments.size(); i += 2) {
-        if (arguments[i] == QLatin1String("--port"))
-            port = arguments[i + 1];
-        else if (arguments[i] == QLatin1String("--out"))
-            outDirectory = arguments[i + 1];
-    }
-    if (port.isEmpty() || outDirectory.isEmpty() || arguments.size() != 4) {
+    const std::optional<ShotsOptions> options = ParseArguments(QCoreApplication::arguments().mid(1));
+    if (!options) {
         std::fputs(kUsage, stderr);
         return 2;
     }
-    QDir().mkpath(outDirectory);
+    QDir().mkpath(options->outDirectory);
+    const QDir out(options->outDirectory);
 
     CAnalyzerDlg dialog;
-    dialog.SetInitialPortText(port);
-    if (reportMode)
+    dialog.SetInitialPortText(options->port);
+    if (options->report)
         dialog.Trigger().SetTickMicros(4.0);  // dentora-sim's tick, as --tick-us 4 would set it
     dialog.CreateModeless();
-    QWidget* window = dialog.GetSafeWidget();
-    if (!QTest::qWaitForWindowExposed(window)) {
+    if (!QTest::qWaitForWindowExposed(dialog.GetSafeWidget())) {
         std::fputs("dentora-shots: the window did not appear\n", stderr);
         return 1;
     }
-
-    auto* runButton = qobject_cast<QPushButton*>(dialog.GetDlgItem(IDC_RUN_TEST)->GetSafeWidget());
-    QTest::mouseClick(runButton, Qt::LeftButton);
-    const bool ended = QTest::qWaitFor([] { return g_nTestState == kIdle; }, kCaptureTimeoutMs);
-    if (!ended || CurrentCaptureLog().outcome != dentora::TestOutcome::kFinished) {
-        const QString how = ended ? TestEndingText(CurrentCaptureLog()) : QStringLiteral("it was still running");
-        std::fprintf(stderr, "dentora-shots: the capture did not finish: %s\n", qPrintable(how));
+    if (!RunCapture(dialog))
         return 1;
-    }
-    QTest::qWait(300);
-    if (reportMode)
-        return SaveReport(dialog, QDir(outDirectory).filePath(QStringLiteral("report.png"))) ? 0 : 1;
-    if (!Save(window, QDir(outDirectory).filePath(QStringLiteral("capture.png"))))
-        return 1;
-
-    DragThumbToTheStart(g_chart.horizontalScrollBar());
-    QTest::qWait(300);
-    if (g_chart.XStart() != g_chart.XMin()) {
-        std::fprintf(stderr, "dentora-shots: the drag left the chart at x %g\n", double(g_chart.XStart()));
-        return 1;
-    }
-    if (!Save(window, QDir(outDirectory).filePath(QStringLiteral("scrolled.png"))))
-        return 1;
-
-    // The chart's context menu, as a right click asks for it; the menu is a
-    // window of its own, so the picture is of the whole screen.
-    QWidget* chart = g_chart.clientWidget();
-    const QPoint at = chart->rect().center();
-    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at, chart->mapToGlobal(at));
-    QCoreApplication::sendEvent(chart, &rightClick);
-    QTest::qWait(300);
-    const QPixmap screen = window->screen()->grabWindow(0);
-    const QString menuPath = QDir(outDirectory).filePath(QStringLiteral("menu.png"));
-    if (screen.isNull() || !screen.save(menuPath, "PNG")) {
-        std::fprintf(stderr, "dentora-shots: cannot write %s\n", qPrintable(menuPath));
-        return 1;
-    }
-    std::printf("%s\n", qPrintable(menuPath));
-    return 0;
+    if (options->report)
+        return SaveReport(dialog, out.filePath(QStringLiteral("report.png"))) ? 0 : 1;
+    return SaveCaptureShots(dialog, out) ? 0 : 1;
 }
