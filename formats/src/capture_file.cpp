@@ -135,6 +135,8 @@ private:
     std::optional<std::string_view> Next(const std::string& expected);
     std::optional<std::string_view> Field(std::string_view key);
     std::optional<unsigned long> NumberField(std::string_view key, unsigned long most);
+    // A text field written with %XX escapes; a lone "%" is the empty text.
+    std::optional<std::string> EscapedField(std::string_view key);
     bool ParseHeader(CaptureData* capture);
     bool ParseRecords(CaptureData* capture);
     bool ParseEnd();
@@ -197,6 +199,17 @@ std::optional<std::string_view> Parser::Field(std::string_view key)
     return line->substr(key.size() + 1);
 }
 
+std::optional<std::string> Parser::EscapedField(std::string_view key)
+{
+    const auto value = Field(key);
+    if (!value)
+        return std::nullopt;
+    auto text = UnescapeText(*value == "%" ? std::string_view() : *value);
+    if (!text)
+        Fail(int(m_next), std::string(key) + " " + Quoted(*value) + " has a '%' not followed by two hex digits");
+    return text;
+}
+
 std::optional<unsigned long> Parser::NumberField(std::string_view key, unsigned long most)
 {
     const auto value = Field(key);
@@ -222,12 +235,9 @@ bool Parser::ParseHeader(CaptureData* capture)
     if (!number || *number != unsigned(kCaptureFileVersion))
         return Fail(1, "version " + Quoted(*version) + " is not one this Dentora reads (it reads version "
                            + std::to_string(kCaptureFileVersion) + ")");
-    const auto port = Field("port");
+    const auto port = EscapedField("port");
     if (!port)
         return false;
-    const auto portText = UnescapeText(*port == "%" ? std::string_view() : *port);
-    if (!portText)
-        return Fail(int(m_next), "port " + Quoted(*port) + " has a '%' not followed by two hex digits");
     const auto startedAt = Field("started-at");
     if (!startedAt)
         return false;
@@ -246,14 +256,11 @@ bool Parser::ParseHeader(CaptureData* capture)
     }
     if (capture->outcome == TestOutcome::kRunning)
         return Fail(int(m_next), "unknown outcome " + Quoted(*outcome));
-    const auto detail = Field("outcome-detail");
+    const auto detail = EscapedField("outcome-detail");
     if (!detail)
         return false;
-    const auto detailText = UnescapeText(*detail == "%" ? std::string_view() : *detail);
-    if (!detailText)
-        return Fail(int(m_next), "outcome-detail " + Quoted(*detail) + " has a '%' not followed by two hex digits");
-    capture->outcomeDetail = *detailText;
-    capture->port = *portText;
+    capture->outcomeDetail = *detail;
+    capture->port = *port;
     capture->startedAtUtc = std::string(*startedAt);
     capture->announcedBytes = int(*announced);
     return true;

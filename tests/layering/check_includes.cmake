@@ -15,7 +15,8 @@ set(below_formats analysis)
 set(below_res platform)
 set(below_capture platform chart serial analysis formats)
 set(below_app platform chart serial capture analysis formats res tools)
-set(below_tools "")
+# The simulator speaks the log the analysis reads: its record types.
+set(below_tools analysis)
 # The command-line tool stands beside app/ and borrows its dialog for --png.
 set(below_cli platform chart serial capture analysis formats res app)
 set(without_qt analysis formats tools)

@@ -9,6 +9,8 @@
 // Everything here is pure and deterministic: no I/O, no clocks, no threads.
 #pragma once
 
+#include "analysis/trigger_record.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -18,12 +20,6 @@
 namespace dentora::sim {
 
 enum class Channel { Crank, Cam };
-
-// Record type bytes of the tach log.
-inline constexpr std::uint8_t kCrankRise = 'R';
-inline constexpr std::uint8_t kCrankFall = 'F';
-inline constexpr std::uint8_t kCamRise = 'r';
-inline constexpr std::uint8_t kCamFall = 'f';
 
 // Chart units the tool gives one crank half-tooth once calibrated.
 inline constexpr double kChartUnitsPerHalfTooth = 10.0;
