@@ -128,7 +128,7 @@ bool ParseArguments(const QStringList& arguments, Options* options, int* exitCod
 BOOL CAnalyzerApp::PreInitInstance(const QStringList& arguments)
 {
     const bool asksForText = arguments.contains(QLatin1String("--help")) || arguments.contains(QLatin1String("-h")) ||
-                             arguments.contains(QLatin1String("--version"));
+        arguments.contains(QLatin1String("--version"));
     Options ignored;
     return !asksForText || ParseArguments(arguments, &ignored, &m_exitCode);
 }

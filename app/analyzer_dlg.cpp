@@ -1,13 +1,13 @@
 #include "analyzer_dlg.h"
 
-#include "chart_menu.h"
-#include "fast_fetch_action.h"
-#include "trigger_actions.h"
 #include "capture/decoder.h"
 #include "capture/test_run.h"
 #include "chart/chart_wnd.h"
+#include "chart_menu.h"
+#include "fast_fetch_action.h"
 #include "res/resource.h"
 #include "serial/serial_link.h"
+#include "trigger_actions.h"
 
 #include <QComboBox>
 
@@ -128,7 +128,8 @@ bool CAnalyzerDlg::MayClose()
 {
     if (g_nTestState == kIdle)
         return true;
-    if (AfxMessageBox(this, QStringLiteral("A test is running. Halt it and exit?"), MB_YESNO | MB_ICONQUESTION) != IDYES)
+    if (AfxMessageBox(this, QStringLiteral("A test is running. Halt it and exit?"), MB_YESNO | MB_ICONQUESTION) !=
+        IDYES)
         return false;
     CloseCommPort();
     return true;

@@ -103,8 +103,7 @@ QSize CAnalyzerDlg::MinimumClientSize() const
         if (dialogTemplate.controls[i].id == IDC_CHART_FRAME)
             chartHeight = dialogTemplate.controls[i].cy;
     }
-    const RECT least =
-        MapDialogRect(RECT{0, 0, kMinimumWidth, dialogTemplate.cy - chartHeight + kMinimumChartHeight});
+    const RECT least = MapDialogRect(RECT{0, 0, kMinimumWidth, dialogTemplate.cy - chartHeight + kMinimumChartHeight});
     return QSize(least.right, least.bottom);
 }
 

@@ -38,9 +38,10 @@ void CAnalyzerDlg::OnPortListDropDown()
             continue;
         }
         m_noSerialDevice = false;
-        portList->SetItemToolTip(index, device->description.isEmpty()
-                                            ? device->path
-                                            : QStringLiteral("%1 \u2014 %2").arg(device->path, device->description));
+        portList->SetItemToolTip(index,
+                                 device->description.isEmpty()
+                                     ? device->path
+                                     : QStringLiteral("%1 \u2014 %2").arg(device->path, device->description));
     }
     UpdatePortBoxToolTip();
 }

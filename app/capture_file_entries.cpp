@@ -78,7 +78,8 @@ void WriteCapture(CWnd* owner, const FileKind& kind, CaptureWriter write)
 void OpenCapture(CWnd* owner)
 {
     if (g_nTestState != kIdle) {
-        AfxMessageBox(owner, QStringLiteral("A capture cannot be opened while a test runs: press \"Halt Test\" first."));
+        AfxMessageBox(owner,
+                      QStringLiteral("A capture cannot be opened while a test runs: press \"Halt Test\" first."));
         return;
     }
     const QString path = AskForFile(owner, kCaptureToOpen, false);
@@ -99,9 +100,11 @@ void SaveImage(CWnd* owner)
 
 void AddCaptureFileEntries(ChartMenu* menu, CWnd* owner)
 {
-    menu->AddEntry(QStringLiteral("Open capture\u2026"), [owner] { OpenCapture(owner); }, QKeySequence::Open);
-    menu->AddEntry(QStringLiteral("Save capture\u2026"),
-                   [owner] { WriteCapture(owner, kCaptureToSave, dentora::SaveCaptureFile); }, QKeySequence::Save);
+    menu->AddEntry(
+        QStringLiteral("Open capture\u2026"), [owner] { OpenCapture(owner); }, QKeySequence::Open);
+    menu->AddEntry(
+        QStringLiteral("Save capture\u2026"),
+        [owner] { WriteCapture(owner, kCaptureToSave, dentora::SaveCaptureFile); }, QKeySequence::Save);
     menu->addSeparator();
     menu->AddEntry(QStringLiteral("Export VCD\u2026"), [owner] { WriteCapture(owner, kVcd, dentora::ExportVcdFile); });
     menu->AddEntry(QStringLiteral("Export CSV\u2026"), [owner] { WriteCapture(owner, kCsv, dentora::ExportCsvFile); });

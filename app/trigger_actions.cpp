@@ -23,11 +23,11 @@ void AskTickLength(TriggerView& view, QWidget* owner)
 {
     constexpr double kMostMicros = 1e6;
     bool accepted = false;
-    const double micros = QInputDialog::getDouble(
-        owner, QStringLiteral("Tick Length"),
-        QStringLiteral("Microseconds per tick of the controller's counts, for this run\n"
-                       "(0: unknown; engine speeds are shown only when it is known):"),
-        view.TickMicros().value_or(0.0), 0.0, kMostMicros, 3, &accepted);
+    const double micros =
+        QInputDialog::getDouble(owner, QStringLiteral("Tick Length"),
+                                QStringLiteral("Microseconds per tick of the controller's counts, for this run\n"
+                                               "(0: unknown; engine speeds are shown only when it is known):"),
+                                view.TickMicros().value_or(0.0), 0.0, kMostMicros, 3, &accepted);
     if (!accepted)
         return;
     view.SetTickMicros(micros > 0.0 ? std::optional<double>(micros) : std::nullopt);

@@ -56,10 +56,10 @@ void TriggerReportWindow::Refresh()
     }
     const auto& report = m_view->Report();
     m_summary->setText(QString::fromStdString(FormatTriggerSummary(*report)).trimmed());
-    m_anomalyHeading->setText(report->anomalies.empty()
-                                  ? QStringLiteral("Anomalies: none")
-                                  : QStringLiteral("Anomalies: %1 (choose one to scroll the chart to it)")
-                                        .arg(report->anomalies.size()));
+    m_anomalyHeading->setText(
+        report->anomalies.empty()
+            ? QStringLiteral("Anomalies: none")
+            : QStringLiteral("Anomalies: %1 (choose one to scroll the chart to it)").arg(report->anomalies.size()));
     for (const Anomaly& anomaly : report->anomalies)
         m_anomalies->addItem(QString::fromStdString(FormatAnomaly(anomaly)));
 }

@@ -92,7 +92,7 @@ QString TriggerView::HoverText(double chartX) const
     for (const Anomaly& anomaly : m_report->anomalies) {
         if (anomaly.at.chartX >= tooth->rise.chartX && anomaly.at.chartX < tooth->nextRise.chartX)
             text += QStringLiteral("\n") + QString::fromUtf8(AnomalyKindName(anomaly.kind)) + QStringLiteral(": ") +
-                    QString::fromStdString(anomaly.reason);
+                QString::fromStdString(anomaly.reason);
     }
     return text;
 }

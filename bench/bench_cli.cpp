@@ -26,8 +26,9 @@ QString FullCaptureFile(const QTemporaryDir& dir)
     sim::PtyController controller(config);
     const QString path = dir.filePath(QStringLiteral("full.dentora"));
     QProcess capture;
-    capture.start(kCli, {QStringLiteral("capture"), QStringLiteral("--port"), QString::fromStdString(controller.Start()),
-                         QStringLiteral("--ahead"), QStringLiteral("48"), QStringLiteral("-o"), path});
+    capture.start(kCli,
+                  {QStringLiteral("capture"), QStringLiteral("--port"), QString::fromStdString(controller.Start()),
+                   QStringLiteral("--ahead"), QStringLiteral("48"), QStringLiteral("-o"), path});
     const bool finished = capture.waitForFinished(120000) && capture.exitCode() == 0;
     controller.Stop();
     return finished ? path : QString();
@@ -45,8 +46,9 @@ void BM_CliAnalyzeProcess(benchmark::State& state)
         QElapsedTimer clock;
         clock.start();
         QProcess analyze;
-        analyze.start(kCli, {QStringLiteral("analyze"), path, QStringLiteral("--tick-us"), QStringLiteral("4"),
-                             QStringLiteral("--json")});
+        analyze.start(kCli,
+                      {QStringLiteral("analyze"), path, QStringLiteral("--tick-us"), QStringLiteral("4"),
+                       QStringLiteral("--json")});
         if (!analyze.waitForFinished(10000) || analyze.exitCode() != 0)
             state.SkipWithError("analyze failed");
         state.SetIterationTime(clock.nsecsElapsed() / 1e9);

@@ -15,10 +15,10 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QEventLoop>
 #include <QPushButton>
 #include <QTimer>
 
@@ -38,8 +38,8 @@ constexpr int kFullLogRecords = 4049;
 constexpr int kPacedRecords = 100;
 
 struct FetchFigures {
-    double seconds = 0;          // the fetch
-    double longestBlockMs = 0;   // the event loop's longest stop during it
+    double seconds = 0;         // the fetch
+    double longestBlockMs = 0;  // the event loop's longest stop during it
     std::size_t records = 0;
     bool finished = false;
 };

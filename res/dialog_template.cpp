@@ -29,13 +29,7 @@ const DialogControl kAnalyzerControls[] = {
 }  // namespace
 
 const DialogTemplate g_analyzerDialogTemplate = {
-    IDD_ANALYZER_DIALOG,
-    "Dentora - Tach Signal Analyzer",
-    8,
-    502,
-    351,
-    kAnalyzerControls,
-    std::size(kAnalyzerControls),
+    IDD_ANALYZER_DIALOG, "Dentora - Tach Signal Analyzer", 8, 502, 351, kAnalyzerControls, std::size(kAnalyzerControls),
 };
 
 // The resources live in this static library: pulled in by name, or the

@@ -14,7 +14,8 @@ namespace {
 constexpr int kExitUsage = 2;
 constexpr int kExitFailure = 1;
 
-void PrintStats(const dentora::sim::PtyStats& stats) {
+void PrintStats(const dentora::sim::PtyStats& stats)
+{
     std::cerr << "dentora-sim: received " << stats.protocol.goCommands << " 'g', " << stats.protocol.countCommands
               << " 'n', " << stats.protocol.nextByteCommands << " 'a', " << stats.protocol.ignoredBytes
               << " other; wrote " << stats.bytesWritten << " bytes\n";
@@ -22,7 +23,8 @@ void PrintStats(const dentora::sim::PtyStats& stats) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     using namespace dentora::sim;
     SimulatorOptions options;
     try {
@@ -48,9 +50,9 @@ int main(int argc, char** argv) {
         PtyController controller(options.controller);
         const std::string device = controller.Start(options.linkPath);
         std::cout << device << std::endl;
-        std::cerr << "dentora-sim: serving on " << device << (options.linkPath.empty() ? "" : " (" + options.linkPath + ")")
-                  << " at " << controller.Timing().effectiveRpm << " rpm, announcing " << controller.AnnouncedCount()
-                  << " bytes";
+        std::cerr << "dentora-sim: serving on " << device
+                  << (options.linkPath.empty() ? "" : " (" + options.linkPath + ")") << " at "
+                  << controller.Timing().effectiveRpm << " rpm, announcing " << controller.AnnouncedCount() << " bytes";
         if (const LineModel& line = options.controller.line; line.baud != 0 || line.latency.count() != 0) {
             std::cerr << "; line " << line.baud << " baud, answers " << line.latency.count() / 1000.0 << " ms late";
         }

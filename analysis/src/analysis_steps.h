@@ -23,7 +23,7 @@ struct SignalEdges {
 
 // The teeth's positions on the wheel: where tooth positions begin.
 struct WheelGeometry {
-    int positions = 0;       // tooth positions per revolution; 0 while unknown
+    int positions = 0;        // tooth positions per revolution; 0 while unknown
     std::int64_t anchor = 0;  // position count of the first tooth after a gap
 };
 

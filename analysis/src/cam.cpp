@@ -53,8 +53,7 @@ std::vector<Placed> PlaceOnWheel(const SignalEdges& edges, const WheelGeometry& 
             continue;
         const CrankTooth& tooth = report.teeth[std::size_t(index)];
         const double fraction = double(edge.time.ticks - tooth.rise.ticks) / double(tooth.periodTicks);
-        const double position =
-            double(positions[std::size_t(index)] - geometry.anchor) + fraction * double(tooth.span);
+        const double position = double(positions[std::size_t(index)] - geometry.anchor) + fraction * double(tooth.span);
         placed.push_back({report.cam.pulses.size() - 1, position, std::size_t(index)});
     }
     return placed;
@@ -132,8 +131,9 @@ void GatherSpread(CamSummary& cam, double tolerance)
         location.meanAngle = location.pulses > 0 ? sum / location.pulses : location.meanAngle;
     }
     auto& locations = cam.locations;
-    locations.erase(std::remove_if(locations.begin(), locations.end(), [](const CamLocation& l) { return l.pulses == 0; }),
-                    locations.end());
+    locations.erase(
+        std::remove_if(locations.begin(), locations.end(), [](const CamLocation& l) { return l.pulses == 0; }),
+        locations.end());
 }
 
 void ReportMovedPulses(TriggerReport& report, double tolerance)
@@ -143,7 +143,8 @@ void ReportMovedPulses(TriggerReport& report, double tolerance)
             continue;
         const CamLocation* nearest = nullptr;
         for (const CamLocation& location : report.cam.locations) {
-            if (!nearest || AngleDistance(*pulse.angle, location.meanAngle) < AngleDistance(*pulse.angle, nearest->meanAngle))
+            if (!nearest ||
+                AngleDistance(*pulse.angle, location.meanAngle) < AngleDistance(*pulse.angle, nearest->meanAngle))
                 nearest = &location;
         }
         if (nearest && AngleDistance(*pulse.angle, nearest->meanAngle) > tolerance)

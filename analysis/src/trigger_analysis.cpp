@@ -26,15 +26,30 @@ constexpr double kMostSlots = 1000.0;
 bool ClassifyType(std::uint8_t type, bool* crank, bool* rising)
 {
     switch (type) {
-    case kCrankRise: *crank = true; *rising = true; return true;
-    case kCrankFall: *crank = true; *rising = false; return true;
-    case kCamRise: *crank = false; *rising = true; return true;
-    case kCamFall: *crank = false; *rising = false; return true;
+    case kCrankRise:
+        *crank = true;
+        *rising = true;
+        return true;
+    case kCrankFall:
+        *crank = true;
+        *rising = false;
+        return true;
+    case kCamRise:
+        *crank = false;
+        *rising = true;
+        return true;
+    case kCamFall:
+        *crank = false;
+        *rising = false;
+        return true;
     default: return false;
     }
 }
 
-std::string SignalName(bool crank) { return crank ? "crank" : "cam"; }
+std::string SignalName(bool crank)
+{
+    return crank ? "crank" : "cam";
+}
 
 // The rising crank edges, with what sets a tooth's expected period.
 class CrankRises {
@@ -108,8 +123,9 @@ void RemoveGlitches(CrankRises& rises, TriggerReport& report)
         }
         const std::size_t glitch = GlitchRise(rises, i, median);
         AddAnomaly(report, AnomalyKind::kGlitch, TriggerChannel::kCrank, rises.Rise(glitch),
-                   "a crank period of " + std::to_string(std::llround(period)) + " ticks where its neighbours take about " +
-                       std::to_string(std::llround(median)) + ": a glitch edge");
+                   "a crank period of " + std::to_string(std::llround(period)) +
+                       " ticks where its neighbours take about " + std::to_string(std::llround(median)) +
+                       ": a glitch edge");
         rises.Remove(glitch);
         i = i > 0 ? i - 1 : 0;
     }
@@ -146,23 +162,28 @@ SignalEdges ReadEdges(const std::vector<TriggerRecord>& records, TriggerReport& 
         bool crank = false;
         bool rising = false;
         if (!ClassifyType(records[i].type, &crank, &rising)) {
-            report.anomalies.push_back({AnomalyKind::kBadRecord, TriggerChannel::kCrank, i, {},
-                                        "record " + std::to_string(i) + " has a type byte that is no edge; "
-                                        "nothing after it is analysed"});
+            report.anomalies.push_back({AnomalyKind::kBadRecord,
+                                        TriggerChannel::kCrank,
+                                        i,
+                                        {},
+                                        "record " + std::to_string(i) +
+                                            " has a type byte that is no edge; "
+                                            "nothing after it is analysed"});
             break;
         }
         if (i < std::size_t(kCalibrationRecords))
             continue;
         std::uint64_t& ticks = clock[crank ? 0 : 1];
         ticks += records[i].ticks;
-        const SignalEdge edge{i, rising, records[i].ticks == kSaturatedCount,
-                              {ticks, double(ticks) * report.chartUnitsPerTick}};
+        const SignalEdge edge{
+            i, rising, records[i].ticks == kSaturatedCount, {ticks, double(ticks) * report.chartUnitsPerTick}};
         std::vector<SignalEdge>& signal = crank ? edges.crank : edges.cam;
         const TriggerChannel channel = crank ? TriggerChannel::kCrank : TriggerChannel::kCam;
         if (edge.saturated)
             AddAnomaly(report, AnomalyKind::kSaturated, channel, edge,
-                       "a " + SignalName(crank) + " tick count of 65535: the counter may have saturated or wrapped, "
-                       "so this period is not to be trusted");
+                       "a " + SignalName(crank) +
+                           " tick count of 65535: the counter may have saturated or wrapped, "
+                           "so this period is not to be trusted");
         if (!signal.empty() && signal.back().rising == rising)
             AddAnomaly(report, AnomalyKind::kLostEdge, channel, edge,
                        std::string("two ") + (rising ? "rising " : "falling ") + SignalName(crank) +

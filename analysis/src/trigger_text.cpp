@@ -20,10 +20,10 @@ std::string WheelLine(const WheelSummary& wheel)
     if (!wheel.Known())
         return "Wheel: unknown (no gap seen twice, and no cam to size a wheel without one)";
     std::string line = "Wheel: " + wheel.Pattern() + " (" + std::to_string(wheel.teethPresent) + " teeth, " +
-                       std::to_string(wheel.teethMissing) + " missing per revolution" +
-                       (wheel.sizedByCam ? "; no gap, sized by one cam pulse per 720°" : "") + ")";
+        std::to_string(wheel.teethMissing) + " missing per revolution" +
+        (wheel.sizedByCam ? "; no gap, sized by one cam pulse per 720°" : "") + ")";
     return line + "; " + std::to_string(wheel.revolutionsSeen) + " whole revolutions, " +
-           std::to_string(wheel.revolutionsAgreeing) + " agree";
+        std::to_string(wheel.revolutionsAgreeing) + " agree";
 }
 
 std::string TeethLine(const std::vector<CrankTooth>& teeth)
@@ -45,7 +45,7 @@ std::string TeethLine(const std::vector<CrankTooth>& teeth)
         }
     }
     std::string line = "Teeth: " + std::to_string(teeth.size()) + " periods; one tooth " + std::to_string(shortest) +
-                       " to " + std::to_string(longest) + " ticks";
+        " to " + std::to_string(longest) + " ticks";
     if (dutyLow <= dutyHigh)
         line += ", duty " + Fixed(dutyLow, 2) + " to " + Fixed(dutyHigh, 2);
     return line;
@@ -77,7 +77,7 @@ std::string SpeedLine(const TriggerReport& report)
     if (!speed.meanRpm)
         return "Speed: unknown (the wheel is unknown)";
     return "Speed: " + Fixed(*speed.minRpm, 0) + " rpm min, " + Fixed(*speed.meanRpm, 0) + " mean, " +
-           Fixed(*speed.maxRpm, 0) + " max (" + Fixed(*report.tickMicros, 3) + " µs per tick)";
+        Fixed(*speed.maxRpm, 0) + " max (" + Fixed(*report.tickMicros, 3) + " µs per tick)";
 }
 
 }  // namespace
@@ -85,14 +85,14 @@ std::string SpeedLine(const TriggerReport& report)
 std::string FormatAnomaly(const Anomaly& anomaly)
 {
     return std::to_string(anomaly.at.ticks) + " ticks (x " + Fixed(anomaly.at.chartX, 1) + ")  " +
-           AnomalyKindName(anomaly.kind) + ": " + anomaly.reason;
+        AnomalyKindName(anomaly.kind) + ": " + anomaly.reason;
 }
 
 std::string FormatTooth(const TriggerReport& report, const CrankTooth& tooth)
 {
-    std::string text = tooth.number > 0 ? "Tooth " + std::to_string(tooth.number) + " after the gap"
-                                        : "Tooth " + std::to_string(&tooth - report.teeth.data() + 1) +
-                                              " of the capture (the wheel is unknown)";
+    std::string text = tooth.number > 0
+        ? "Tooth " + std::to_string(tooth.number) + " after the gap"
+        : "Tooth " + std::to_string(&tooth - report.teeth.data() + 1) + " of the capture (the wheel is unknown)";
     if (tooth.span > 1)
         text += ", before a gap of " + std::to_string(tooth.span - 1);
     text += "\nPeriod " + std::to_string(tooth.periodTicks) + " ticks";

@@ -89,7 +89,8 @@ WheelGeometry GeometryFromCam(const std::vector<CrankTooth>& teeth, const std::v
     return {int(slots), Mode(phases)};
 }
 
-void NumberTeeth(std::vector<CrankTooth>& teeth, const std::vector<std::int64_t>& positions, const WheelGeometry& geometry)
+void NumberTeeth(std::vector<CrankTooth>& teeth, const std::vector<std::int64_t>& positions,
+                 const WheelGeometry& geometry)
 {
     for (std::size_t i = 0; i < teeth.size(); ++i) {
         const std::int64_t relative = positions[i] - geometry.anchor;

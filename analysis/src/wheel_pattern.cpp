@@ -79,7 +79,7 @@ std::optional<WheelPattern> ParseWheelPattern(const std::string& text, std::stri
         const std::string& setting = parts[i];
         if (!ApplySetting(setting, pattern)) {
             *error = "'" + setting + "' is not cam-tooth=N (1 to " + std::to_string(2 * pattern.teeth) +
-                     "), cam-angle=DEGREES (0 to 720) or tolerance=DEGREES";
+                "), cam-angle=DEGREES (0 to 720) or tolerance=DEGREES";
             return std::nullopt;
         }
     }
@@ -105,11 +105,12 @@ PatternCheck CheckWheelPattern(const TriggerReport& report, const WheelPattern& 
                 check.differences.push_back("the cam comes after tooth " + std::to_string(location.tooth) +
                                             ", not tooth " + std::to_string(*expected.camTooth));
             const double tolerance = expected.angleTolerance;
-            if (expected.camAngle && (location.minAngle < *expected.camAngle - tolerance ||
-                                      location.maxAngle > *expected.camAngle + tolerance))
+            if (expected.camAngle &&
+                (location.minAngle < *expected.camAngle - tolerance ||
+                 location.maxAngle > *expected.camAngle + tolerance))
                 check.differences.push_back("the cam comes at " + Degrees(location.minAngle) + " to " +
-                                            Degrees(location.maxAngle) + ", not within " + Degrees(tolerance) +
-                                            " of " + Degrees(*expected.camAngle));
+                                            Degrees(location.maxAngle) + ", not within " + Degrees(tolerance) + " of " +
+                                            Degrees(*expected.camAngle));
         }
     }
     check.matches = check.differences.empty();

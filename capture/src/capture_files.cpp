@@ -41,7 +41,9 @@ bool ReadWholeFile(const QString& path, QByteArray* bytes, QString* error)
     // The size first: a huge file is refused without being read.
     if (info.size() > qint64(kMaxCaptureFileBytes)) {
         *error = QStringLiteral("%1: the file is %2 bytes, more than any capture can be (%3)")
-                     .arg(path).arg(info.size()).arg(kMaxCaptureFileBytes);
+                     .arg(path)
+                     .arg(info.size())
+                     .arg(kMaxCaptureFileBytes);
         return false;
     }
     QFile file(path);
@@ -128,7 +130,8 @@ bool OpenCaptureFile(const QString& path, QString* error)
 
 bool SaveCaptureFile(const QString& path, const CaptureLog& log, QString* error)
 {
-    return IsSaveable(log, path, error) && WriteFileAtomically(path, Bytes(WriteCaptureFile(ToCaptureData(log))), error);
+    return IsSaveable(log, path, error) &&
+        WriteFileAtomically(path, Bytes(WriteCaptureFile(ToCaptureData(log))), error);
 }
 
 bool ExportVcdFile(const QString& path, const CaptureLog& log, QString* error)
@@ -141,8 +144,8 @@ bool ExportVcdFile(const QString& path, const CaptureLog& log, QString* error)
 
 bool ExportCsvFile(const QString& path, const CaptureLog& log, QString* error)
 {
-    return IsSaveable(log, path, error)
-           && WriteFileAtomically(path, Bytes(WriteCsv(ToCaptureData(log), g_exportTickNanoseconds)), error);
+    return IsSaveable(log, path, error) &&
+        WriteFileAtomically(path, Bytes(WriteCsv(ToCaptureData(log), g_exportTickNanoseconds)), error);
 }
 
 bool SaveChartImage(const QString& path, QString* error)

@@ -34,10 +34,22 @@ bool DecodeRecordType(unsigned char type)
     int channel = 0;
     float level = 0.0f;
     switch (type) {
-    case 'R': channel = 1; level = g_fCrankHigh; break;
-    case 'F': channel = 1; level = 0.0f; break;
-    case 'r': channel = 2; level = g_fCamHigh; break;
-    case 'f': channel = 2; level = 0.0f; break;
+    case 'R':
+        channel = 1;
+        level = g_fCrankHigh;
+        break;
+    case 'F':
+        channel = 1;
+        level = 0.0f;
+        break;
+    case 'r':
+        channel = 2;
+        level = g_fCamHigh;
+        break;
+    case 'f':
+        channel = 2;
+        level = 0.0f;
+        break;
     default: return false;
     }
     g_nChannel = channel;

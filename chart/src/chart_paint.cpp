@@ -48,7 +48,8 @@ CPoint CChartWnd::DataToClient(float x, float y) const
     // A range of zero height has no scale: everything lies on row H.
     int offset = 0;
     if (m_yMax != m_yMin)
-        offset = TruncateToInt(height * (0.95 * (double(y) - double(m_yMin)) / (double(m_yMax) - double(m_yMin)) + 0.025));
+        offset =
+            TruncateToInt(height * (0.95 * (double(y) - double(m_yMin)) / (double(m_yMax) - double(m_yMin)) + 0.025));
     return CPoint{column, client.bottom - offset};
 }
 

@@ -11,17 +11,13 @@ void CChartWnd::OnHScroll(UINT code, UINT position, CScrollBar*)
             return;
         m_xStart = float(start - 0.01 * span);
         break;
-    case SB_LINERIGHT:
-        m_xStart = float(start + 0.01 * span);
-        break;
+    case SB_LINERIGHT: m_xStart = float(start + 0.01 * span); break;
     case SB_PAGELEFT:
         m_xStart = float(start - span / 2.0);
         if (m_xStart < 0.0f)
             m_xStart = 0.0f;
         break;
-    case SB_PAGERIGHT:
-        m_xStart = float(start + span / 2.0);
-        break;
+    case SB_PAGERIGHT: m_xStart = float(start + span / 2.0); break;
     case SB_THUMBTRACK: {
         // The bar runs from 0 to 1000 over the whole extent.
         const float fraction = float(position / 1000.0);

@@ -17,9 +17,12 @@ struct OutcomeName {
     const char* word;
 };
 constexpr OutcomeName kOutcomeNames[] = {
-    {TestOutcome::kFinished, "finished"},         {TestOutcome::kHalted, "halted"},
-    {TestOutcome::kOutOfSequence, "out-of-sequence"}, {TestOutcome::kNoAnswer, "no-answer"},
-    {TestOutcome::kPortLost, "port-lost"},         {TestOutcome::kCouldNotOpen, "could-not-open"},
+    {TestOutcome::kFinished, "finished"},
+    {TestOutcome::kHalted, "halted"},
+    {TestOutcome::kOutOfSequence, "out-of-sequence"},
+    {TestOutcome::kNoAnswer, "no-answer"},
+    {TestOutcome::kPortLost, "port-lost"},
+    {TestOutcome::kCouldNotOpen, "could-not-open"},
 };
 
 bool IsRecordType(unsigned char type)
@@ -217,7 +220,8 @@ std::optional<unsigned long> Parser::NumberField(std::string_view key, unsigned 
         return std::nullopt;
     const auto number = ParseNumber(*value);
     if (!number || *number > most) {
-        Fail(int(m_next), std::string(key) + " " + Quoted(*value) + " is not a number from 0 to " + std::to_string(most));
+        Fail(int(m_next),
+             std::string(key) + " " + Quoted(*value) + " is not a number from 0 to " + std::to_string(most));
         return std::nullopt;
     }
     return number;
@@ -233,8 +237,9 @@ bool Parser::ParseHeader(CaptureData* capture)
     }
     const auto number = ParseNumber(*version);
     if (!number || *number != unsigned(kCaptureFileVersion))
-        return Fail(1, "version " + Quoted(*version) + " is not one this Dentora reads (it reads version "
-                           + std::to_string(kCaptureFileVersion) + ")");
+        return Fail(1,
+                    "version " + Quoted(*version) + " is not one this Dentora reads (it reads version " +
+                        std::to_string(kCaptureFileVersion) + ")");
     const auto port = EscapedField("port");
     if (!port)
         return false;
@@ -337,7 +342,8 @@ std::string WriteCaptureFile(const CaptureData& capture)
     out += "started-at " + capture.startedAtUtc + "\n";
     out += "announced-bytes " + std::to_string(capture.announcedBytes) + "\n";
     out += std::string("outcome ") + (outcome ? outcome : "unknown") + "\n";
-    out += "outcome-detail " + (capture.outcomeDetail.empty() ? std::string("%") : EscapeText(capture.outcomeDetail, true)) + "\n";
+    out += "outcome-detail " +
+        (capture.outcomeDetail.empty() ? std::string("%") : EscapeText(capture.outcomeDetail, true)) + "\n";
     out += "records " + std::to_string(capture.records.size()) + "\n";
     for (const TriggerRecord& record : capture.records) {
         out += char(record.type);
@@ -352,8 +358,9 @@ std::string WriteCaptureFile(const CaptureData& capture)
 bool ReadCaptureFile(std::string_view bytes, CaptureData* capture, CaptureFileError* error)
 {
     if (bytes.size() > kMaxCaptureFileBytes) {
-        *error = {0, "the file is " + std::to_string(bytes.size()) + " bytes, more than any capture can be ("
-                         + std::to_string(kMaxCaptureFileBytes) + ")"};
+        *error = {0,
+                  "the file is " + std::to_string(bytes.size()) + " bytes, more than any capture can be (" +
+                      std::to_string(kMaxCaptureFileBytes) + ")"};
         return false;
     }
     return Parser(bytes).Parse(capture, error);

@@ -12,10 +12,22 @@ std::vector<Edge> EdgesInTimeOrder(const std::vector<TriggerRecord>& records)
         const TriggerRecord& record = records[index];
         Edge edge;
         switch (record.type) {
-        case kCrankRise: edge.signal = Signal::kCrank; edge.high = true; break;
-        case kCrankFall: edge.signal = Signal::kCrank; edge.high = false; break;
-        case kCamRise: edge.signal = Signal::kCam; edge.high = true; break;
-        case kCamFall: edge.signal = Signal::kCam; edge.high = false; break;
+        case kCrankRise:
+            edge.signal = Signal::kCrank;
+            edge.high = true;
+            break;
+        case kCrankFall:
+            edge.signal = Signal::kCrank;
+            edge.high = false;
+            break;
+        case kCamRise:
+            edge.signal = Signal::kCam;
+            edge.high = true;
+            break;
+        case kCamFall:
+            edge.signal = Signal::kCam;
+            edge.high = false;
+            break;
         default: continue;
         }
         std::uint64_t& clock = clocks[edge.signal == Signal::kCrank ? 0 : 1];

@@ -15,10 +15,9 @@ struct TimeUnit {
 };
 // What a VCD $timescale can say, largest first.
 constexpr TimeUnit kTimescales[] = {
-    {100000000000ull, "100 s"}, {10000000000ull, "10 s"}, {1000000000ull, "1 s"},
-    {100000000ull, "100 ms"},   {10000000ull, "10 ms"},   {1000000ull, "1 ms"},
-    {100000ull, "100 us"},      {10000ull, "10 us"},      {1000ull, "1 us"},
-    {100ull, "100 ns"},         {10ull, "10 ns"},         {1ull, "1 ns"},
+    {100000000000ull, "100 s"}, {10000000000ull, "10 s"}, {1000000000ull, "1 s"}, {100000000ull, "100 ms"},
+    {10000000ull, "10 ms"},     {1000000ull, "1 ms"},     {100000ull, "100 us"},  {10000ull, "10 us"},
+    {1000ull, "1 us"},          {100ull, "100 ns"},       {10ull, "10 ns"},       {1ull, "1 ns"},
 };
 
 const TimeUnit& TimescaleFor(std::uint64_t tickNanoseconds)
@@ -76,10 +75,10 @@ std::string WriteVcd(const CaptureData& capture, std::uint64_t tickNanoseconds, 
     std::string out;
     out += "$date " + VcdText(capture.startedAtUtc) + " $end\n";
     out += "$version " + VcdText(toolVersion) + " $end\n";
-    out += "$comment Trigger capture from " + VcdText(capture.port) + ", " + std::to_string(capture.records.size())
-           + " records, outcome " + (outcome ? outcome : "running") + ". One controller tick is "
-           + TickLengthText(tickNanoseconds) + "; each signal's time is the sum of its own tick counts after the two "
-           + "calibration records. $end\n";
+    out += "$comment Trigger capture from " + VcdText(capture.port) + ", " + std::to_string(capture.records.size()) +
+        " records, outcome " + (outcome ? outcome : "running") + ". One controller tick is " +
+        TickLengthText(tickNanoseconds) + "; each signal's time is the sum of its own tick counts after the two " +
+        "calibration records. $end\n";
     out += std::string("$timescale ") + timescale.name + " $end\n";
     out += "$scope module dentora $end\n";
     out += std::string("$var wire 1 ") + kCrankId + " crank $end\n";
@@ -127,9 +126,9 @@ std::string WriteCsv(const CaptureData& capture, std::uint64_t tickNanoseconds)
     for (const Edge& edge : EdgesInTimeOrder(capture.records)) {
         const bool crank = edge.signal == Signal::kCrank;
         levels[crank ? 0 : 1] = edge.high;
-        out += std::to_string(edge.record) + ',' + Microseconds(edge.time * tickNanoseconds) + ','
-               + Microseconds(std::uint64_t(edge.toothTicks) * tickNanoseconds) + ',' + (levels[0] ? '1' : '0') + ','
-               + (levels[1] ? '1' : '0') + ',' + (crank ? "crank" : "cam") + '\n';
+        out += std::to_string(edge.record) + ',' + Microseconds(edge.time * tickNanoseconds) + ',' +
+            Microseconds(std::uint64_t(edge.toothTicks) * tickNanoseconds) + ',' + (levels[0] ? '1' : '0') + ',' +
+            (levels[1] ? '1' : '0') + ',' + (crank ? "crank" : "cam") + '\n';
     }
     return out;
 }

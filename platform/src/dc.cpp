@@ -202,8 +202,7 @@ BOOL CDC::BitBlt(int x, int y, int width, int height, CDC* source, int xSource, 
         return FALSE;
     const QPainter::CompositionMode mode = m_painter.compositionMode();
     m_painter.setCompositionMode(QPainter::CompositionMode_Source);
-    m_painter.drawImage(QRect(x, y, width, height), source->m_bitmap->m_image,
-                        QRect(xSource, ySource, width, height));
+    m_painter.drawImage(QRect(x, y, width, height), source->m_bitmap->m_image, QRect(xSource, ySource, width, height));
     m_painter.setCompositionMode(mode);
     return TRUE;
 }

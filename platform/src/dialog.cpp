@@ -59,8 +59,8 @@ public:
         // The box stays as narrow as its template makes it; its list is as
         // wide as its longest entry.
         QAbstractItemView* list = view();
-        const int entriesWidth = list->sizeHintForColumn(0) + 2 * list->frameWidth() +
-                                 list->verticalScrollBar()->sizeHint().width();
+        const int entriesWidth =
+            list->sizeHintForColumn(0) + 2 * list->frameWidth() + list->verticalScrollBar()->sizeHint().width();
         list->setMinimumWidth(std::max(width(), entriesWidth));
         QComboBox::showPopup();
     }
@@ -109,8 +109,7 @@ QFrame* MakeBlackFrame(QWidget* parent)
 
 }  // namespace
 
-CDialog::CDialog(const DialogTemplate& dialogTemplate, CWnd* parent)
-    : m_template(dialogTemplate), m_parentWnd(parent)
+CDialog::CDialog(const DialogTemplate& dialogTemplate, CWnd* parent) : m_template(dialogTemplate), m_parentWnd(parent)
 {
 }
 
@@ -148,7 +147,8 @@ void CDialog::Build()
 void CDialog::CreateDialogWidget()
 {
     QWidget* parentWidget = m_parentWnd ? m_parentWnd->GetSafeWidget() : nullptr;
-    m_dialog = new DialogWidget(parentWidget, [this] { OnOK(); }, [this] { OnCancel(); });
+    m_dialog = new DialogWidget(
+        parentWidget, [this] { OnOK(); }, [this] { OnCancel(); });
     m_connectionGuard = std::make_unique<QObject>();
     QObject::connect(m_dialog, &QObject::destroyed, m_connectionGuard.get(), [this] {
         m_dialog = nullptr;
@@ -225,8 +225,7 @@ QWidget* CDialog::CreateControl(const DialogControl& control)
         QObject::connect(button, &QPushButton::clicked, button, [this, id] { OnCommand(id, BN_CLICKED); });
         return button;
     }
-    case ControlKind::BlackFrame:
-        return MakeBlackFrame(m_dialog);
+    case ControlKind::BlackFrame: return MakeBlackFrame(m_dialog);
     case ControlKind::ComboDropDown: {
         auto* combo = new DropDownCombo(
             m_dialog, [this, id] { OnCommand(id, CBN_DROPDOWN); }, [this, id] { OnCommand(id, CBN_EDITRETURN); });
@@ -235,8 +234,7 @@ QWidget* CDialog::CreateControl(const DialogControl& control)
         combo->setMaxVisibleItems(12);
         return combo;
     }
-    case ControlKind::GroupBox:
-        return new QGroupBox(text, m_dialog);
+    case ControlKind::GroupBox: return new QGroupBox(text, m_dialog);
     case ControlKind::CenteredText: {
         auto* label = new QLabel(text, m_dialog);
         label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -272,7 +270,7 @@ void CDialog::FitToScreen()
     const QStyle* style = m_dialog->style();
     const int frame = style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, m_dialog);
     const QSize room = screen->availableSize() -
-                       QSize(2 * frame, 2 * frame + style->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, m_dialog));
+        QSize(2 * frame, 2 * frame + style->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, m_dialog));
     const QSize fitted = m_dialog->size().boundedTo(room);
     m_dialog->setMinimumSize(m_dialog->minimumSize().boundedTo(fitted));
     m_dialog->resize(fitted);

@@ -9,9 +9,9 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
 #include <QResizeEvent>
@@ -231,8 +231,7 @@ void CWnd::GetWindowRect(RECT* screenRect) const
     if (!m_widget)
         return;
     const QPoint origin = m_widget->mapToGlobal(QPoint(0, 0));
-    *screenRect = RECT{origin.x(), origin.y(), origin.x() + m_widget->width(),
-                       origin.y() + m_widget->height()};
+    *screenRect = RECT{origin.x(), origin.y(), origin.x() + m_widget->width(), origin.y() + m_widget->height()};
 }
 
 void CWnd::ScreenToClient(RECT* rect) const
@@ -426,8 +425,14 @@ void CWnd::OnHScroll(UINT, UINT, CScrollBar*) {}
 void CWnd::OnKeyDown(UINT, UINT, UINT) {}
 void CWnd::OnSize(UINT, int, int) {}
 void CWnd::OnTimer(UINT_PTR) {}
-LRESULT CWnd::OnMessage(UINT, WPARAM, LPARAM) { return 0; }
-std::optional<QString> CWnd::OnToolTipNeeded(CPoint) { return std::nullopt; }
+LRESULT CWnd::OnMessage(UINT, WPARAM, LPARAM)
+{
+    return 0;
+}
+std::optional<QString> CWnd::OnToolTipNeeded(CPoint)
+{
+    return std::nullopt;
+}
 
 QString AfxGetAppName()
 {

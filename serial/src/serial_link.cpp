@@ -101,8 +101,8 @@ std::optional<CommDevice> DeviceForPort(int port)
 // Membership of these gives far more than a serial line: never advise it.
 bool IsPrivilegedGroup(gid_t gid, const QString& name)
 {
-    static const QStringList kPrivileged = {QStringLiteral("root"),  QStringLiteral("wheel"), QStringLiteral("sudo"),
-                                            QStringLiteral("admin"), QStringLiteral("adm"),   QStringLiteral("disk"),
+    static const QStringList kPrivileged = {QStringLiteral("root"),  QStringLiteral("wheel"),  QStringLiteral("sudo"),
+                                            QStringLiteral("admin"), QStringLiteral("adm"),    QStringLiteral("disk"),
                                             QStringLiteral("kmem"),  QStringLiteral("shadow"), QStringLiteral("staff"),
                                             QStringLiteral("tty")};
     return gid == 0 || kPrivileged.contains(name);
@@ -124,14 +124,16 @@ QString PermissionHint(const QString& path)
     const QString group = info.group().isEmpty() ? QString::number(status.st_gid) : info.group();
     const bool groupMayReadWrite = (status.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
     if (groupMayReadWrite && !IsPrivilegedGroup(status.st_gid, group))
-        return QStringLiteral("\nYour user may not use %1. Its group \"%2\" may: make your user a member "
-                              "(sudo usermod -aG %2 $USER), then log out and in again.")
+        return QStringLiteral(
+                   "\nYour user may not use %1. Its group \"%2\" may: make your user a member "
+                   "(sudo usermod -aG %2 $USER), then log out and in again.")
             .arg(path, group);
     const QString owner = info.owner().isEmpty() ? QString::number(status.st_uid) : info.owner();
-    return QStringLiteral("\n%1 is not accessible to your user (owner %2, group %3, mode %4), and no group that is "
-                          "safe to join may use it. Give it a group such as dialout with mode 0660: lastingly with "
-                          "a udev rule (GROUP=\"dialout\", MODE=\"0660\" in /etc/udev/rules.d), or until it is "
-                          "plugged in again with sudo chgrp dialout %1 and sudo chmod 0660 %1; then join that group.")
+    return QStringLiteral(
+               "\n%1 is not accessible to your user (owner %2, group %3, mode %4), and no group that is "
+               "safe to join may use it. Give it a group such as dialout with mode 0660: lastingly with "
+               "a udev rule (GROUP=\"dialout\", MODE=\"0660\" in /etc/udev/rules.d), or until it is "
+               "plugged in again with sudo chgrp dialout %1 and sudo chmod 0660 %1; then join that group.")
         .arg(path, owner, group)
         .arg(status.st_mode & 07777, 4, 8, QLatin1Char('0'));
 #else

@@ -19,7 +19,10 @@ struct WheelCase {
     const char* pattern;
 };
 
-void PrintTo(const WheelCase& wheel, std::ostream* out) { *out << wheel.name; }
+void PrintTo(const WheelCase& wheel, std::ostream* out)
+{
+    *out << wheel.name;
+}
 
 // Where the cam pulse lies after tooth 1's rising edge: tooth 1 rises a
 // tooth position's low part after the start of the revolution.
@@ -53,25 +56,25 @@ TEST_P(CleanWheel, IsNamedPlacedAndTimedWithoutAlarms)
     ASSERT_EQ(report.cam.locations.size(), 1u);
     const CamLocation& cam = report.cam.locations.front();
     const double slot = 360.0 / wheel.config.teeth;
-    const double angle = report.wheel.sizedByCam ? std::fmod(ExpectedCamAngle(wheel.config), slot)
-                                                 : ExpectedCamAngle(wheel.config);
+    const double angle =
+        report.wheel.sizedByCam ? std::fmod(ExpectedCamAngle(wheel.config), slot) : ExpectedCamAngle(wheel.config);
     EXPECT_NEAR(cam.meanAngle, angle, 0.5);
     EXPECT_LT(cam.maxAngle - cam.minAngle, 1.0);
     EXPECT_EQ(cam.tooth, int(angle / slot) + 1);
     EXPECT_GE(cam.pulses, 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Wheels, CleanWheel,
-    ::testing::Values(WheelCase{"Steady36Minus1", Wheel(36, 1), "36-1"},
-                      WheelCase{"Steady60Minus2", Wheel(60, 2), "60-2"},
-                      WheelCase{"Steady24Minus1WithCamLate", Wheel(24, 1, 200.0), "24-1"},
-                      WheelCase{"Steady12Minus0", Wheel(12, 0), "12-0"},
-                      WheelCase{"Cranking36Minus1", Cranking(Wheel(36, 1)), "36-1"},
-                      WheelCase{"Cranking60Minus2", Cranking(Wheel(60, 2)), "60-2"},
-                      WheelCase{"Cranking24Minus1WithCamLate", Cranking(Wheel(24, 1, 200.0)), "24-1"},
-                      WheelCase{"Cranking12Minus0", Cranking(Wheel(12, 0)), "12-0"}),
-    [](const ::testing::TestParamInfo<WheelCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Wheels, CleanWheel,
+                         ::testing::Values(WheelCase{"Steady36Minus1", Wheel(36, 1), "36-1"},
+                                           WheelCase{"Steady60Minus2", Wheel(60, 2), "60-2"},
+                                           WheelCase{"Steady24Minus1WithCamLate", Wheel(24, 1, 200.0), "24-1"},
+                                           WheelCase{"Steady12Minus0", Wheel(12, 0), "12-0"},
+                                           WheelCase{"Cranking36Minus1", Cranking(Wheel(36, 1)), "36-1"},
+                                           WheelCase{"Cranking60Minus2", Cranking(Wheel(60, 2)), "60-2"},
+                                           WheelCase{"Cranking24Minus1WithCamLate", Cranking(Wheel(24, 1, 200.0)),
+                                                     "24-1"},
+                                           WheelCase{"Cranking12Minus0", Cranking(Wheel(12, 0)), "12-0"}),
+                         [](const ::testing::TestParamInfo<WheelCase>& info) { return std::string(info.param.name); });
 
 TEST(TriggerSpeed, SteadyWheelTurnsAtTheModelsSpeedAndUnknownWithoutTickLength)
 {

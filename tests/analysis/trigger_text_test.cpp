@@ -16,8 +16,9 @@ TEST(TriggerText, ReportNamesWheelCamSpeedAndEachAnomaly)
     sim::EngineConfig config = Wheel(36, 1);
     config.rpm = 1500;
     char speed[64];
-    std::snprintf(speed, sizeof speed, "Speed: %.0f rpm min, %.0f mean, %.0f max", sim::ResolveTiming(config).effectiveRpm,
-                  sim::ResolveTiming(config).effectiveRpm, sim::ResolveTiming(config).effectiveRpm);
+    std::snprintf(speed, sizeof speed, "Speed: %.0f rpm min, %.0f mean, %.0f max",
+                  sim::ResolveTiming(config).effectiveRpm, sim::ResolveTiming(config).effectiveRpm,
+                  sim::ResolveTiming(config).effectiveRpm);
     const TriggerReport clean = AnalyzeTrigger(GeneratedCapture(config, 1000), {4.0});
     const std::string text = FormatTriggerReport(clean);
     EXPECT_NE(text.find("Wheel: 36-1 (35 teeth, 1 missing per revolution)"), std::string::npos) << text;
@@ -32,9 +33,9 @@ TEST(TriggerText, ReportNamesWheelCamSpeedAndEachAnomaly)
     ASSERT_EQ(faulty.anomalies.size(), 1u);
     EXPECT_NE(faultyText.find("Anomalies: 1\n  " + FormatAnomaly(faulty.anomalies.front())), std::string::npos)
         << faultyText;
-    EXPECT_EQ(FormatAnomaly(faulty.anomalies.front()).find(std::to_string(faulty.anomalies.front().at.ticks) +
-                                                           " ticks (x "),
-              0u);
+    EXPECT_EQ(
+        FormatAnomaly(faulty.anomalies.front()).find(std::to_string(faulty.anomalies.front().at.ticks) + " ticks (x "),
+        0u);
 }
 
 TEST(TriggerText, ToothSummaryGivesMicrosecondsAndRpmOnlyWithATickLength)
@@ -45,12 +46,14 @@ TEST(TriggerText, ToothSummaryGivesMicrosecondsAndRpmOnlyWithATickLength)
     const TriggerReport timed = AnalyzeTrigger(records, {4.0});
     const CrankTooth& gap = timed.teeth[34];
     ASSERT_EQ(gap.number, 35);
-    EXPECT_EQ(FormatTooth(timed, gap), "Tooth 35 after the gap, before a gap of 1\n"
-                                       "Period 500 ticks = 2000.0 µs, 1667 rpm\n"
-                                       "Ratio to the previous tooth 2.00\nDuty 0.25");
+    EXPECT_EQ(FormatTooth(timed, gap),
+              "Tooth 35 after the gap, before a gap of 1\n"
+              "Period 500 ticks = 2000.0 µs, 1667 rpm\n"
+              "Ratio to the previous tooth 2.00\nDuty 0.25");
     const TriggerReport untimed = AnalyzeTrigger(records);
-    EXPECT_EQ(FormatTooth(untimed, untimed.teeth[35]), "Tooth 1 after the gap\nPeriod 250 ticks\n"
-                                                       "Ratio to the previous tooth 0.50\nDuty 0.50");
+    EXPECT_EQ(FormatTooth(untimed, untimed.teeth[35]),
+              "Tooth 1 after the gap\nPeriod 250 ticks\n"
+              "Ratio to the previous tooth 0.50\nDuty 0.50");
 }
 
 TEST(WheelPatternCheck, AgreesWithTheWheelAndCamItWasGivenOnly)

@@ -2,11 +2,9 @@
 #include "res/resource.h"
 #include "run_dentora.h"
 
-
 #include <gtest/gtest.h>
 
 namespace {
-
 
 TEST(CommandLine, VersionPrintsTheBuildVersion)
 {

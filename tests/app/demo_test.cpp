@@ -30,7 +30,6 @@ namespace {
 
 const QString kFinished = QStringLiteral(">>> Finished <<<");
 
-
 TEST(DemoMode, BuiltInControllerRunsAWholeCaptureThroughTheDialog)
 {
     ResetProcessState();
@@ -132,8 +131,9 @@ TEST(Snapshot, SaysThatTheCountNeverCameWhenTheControllerIsSilent)
     while (snapshot.Message().isEmpty() && waited.elapsed() < 20000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     EXPECT_FALSE(snapshot.Succeeded());
-    EXPECT_EQ(snapshot.Message(), QStringLiteral("no byte count came from the controller within 1.5 s of \"Run Test\" "
-                                                 "(\"Step 3: Waiting for Done...\")"));
+    EXPECT_EQ(snapshot.Message(),
+              QStringLiteral("no byte count came from the controller within 1.5 s of \"Run Test\" "
+                             "(\"Step 3: Waiting for Done...\")"));
     EXPECT_GE(waited.elapsed(), 1500);
     CloseCommPort();
     controller.Stop();
@@ -151,9 +151,10 @@ TEST(Snapshot, SaysHowACaptureThatDidNotFinishEnded)
                                           directory.filePath(QStringLiteral("never.png"))});
     controller.Stop();
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(run.err.contains(QStringLiteral("the capture did not finish (\">>> Finished <<<\"). The last test on ") +
-                                 device + QStringLiteral(" was aborted, out of sequence: record 6 has the type byte "
-                                                         "0x58, not R, F, r or f.")))
+    EXPECT_TRUE(run.err.contains(
+        QStringLiteral("the capture did not finish (\">>> Finished <<<\"). The last test on ") + device +
+        QStringLiteral(" was aborted, out of sequence: record 6 has the type byte "
+                       "0x58, not R, F, r or f.")))
         << run.err.toStdString();
 }
 

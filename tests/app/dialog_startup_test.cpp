@@ -249,7 +249,8 @@ std::vector<Placed> PlacedControls(const CAnalyzerDlg& dialog)
 {
     std::vector<Placed> placed;
     for (std::size_t i = 0; i < g_analyzerDialogTemplate.controlCount; ++i)
-        placed.push_back({&g_analyzerDialogTemplate.controls[i], dialog.GetTemplateControl(i)->GetSafeWidget()->geometry()});
+        placed.push_back(
+            {&g_analyzerDialogTemplate.controls[i], dialog.GetTemplateControl(i)->GetSafeWidget()->geometry()});
     return placed;
 }
 

@@ -62,7 +62,7 @@ bool IsKindWithText(const QWidget* widget, Kind kind, const QString& text)
         return kind == Kind::DropDownCombo && combo->isEditable();
     if (const auto* edit = qobject_cast<const QLineEdit*>(widget))
         return kind == Kind::StatusEdit && edit->isReadOnly() && (edit->alignment() & Qt::AlignHCenter) &&
-               edit->text() == text;
+            edit->text() == text;
     if (const auto* frame = qobject_cast<const QFrame*>(widget))
         return kind == Kind::BlackFrame && frame->frameShape() == QFrame::Box && text.isEmpty();
     return false;
@@ -85,7 +85,8 @@ TEST(DialogTemplate, ControlsHaveTheTemplatesKindsTextsAndRectangles)
     for (const ExpectedControl& control : kTemplate102) {
         const QString text = QString::fromLatin1(control.text);
         SCOPED_TRACE(text.toStdString() + " at " + std::to_string(control.x) + "," + std::to_string(control.y));
-        const RECT r = dialog->MapDialogRect(RECT{control.x, control.y, control.x + control.cx, control.y + control.cy});
+        const RECT r =
+            dialog->MapDialogRect(RECT{control.x, control.y, control.x + control.cx, control.y + control.cy});
         int found = 0;
         for (QWidget* widget : window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
             const QRect g = widget->geometry();

@@ -40,10 +40,10 @@ TEST(Help, F1OpensTheHelpOnTheButtonsStatusLinesConnectionAndPorts)
     EXPECT_TRUE(help->isWindow());
     EXPECT_EQ(help->windowTitle(), QStringLiteral("Dentora Help"));
     const QString text = help->toPlainText();
-    for (const char* expected : {"Run Test", "Halt Test", "BG Color...", "Grid On/Off...", "Crank Line Color...",
-                                 "Cam Line Color...", "Exit", ">>> Finished <<<", "Step 3: Waiting for Done...",
-                                 ">>> Out of Sequence - Abort <<<", "*** Error in opening COM port ***",
-                                 "115200 baud", "250 ms", "COM10", "dialout"})
+    for (const char* expected :
+         {"Run Test", "Halt Test", "BG Color...", "Grid On/Off...", "Crank Line Color...", "Cam Line Color...", "Exit",
+          ">>> Finished <<<", "Step 3: Waiting for Done...", ">>> Out of Sequence - Abort <<<",
+          "*** Error in opening COM port ***", "115200 baud", "250 ms", "COM10", "dialout"})
         EXPECT_TRUE(text.contains(QString::fromLatin1(expected))) << expected;
 
     dialog.reset();

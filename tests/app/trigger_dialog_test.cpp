@@ -5,8 +5,8 @@
 #include "analysis/trigger_analysis.h"
 #include "capture/capture_files.h"
 #include "capture/test_run.h"
-#include "chart_menu.h"
 #include "chart/chart_wnd.h"
+#include "chart_menu.h"
 #include "dialog_driver.h"
 #include "platform/wnd_testing.h"
 #include "simulator/engine_model.h"
@@ -34,9 +34,9 @@ namespace sim = dentora::sim;
 using dentora::AnomalyKind;
 
 // The engine every test runs: a 36-1 wheel at 1500 rpm, 300 records fetched.
-const QStringList kEngine = {QStringLiteral("--rpm"), QStringLiteral("1500"), QStringLiteral("--missing-teeth"),
-                             QStringLiteral("1"),     QStringLiteral("--records"), QStringLiteral("200"),
-                             QStringLiteral("--ack-delay"), QStringLiteral("30")};
+const QStringList kEngine = {
+    QStringLiteral("--rpm"),     QStringLiteral("1500"), QStringLiteral("--missing-teeth"), QStringLiteral("1"),
+    QStringLiteral("--records"), QStringLiteral("200"),  QStringLiteral("--ack-delay"),     QStringLiteral("30")};
 constexpr std::uint64_t kGlitchTooth = 40;
 
 sim::EngineConfig Engine()

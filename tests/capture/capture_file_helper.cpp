@@ -36,10 +36,10 @@ int Reopen(const QString& file, const QDir& out)
         return Fail(error);
     QCoreApplication::processEvents();
     const dentora::CaptureLog& log = CurrentCaptureLog();
-    const bool written = dentora::SaveCaptureFile(out.filePath(QStringLiteral("resaved.dentora")), log, &error)
-                         && dentora::SaveChartImage(out.filePath(QStringLiteral("chart.png")), &error)
-                         && dentora::ExportVcdFile(out.filePath(QStringLiteral("capture.vcd")), log, &error)
-                         && dentora::ExportCsvFile(out.filePath(QStringLiteral("capture.csv")), log, &error);
+    const bool written = dentora::SaveCaptureFile(out.filePath(QStringLiteral("resaved.dentora")), log, &error) &&
+        dentora::SaveChartImage(out.filePath(QStringLiteral("chart.png")), &error) &&
+        dentora::ExportVcdFile(out.filePath(QStringLiteral("capture.vcd")), log, &error) &&
+        dentora::ExportCsvFile(out.filePath(QStringLiteral("capture.csv")), log, &error);
     return written ? 0 : Fail(error);
 }
 

@@ -2,12 +2,12 @@
 // controller saved, exported and reopened in a second process; the VCD read
 // by sigrok-cli and vcd2fst; bad files and failed saves; and the toolkit's
 // settings file that must not appear.
-#include "chart_menu.h"
-#include "dialog_driver.h"
 #include "capture/capture_files.h"
 #include "capture/test_run.h"
 #include "chart/chart_image.h"
 #include "chart/chart_wnd.h"
+#include "chart_menu.h"
+#include "dialog_driver.h"
 #include "platform/wnd_testing.h"
 #include "simulator/pty_controller.h"
 
@@ -27,10 +27,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <tuple>
-#include <utility>
 #include <map>
 #include <memory>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -62,7 +62,8 @@ ProcessRun RunProgram(const QString& program, const QStringList& arguments)
     process.start(program, arguments);
     EXPECT_TRUE(process.waitForFinished(100000)) << program.toStdString();
     const int code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return {code, QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+    return {code, QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
 }
 
 class CaptureFilesTest : public DialogTest {
@@ -104,7 +105,8 @@ protected:
     // that follows `path`; returns the text of any message box shown.
     QString ChooseFromChartMenu(const QString& entry, const QString& path)
     {
-        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(50, 50), ClientWidget(g_chart)->mapToGlobal(QPoint(50, 50)));
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(50, 50),
+                                ClientWidget(g_chart)->mapToGlobal(QPoint(50, 50)));
         QCoreApplication::sendEvent(ClientWidget(g_chart), &click);
         ChartMenu* menu = m_driver->dialog().chartMenu();
         EXPECT_TRUE(menu->isVisible()) << "the right click opened no menu";
@@ -265,8 +267,8 @@ TEST_F(CaptureFilesTest, ExportedVcdShowsTheEnginesEdgesToSigrokAndGtkwave)
     const Transitions sampled = SampledTransitions(sigrok.out);
     EXPECT_EQ(sampled.size(), expected.size());
     const auto [differs, _] = std::mismatch(sampled.begin(), sampled.end(), expected.begin(), expected.end());
-    EXPECT_TRUE(differs == sampled.end()) << "first difference at sample " << std::get<0>(*differs) << " on "
-                                          << std::get<1>(*differs);
+    EXPECT_TRUE(differs == sampled.end())
+        << "first difference at sample " << std::get<0>(*differs) << " on " << std::get<1>(*differs);
 
     const ProcessRun fst = RunProgram(QStringLiteral("vcd2fst"), {File("capture.vcd"), File("capture.fst")});
     ASSERT_EQ(fst.exitCode, 0) << fst.err.toStdString();
@@ -342,9 +344,9 @@ TEST_F(CaptureFilesTest, FailedSaveLeavesTheExistingFileAsItWas)
     EXPECT_EQ(Contents(File("kept.dentora")), previous);
     EXPECT_EQ(QDir(m_files.path()).entryList(QDir::Files | QDir::Hidden).size(), 2) << "a temporary file was left";
 
-    const ProcessRun roomy = RunProgram(QStringLiteral(CAPTURE_FILE_HELPER),
-                                        {QStringLiteral("save-limited"), QString::number(saved.size()),
-                                         File("capture.dentora"), File("kept.dentora")});
+    const ProcessRun roomy = RunProgram(
+        QStringLiteral(CAPTURE_FILE_HELPER),
+        {QStringLiteral("save-limited"), QString::number(saved.size()), File("capture.dentora"), File("kept.dentora")});
     EXPECT_EQ(roomy.exitCode, 0) << roomy.err.toStdString();
     EXPECT_EQ(Contents(File("kept.dentora")), saved);
 

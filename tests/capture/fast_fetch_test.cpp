@@ -140,7 +140,8 @@ TEST_F(FastFetchTest, BytesOnTheWireAreTheSameAsOneRecordPerTick)
         const Capture one = CaptureInMemory(config, {}, &paced);
         ASSERT_EQ(one.outcome, dentora::TestOutcome::kFinished);
         for (const int depth : kDepths) {
-            SCOPED_TRACE("depth " + std::to_string(depth) + ", count " + std::to_string(config.countOverride.value_or(0)));
+            SCOPED_TRACE("depth " + std::to_string(depth) + ", count " +
+                         std::to_string(config.countOverride.value_or(0)));
             Wire fast;
             const Capture run = CaptureInMemory(config, {true, depth}, &fast);
             EXPECT_EQ(fast.toController, paced.toController);
@@ -159,7 +160,10 @@ struct Fault {
     bool keepsTheLog;  // the records it lets through are the engine's own
 };
 
-void PrintTo(const Fault& fault, std::ostream* out) { *out << fault.name; }
+void PrintTo(const Fault& fault, std::ostream* out)
+{
+    *out << fault.name;
+}
 
 class FastFetchFaultTest : public FastFetchTest, public ::testing::WithParamInterface<Fault> {};
 
@@ -194,7 +198,8 @@ TEST_P(FastFetchFaultTest, EndsAsOneRecordPerTickDoesWithNothingDrawnPastTheFaul
         // Two seeds once the count is in, and two points for every record
         // after the calibration the decoder took: none past the last kept.
         const std::size_t seeds = paced.crank.empty() ? 0 : 2;
-        const std::size_t drawn = fast.records.size() > 2 && !config.faults.zeroCalibration ? fast.records.size() - 2 : 0;
+        const std::size_t drawn =
+            fast.records.size() > 2 && !config.faults.zeroCalibration ? fast.records.size() - 2 : 0;
         EXPECT_EQ(fast.crank.size() + fast.cam.size(), seeds + 2 * drawn);
     }
 }
@@ -207,8 +212,8 @@ INSTANTIATE_TEST_SUITE_P(
         Fault{"NoiseBeforeAcknowledge", [](sim::ControllerConfig& c) { c.faults.noiseBeforeAcknowledge = 3; }, true},
         Fault{"IgnoredCount", [](sim::ControllerConfig& c) { c.faults.ignoreCount = true; }, true},
         Fault{"BadType", [](sim::ControllerConfig& c) { c.faults.badTypeAtRecord = kFaultRecord; }, true},
-        Fault{"DroppedByteInABurst",
-              [](sim::ControllerConfig& c) { c.faults.dropAnswerAtByte = 3 * kFaultRecord + 1; }, true},
+        Fault{"DroppedByteInABurst", [](sim::ControllerConfig& c) { c.faults.dropAnswerAtByte = 3 * kFaultRecord + 1; },
+              true},
         Fault{"DuplicatedByteInABurst",
               [](sim::ControllerConfig& c) { c.faults.duplicateAnswerAtByte = 3 * kFaultRecord + 1; }, true},
         Fault{"LogEndsEarly", [](sim::ControllerConfig& c) { c.faults.logEndsEarly = true; }, true},

@@ -1,9 +1,9 @@
 // The test run end to end: the real dialog, headless, against the simulated
 // engine controller on a pseudo-terminal typed into the port box. Ticks are
 // delivered through the dialog's own timer, as fast as they can be handled.
-#include "dialog_driver.h"
 #include "capture/test_run.h"
 #include "chart/chart_wnd.h"
+#include "dialog_driver.h"
 #include "platform/wnd_testing.h"
 #include "res/resource.h"
 #include "serial/serial_link.h"
@@ -65,7 +65,7 @@ const QString kNoAnswer = QStringLiteral(">>> No answer from controller - Abort 
 
 // The lines of a capture that runs through without a hitch.
 const std::vector<Shown> kUpToThePlot = {
-    {kRunning, kRunTest}, {kOpened, kRunTest},   {kPurge, kRunTest},  {kSendGo, kHaltTest},
+    {kRunning, kRunTest},    {kOpened, kRunTest},    {kPurge, kRunTest}, {kSendGo, kHaltTest},
     {kAwaitDone, kHaltTest}, {kAskCount, kHaltTest}, {kPlot, kHaltTest},
 };
 
@@ -387,8 +387,9 @@ TEST_F(TestRunDialogTest, UnansweredCountEndsTheTestBeforeAnythingIsPlotted)
     TickUntilIdle();
     ASSERT_GE(m_shown.size(), 4u);
     const std::vector<Shown> ending(m_shown.end() - 4, m_shown.end());
-    EXPECT_EQ(ending, (std::vector<Shown>{{kAskCount, kHaltTest}, {kPlot, kHaltTest}, {kNoAnswer, kHaltTest},
-                                          {kFinished, kRunTest}}));
+    EXPECT_EQ(ending,
+              (std::vector<Shown>{
+                  {kAskCount, kHaltTest}, {kPlot, kHaltTest}, {kNoAnswer, kHaltTest}, {kFinished, kRunTest}}));
     EXPECT_TRUE(g_chart.LinePoints(1)->empty());
     EXPECT_TRUE(g_chart.LinePoints(2)->empty());
 }
@@ -457,8 +458,9 @@ TEST_F(TestRunDialogTest, MissingDeviceShowsTheReasonThenTheErrorLine)
     const QString text = AnswerNextMessageBox([this] { m_button->click(); });
     EXPECT_TRUE(text.startsWith(QStringLiteral("Error in Opening COM Port\n/dev/ttyDentoraMissing7: ")))
         << text.toStdString();
-    EXPECT_EQ(m_shown, (std::vector<Shown>{{kRunning, kRunTest},
-                                           {QStringLiteral("*** Error in opening COM port ***"), kRunTest}}));
+    EXPECT_EQ(
+        m_shown,
+        (std::vector<Shown>{{kRunning, kRunTest}, {QStringLiteral("*** Error in opening COM port ***"), kRunTest}}));
     EXPECT_EQ(g_nTestState, kIdle);
     EXPECT_EQ(g_hComm, nullptr);
     EXPECT_EQ(CurrentCaptureLog().outcome, dentora::TestOutcome::kCouldNotOpen);
@@ -560,7 +562,8 @@ TEST_F(TestRunDialogTest, ToolTipTellsAFinishedTestFromAHaltedOne)
     sim::ControllerConfig config;
     config.records = 20;
     RunCapture(config);
-    EXPECT_TRUE(m_status->toolTip().endsWith(QStringLiteral(" finished: 30 records fetched for the 60 bytes announced.")))
+    EXPECT_TRUE(
+        m_status->toolTip().endsWith(QStringLiteral(" finished: 30 records fetched for the 60 bytes announced.")))
         << m_status->toolTip().toStdString();
 
     ConnectController(config);

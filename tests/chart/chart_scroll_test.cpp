@@ -15,7 +15,6 @@
 
 namespace {
 
-
 class ChartScroll : public ChartFixture {
 protected:
     // The extent 0 to 3000: the page is 1000 * 1000 / 3000 = 333.
@@ -85,8 +84,8 @@ protected:
     void TurnWheel(int angle)
     {
         const QPointF middle(bar->width() / 2.0, bar->height() / 2.0);
-        QWheelEvent wheel(middle, bar->mapToGlobal(middle), QPoint(), QPoint(0, angle), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent wheel(middle, bar->mapToGlobal(middle), QPoint(), QPoint(0, angle), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
         QApplication::sendEvent(bar, &wheel);
     }
 
@@ -217,7 +216,7 @@ TEST_F(ChartScroll, ExtentOfOneWindowHoldsTheStartAtZero)
 TEST_F(ChartScroll, BarMenuEntriesArriveAsScrollCodes)
 {
     const std::pair<const char*, float> entries[] = {
-        {"Left edge", 1500.0f},  {"Right edge", 1500.0f}, {"Page left", 1000.0f},
+        {"Left edge", 1500.0f},  {"Right edge", 1500.0f},  {"Page left", 1000.0f},
         {"Page right", 2000.0f}, {"Scroll left", 1490.0f}, {"Scroll right", 1510.0f},
     };
     for (const auto& [entry, expectedStart] : entries) {

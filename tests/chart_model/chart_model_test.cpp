@@ -37,7 +37,6 @@ protected:
     }
 };
 
-
 constexpr UINT kLine = 1;
 constexpr UINT kOtherLine = 2;
 constexpr UINT kUndefinedLine = 99;

@@ -105,7 +105,11 @@ INSTANTIATE_TEST_SUITE_P(
     EveryKind, BadCaptureFileTest,
     ::testing::Values(
         BadInput{"Empty", "", 0, "the file is empty"},
-        BadInput{"BinaryGarbage", std::string("\x7F" "ELF\x02\x01\x01\0\0\0", 10), 1, "not a Dentora capture"},
+        BadInput{"BinaryGarbage",
+                 std::string("\x7F"
+                             "ELF\x02\x01\x01\0\0\0",
+                             10),
+                 1, "not a Dentora capture"},
         BadInput{"NulInsideALine", kHeader.substr(0, 20) + std::string(1, '\0') + "x\n", 2, "control character 0x00"},
         BadInput{"NewerVersion", "dentora-capture 2\n", 1, "version \"2\" is not one this Dentora reads"},
         BadInput{"CutInTheHeader", kHeader.substr(0, 40), 3, "started-at"},
@@ -114,15 +118,22 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"CutInsideARecord", Cut(kHeader + "records 1\nR 10\nend\n", kHeader.size() + 11), 8,
                  "expected a record"},
         BadInput{"UnknownType", kHeader + "records 2\nR 10\nx 20\nend\n", 9, "unknown record type \"x\""},
-        BadInput{"TicksAboveSixteenBits", kHeader + "records 1\nR 65536\nend\n", 8, "tick count \"65536\" is out of range"},
+        BadInput{"TicksAboveSixteenBits", kHeader + "records 1\nR 65536\nend\n", 8,
+                 "tick count \"65536\" is out of range"},
         BadInput{"NegativeTicks", kHeader + "records 1\nR -1\nend\n", 8, "out of range"},
         BadInput{"MoreRecordsThanATestFetches", kHeader + "records 4050\n", 7, "not a number from 0 to 4049"},
-        BadInput{"CountAboveSixteenBits", "dentora-capture 1\nport x\nstarted-at 2026-12-08T11:52:08.123Z\n"
-                                          "announced-bytes 65536\n", 4, "announced-bytes"},
-        BadInput{"UnknownOutcome", "dentora-capture 1\nport x\nstarted-at 2026-12-08T11:52:08.123Z\n"
-                                   "announced-bytes 3\noutcome running\n", 5, "unknown outcome"},
-        BadInput{"BrokenEscapeInTheDetail", "dentora-capture 1\nport x\nstarted-at 2026-12-08T11:52:08.123Z\n"
-                                            "announced-bytes 3\noutcome halted\noutcome-detail 50%\n", 6, "'%'"},
+        BadInput{"CountAboveSixteenBits",
+                 "dentora-capture 1\nport x\nstarted-at 2026-12-08T11:52:08.123Z\n"
+                 "announced-bytes 65536\n",
+                 4, "announced-bytes"},
+        BadInput{"UnknownOutcome",
+                 "dentora-capture 1\nport x\nstarted-at 2026-12-08T11:52:08.123Z\n"
+                 "announced-bytes 3\noutcome running\n",
+                 5, "unknown outcome"},
+        BadInput{"BrokenEscapeInTheDetail",
+                 "dentora-capture 1\nport x\nstarted-at 2026-12-08T11:52:08.123Z\n"
+                 "announced-bytes 3\noutcome halted\noutcome-detail 50%\n",
+                 6, "'%'"},
         BadInput{"NoSuchDay", "dentora-capture 1\nport x\nstarted-at 2026-02-29T11:52:08.123Z\n", 3, "not a time"},
         BadInput{"BrokenEscape", "dentora-capture 1\nport COM%2\n", 2, "'%'"},
         BadInput{"TextAfterTheEnd", kHeader + "records 0\nend\nR 10\n", 9, "after \"end\""},

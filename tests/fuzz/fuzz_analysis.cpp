@@ -28,7 +28,10 @@ void Require(bool holds, const char* what)
     std::abort();
 }
 
-bool Finite(const std::optional<double>& value) { return !value || std::isfinite(*value); }
+bool Finite(const std::optional<double>& value)
+{
+    return !value || std::isfinite(*value);
+}
 
 AnalysisOptions ReadOptions(const std::uint8_t*& data, std::size_t& size)
 {

@@ -33,8 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(capture.records.size() <= dentora::kMaxCaptureRecords, "no more records than a test fetches");
     dentora::CaptureData again;
     Require(dentora::ReadCaptureFile(dentora::WriteCaptureFile(capture), &again, &error), "what is read writes back");
-    Require(again.records == capture.records && again.port == capture.port && again.outcome == capture.outcome
-                && again.announcedBytes == capture.announcedBytes && again.startedAtUtc == capture.startedAtUtc,
+    Require(again.records == capture.records && again.port == capture.port && again.outcome == capture.outcome &&
+                again.announcedBytes == capture.announcedBytes && again.startedAtUtc == capture.startedAtUtc,
             "a capture written back reads the same");
     Require(!dentora::WriteVcd(capture, 1, "fuzz").empty(), "a VCD is written");
     Require(!dentora::WriteCsv(capture, 1000000000).empty(), "a CSV is written");

@@ -84,17 +84,16 @@ void RequireScrollKeepsViewInside(const CChartWnd& chart, bool heldBefore, bool 
 void TriggerScrollAction(QScrollBar& bar, FuzzedDataProvider& input, const CChartWnd& chart)
 {
     static const QAbstractSlider::SliderAction kActions[] = {
-        QAbstractSlider::SliderSingleStepAdd, QAbstractSlider::SliderSingleStepSub,
-        QAbstractSlider::SliderPageStepAdd,   QAbstractSlider::SliderPageStepSub,
-        QAbstractSlider::SliderToMinimum,     QAbstractSlider::SliderToMaximum,
+        QAbstractSlider::SliderSingleStepAdd, QAbstractSlider::SliderSingleStepSub, QAbstractSlider::SliderPageStepAdd,
+        QAbstractSlider::SliderPageStepSub,   QAbstractSlider::SliderToMinimum,     QAbstractSlider::SliderToMaximum,
         QAbstractSlider::SliderMove,
     };
     const auto action = input.PickValueInArray(kActions);
     const bool heldBefore = ViewInsideExtent(chart);
     bar.triggerAction(action);
     const bool windowMoved = action == QAbstractSlider::SliderSingleStepAdd ||
-                             action == QAbstractSlider::SliderPageStepAdd ||
-                             action == QAbstractSlider::SliderPageStepSub || action == QAbstractSlider::SliderMove;
+        action == QAbstractSlider::SliderPageStepAdd || action == QAbstractSlider::SliderPageStepSub ||
+        action == QAbstractSlider::SliderMove;
     RequireScrollKeepsViewInside(chart, heldBefore, windowMoved);
 }
 

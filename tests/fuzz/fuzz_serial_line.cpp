@@ -75,11 +75,20 @@ void StartFuzzLine(const FuzzLineScript& script)
     dentora::SetCommLineOpener(OpenFuzzLine);
 }
 
-bool FuzzLineOpen() { return g_hComm != nullptr; }
+bool FuzzLineOpen()
+{
+    return g_hComm != nullptr;
+}
 
-bool FuzzLineAnswersUsedUp() { return Controller().next >= Controller().script.size; }
+bool FuzzLineAnswersUsedUp()
+{
+    return Controller().next >= Controller().script.size;
+}
 
-const std::vector<std::uint8_t>& FuzzLineWrites() { return Controller().writes; }
+const std::vector<std::uint8_t>& FuzzLineWrites()
+{
+    return Controller().writes;
+}
 
 // The test run pauses after an out-of-sequence record so that the user can
 // read why it stopped; the fuzzer has no reader and must not wait.

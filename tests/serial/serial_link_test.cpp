@@ -43,7 +43,10 @@ public:
     const QString& path() const { return m_path; }
     int master() const { return m_master; }
 
-    void Send(const char* bytes, std::size_t count) const { ASSERT_EQ(::write(m_master, bytes, count), ssize_t(count)); }
+    void Send(const char* bytes, std::size_t count) const
+    {
+        ASSERT_EQ(::write(m_master, bytes, count), ssize_t(count));
+    }
 
     // As when the adapter is pulled: the other end goes away.
     void Hangup()
@@ -280,9 +283,10 @@ TEST(SerialLinkPortChoice, UsbThenAcmThenTheRestWithNumbersInNumericOrder)
     std::vector<QString> paths;
     for (const CommDevice& device : sorted)
         paths.push_back(device.path);
-    EXPECT_EQ(paths, (std::vector<QString>{QStringLiteral("/dev/ttyUSB2"), QStringLiteral("/dev/ttyUSB10"),
-                                           QStringLiteral("/dev/ttyACM0"), QStringLiteral("/dev/ttyAMA0"),
-                                           QStringLiteral("/dev/ttyS0")}));
+    EXPECT_EQ(paths,
+              (std::vector<QString>{QStringLiteral("/dev/ttyUSB2"), QStringLiteral("/dev/ttyUSB10"),
+                                    QStringLiteral("/dev/ttyACM0"), QStringLiteral("/dev/ttyAMA0"),
+                                    QStringLiteral("/dev/ttyS0")}));
 }
 
 // On Windows every port is opened by its device namespace name, listed by

@@ -136,7 +136,7 @@ bool SaveCaptureShots(CAnalyzerDlg& dialog, const QDir& out)
         return false;
     }
     return Save(window, out.filePath(QStringLiteral("scrolled.png"))) &&
-           SaveMenu(window, out.filePath(QStringLiteral("menu.png")));
+        SaveMenu(window, out.filePath(QStringLiteral("menu.png")));
 }
 
 struct ShotsOptions {

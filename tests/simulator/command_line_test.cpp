@@ -5,10 +5,11 @@
 namespace dentora::sim {
 namespace {
 
-TEST(CommandLine, ReadsSettingsAndFaultsInBothSpellings) {
+TEST(CommandLine, ReadsSettingsAndFaultsInBothSpellings)
+{
     const SimulatorOptions options = ParseCommandLine({"--rpm", "1200", "--missing-teeth=1", "--ack-delay", "300",
-                                                       "--count", "65534", "--bad-type-at", "5", "--bad-type-byte", "0x00",
-                                                       "--vanish-after=7", "--no-ack", "--link", "/tmp/x"});
+                                                       "--count", "65534", "--bad-type-at", "5", "--bad-type-byte",
+                                                       "0x00", "--vanish-after=7", "--no-ack", "--link", "/tmp/x"});
     EXPECT_DOUBLE_EQ(options.controller.engine.rpm, 1200.0);
     EXPECT_EQ(options.controller.engine.missingTeeth, 1);
     EXPECT_EQ(options.controller.acknowledgeDelay.count(), 300);
@@ -22,7 +23,8 @@ TEST(CommandLine, ReadsSettingsAndFaultsInBothSpellings) {
     EXPECT_FALSE(options.showHelp);
 }
 
-TEST(CommandLine, LineModelAndDuplicatedAnswer) {
+TEST(CommandLine, LineModelAndDuplicatedAnswer)
+{
     const SimulatorOptions plain = ParseCommandLine({});
     EXPECT_EQ(plain.controller.line.baud, 0u);
     EXPECT_EQ(plain.controller.line.latency.count(), 0);
@@ -35,10 +37,12 @@ TEST(CommandLine, LineModelAndDuplicatedAnswer) {
     EXPECT_THROW(ParseCommandLine({"--latency-ms", "-1"}), UsageError);
 }
 
-TEST(CommandLine, ReadsTheSpeedUpAndTheTriggerSignalFaults) {
-    const SimulatorOptions options = ParseCommandLine({"--accelerate", "0.3", "--top-rpm=4000", "--glitch-after-tooth", "40",
-                                                       "--missing-tooth", "50", "--extra-tooth-in", "2", "--lose-edge-at", "9",
-                                                       "--cam-jump-at", "3", "--cam-jump-degrees", "-20", "--saturate-at", "77"});
+TEST(CommandLine, ReadsTheSpeedUpAndTheTriggerSignalFaults)
+{
+    const SimulatorOptions options =
+        ParseCommandLine({"--accelerate", "0.3", "--top-rpm=4000", "--glitch-after-tooth", "40", "--missing-tooth",
+                          "50", "--extra-tooth-in", "2", "--lose-edge-at", "9", "--cam-jump-at", "3",
+                          "--cam-jump-degrees", "-20", "--saturate-at", "77"});
     const EngineConfig& engine = options.controller.engine;
     EXPECT_DOUBLE_EQ(engine.accelerationPerRevolution, 0.3);
     EXPECT_DOUBLE_EQ(engine.topRpm, 4000.0);
@@ -56,11 +60,13 @@ TEST(CommandLine, ReadsTheSpeedUpAndTheTriggerSignalFaults) {
     }
 }
 
-TEST(CommandLine, OversizedCountAnnouncesMoreThanTheToolsBuffer) {
+TEST(CommandLine, OversizedCountAnnouncesMoreThanTheToolsBuffer)
+{
     EXPECT_EQ(ParseCommandLine({"--oversized-count"}).controller.countOverride, kOversizedCount);
 }
 
-TEST(CommandLine, RejectsMalformedArguments) {
+TEST(CommandLine, RejectsMalformedArguments)
+{
     for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
              {"--bogus"},
              {"--rpm"},

@@ -17,14 +17,16 @@ using std::chrono::milliseconds;
 const Clock::time_point kStart{};
 
 // Sends `command` `times` times at `now` and returns everything answered.
-Bytes Send(ControllerProtocol& controller, std::uint8_t command, std::size_t times = 1, Clock::time_point now = kStart) {
+Bytes Send(ControllerProtocol& controller, std::uint8_t command, std::size_t times = 1, Clock::time_point now = kStart)
+{
     for (std::size_t i = 0; i < times; ++i) {
         controller.Receive(command, now);
     }
     return controller.TakeOutput();
 }
 
-TEST(ControllerProtocol, AcknowledgesOnceAfterTheDelay) {
+TEST(ControllerProtocol, AcknowledgesOnceAfterTheDelay)
+{
     ControllerConfig config;
     config.acknowledgeDelay = milliseconds(300);
     ControllerProtocol controller(config);
@@ -40,14 +42,16 @@ TEST(ControllerProtocol, AcknowledgesOnceAfterTheDelay) {
     EXPECT_TRUE(controller.TakeOutput().empty());
 }
 
-TEST(ControllerProtocol, DueAcknowledgeComesBeforeTheAnswerToALaterCommand) {
+TEST(ControllerProtocol, DueAcknowledgeComesBeforeTheAnswerToALaterCommand)
+{
     ControllerProtocol controller(ControllerConfig{});
     controller.Receive(kGoCommand, kStart);
     controller.Receive(kCountCommand, kStart + milliseconds(600));
     EXPECT_EQ(controller.TakeOutput(), (Bytes{kAcknowledge, 0x84, 0x03}));
 }
 
-TEST(ControllerProtocol, AnnouncesTheCountLowByteFirst) {
+TEST(ControllerProtocol, AnnouncesTheCountLowByteFirst)
+{
     ControllerConfig config;
     ControllerProtocol byDefault(config);
     EXPECT_EQ(Send(byDefault, kCountCommand), (Bytes{0x84, 0x03}));  // 300 records
@@ -55,11 +59,13 @@ TEST(ControllerProtocol, AnnouncesTheCountLowByteFirst) {
     for (const std::uint16_t count : {0, 1, 2, 3, 65534, int{kOversizedCount}}) {
         config.countOverride = count;
         ControllerProtocol controller(config);
-        EXPECT_EQ(Send(controller, kCountCommand), (Bytes{static_cast<std::uint8_t>(count & 0xFF), static_cast<std::uint8_t>(count >> 8)}));
+        EXPECT_EQ(Send(controller, kCountCommand),
+                  (Bytes{static_cast<std::uint8_t>(count & 0xFF), static_cast<std::uint8_t>(count >> 8)}));
     }
 }
 
-TEST(ControllerProtocol, RefusesARecordCountBeyondSixteenBits) {
+TEST(ControllerProtocol, RefusesARecordCountBeyondSixteenBits)
+{
     ControllerConfig config;
     config.records = 21845;
     EXPECT_NO_THROW(ControllerProtocol{config});
@@ -67,7 +73,8 @@ TEST(ControllerProtocol, RefusesARecordCountBeyondSixteenBits) {
     EXPECT_THROW(ControllerProtocol{config}, std::invalid_argument);
 }
 
-TEST(ControllerProtocol, StreamsTheLogAndKeepsTheEngineRunningPastTheCount) {
+TEST(ControllerProtocol, StreamsTheLogAndKeepsTheEngineRunningPastTheCount)
+{
     ControllerConfig config;
     config.records = 4;
     ControllerProtocol controller(config);
@@ -78,7 +85,8 @@ TEST(ControllerProtocol, StreamsTheLogAndKeepsTheEngineRunningPastTheCount) {
     EXPECT_EQ(controller.Stats().goCommands, 1u);
 }
 
-TEST(ControllerProtocol, NewCaptureRestartsTheLogAndIgnoresOtherBytes) {
+TEST(ControllerProtocol, NewCaptureRestartsTheLogAndIgnoresOtherBytes)
+{
     ControllerConfig config;
     ControllerProtocol controller(config);
     Send(controller, kGoCommand);
@@ -91,7 +99,8 @@ TEST(ControllerProtocol, NewCaptureRestartsTheLogAndIgnoresOtherBytes) {
     EXPECT_EQ(controller.Stats().goCommands, 2u);
 }
 
-TEST(ControllerFaults, NeverAcknowledgeKeepsAnsweringTheRest) {
+TEST(ControllerFaults, NeverAcknowledgeKeepsAnsweringTheRest)
+{
     ControllerConfig config;
     config.faults.neverAcknowledge = true;
     ControllerProtocol controller(config);
@@ -102,7 +111,8 @@ TEST(ControllerFaults, NeverAcknowledgeKeepsAnsweringTheRest) {
     EXPECT_EQ(Send(controller, kCountCommand).size(), 2u);
 }
 
-TEST(ControllerFaults, SilentAnswersNothingButCountsTheCommands) {
+TEST(ControllerFaults, SilentAnswersNothingButCountsTheCommands)
+{
     ControllerConfig config;
     config.faults.silent = true;
     ControllerProtocol controller(config);
@@ -114,7 +124,8 @@ TEST(ControllerFaults, SilentAnswersNothingButCountsTheCommands) {
     EXPECT_EQ(controller.Stats().nextByteCommands, 5u);
 }
 
-TEST(ControllerFaults, NoiseBeforeTheAcknowledgeIsNeverDAndRepeatsWithTheSeed) {
+TEST(ControllerFaults, NoiseBeforeTheAcknowledgeIsNeverDAndRepeatsWithTheSeed)
+{
     ControllerConfig config;
     config.faults.noiseBeforeAcknowledge = 2000;
     ControllerProtocol controller(config);
@@ -130,7 +141,8 @@ TEST(ControllerFaults, NoiseBeforeTheAcknowledgeIsNeverDAndRepeatsWithTheSeed) {
     EXPECT_NE(Send(reseeded, kGoCommand), noise);
 }
 
-TEST(ControllerFaults, BadTypeByteReplacesOnlyThatRecordsType) {
+TEST(ControllerFaults, BadTypeByteReplacesOnlyThatRecordsType)
+{
     ControllerConfig config;
     config.faults.badTypeAtRecord = 3;
     config.faults.badTypeByte = 0x00;
@@ -141,7 +153,8 @@ TEST(ControllerFaults, BadTypeByteReplacesOnlyThatRecordsType) {
     EXPECT_EQ(Send(controller, kNextByteCommand, 15), expected);
 }
 
-TEST(ControllerFaults, SaturatedCountReplacesOnlyThatRecordsTicks) {
+TEST(ControllerFaults, SaturatedCountReplacesOnlyThatRecordsTicks)
+{
     ControllerConfig config;
     config.faults.saturateAtRecord = 4;
     ControllerProtocol controller(config);
@@ -152,7 +165,8 @@ TEST(ControllerFaults, SaturatedCountReplacesOnlyThatRecordsTicks) {
     EXPECT_EQ(Send(controller, kNextByteCommand, 18), expected);
 }
 
-TEST(ControllerFaults, DroppedAnswerLosesOneByteAndGoesOnWithTheNext) {
+TEST(ControllerFaults, DroppedAnswerLosesOneByteAndGoesOnWithTheNext)
+{
     ControllerConfig config;
     config.faults.dropAnswerAtByte = 4;
     ControllerProtocol controller(config);
@@ -162,7 +176,8 @@ TEST(ControllerFaults, DroppedAnswerLosesOneByteAndGoesOnWithTheNext) {
     EXPECT_EQ(Send(controller, kNextByteCommand), Bytes{ExpectedLogBytes(config, 6)[5]});
 }
 
-TEST(ControllerFaults, DuplicatedAnswerRepeatsOneByteAndGoesOnInOrder) {
+TEST(ControllerFaults, DuplicatedAnswerRepeatsOneByteAndGoesOnInOrder)
+{
     ControllerConfig config;
     config.faults.duplicateAnswerAtByte = 4;
     ControllerProtocol controller(config);
@@ -173,7 +188,8 @@ TEST(ControllerFaults, DuplicatedAnswerRepeatsOneByteAndGoesOnInOrder) {
     EXPECT_EQ(Send(controller, kNextByteCommand), Bytes{log[5]});
 }
 
-TEST(ControllerFaults, IgnoringTheCountStillAcknowledgesAndServesTheLog) {
+TEST(ControllerFaults, IgnoringTheCountStillAcknowledgesAndServesTheLog)
+{
     ControllerConfig config;
     config.acknowledgeDelay = std::chrono::milliseconds(0);
     config.faults.ignoreCount = true;
@@ -183,7 +199,8 @@ TEST(ControllerFaults, IgnoringTheCountStillAcknowledgesAndServesTheLog) {
     EXPECT_EQ(Send(controller, kNextByteCommand, 3), ExpectedLogBytes(config, 3));
 }
 
-TEST(ControllerFaults, LogEndingEarlyFallsSilentAfterTheAnnouncedRecords) {
+TEST(ControllerFaults, LogEndingEarlyFallsSilentAfterTheAnnouncedRecords)
+{
     ControllerConfig config;
     config.countOverride = 17;  // five whole records
     config.faults.logEndsEarly = true;
@@ -194,7 +211,8 @@ TEST(ControllerFaults, LogEndingEarlyFallsSilentAfterTheAnnouncedRecords) {
     EXPECT_EQ(Send(controller, kNextByteCommand, 3), ExpectedLogBytes(config, 3)) << "a new capture answers again";
 }
 
-TEST(ControllerFaults, ZeroCalibrationKeepsTypesAndLaterRecords) {
+TEST(ControllerFaults, ZeroCalibrationKeepsTypesAndLaterRecords)
+{
     ControllerConfig config;
     config.faults.zeroCalibration = true;
     ControllerProtocol controller(config);
@@ -206,7 +224,8 @@ TEST(ControllerFaults, ZeroCalibrationKeepsTypesAndLaterRecords) {
     EXPECT_NE(expected[7] | expected[8], 0);
 }
 
-TEST(ControllerFaults, VanishesAtTheRequestAfterTheLastFullRecord) {
+TEST(ControllerFaults, VanishesAtTheRequestAfterTheLastFullRecord)
+{
     ControllerConfig config;
     config.faults.vanishAfterRecord = 2;
     ControllerProtocol controller(config);
@@ -220,7 +239,8 @@ TEST(ControllerFaults, VanishesAtTheRequestAfterTheLastFullRecord) {
     EXPECT_FALSE(controller.NextEventTime()) << "a vanished controller does not acknowledge";
 }
 
-TEST(ControllerFaults, RandomAnswersReplaceCountAndLogButKeepTheAcknowledge) {
+TEST(ControllerFaults, RandomAnswersReplaceCountAndLogButKeepTheAcknowledge)
+{
     ControllerConfig config;
     config.faults.randomAnswers = true;
     ControllerProtocol controller(config);

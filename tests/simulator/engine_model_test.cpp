@@ -12,7 +12,8 @@ namespace {
 // A small wheel with round numbers: tooth period 100 ticks, 75 low then 25
 // high, four positions of which the last is missing; the cam rises at 90
 // degrees (100 ticks) for 45 degrees (50 ticks) of the 800-tick cycle.
-EngineConfig SmallWheel() {
+EngineConfig SmallWheel()
+{
     EngineConfig config;
     config.tickMicros = 1.0;
     config.teeth = 4;
@@ -31,19 +32,22 @@ struct Expected {
 
 // What the tool draws: x of each edge per channel, from the calibration
 // records and each channel's own clock.
-std::map<Channel, std::vector<double>> DecodeLikeTheTool(const std::vector<Record>& records) {
+std::map<Channel, std::vector<double>> DecodeLikeTheTool(const std::vector<Record>& records)
+{
     const double scale = 10.0 / ((records[0].ticks + records[1].ticks) / 4.0);
     std::map<Channel, double> clock;
     std::map<Channel, std::vector<double>> edges;
     for (std::size_t i = 2; i < records.size(); ++i) {
-        const Channel channel = (records[i].type == kCrankRise || records[i].type == kCrankFall) ? Channel::Crank : Channel::Cam;
+        const Channel channel =
+            (records[i].type == kCrankRise || records[i].type == kCrankFall) ? Channel::Crank : Channel::Cam;
         clock[channel] += records[i].ticks * scale;
         edges[channel].push_back(clock[channel]);
     }
     return edges;
 }
 
-TEST(EngineModel, ResolvesTheSmallWheelToWholeTicks) {
+TEST(EngineModel, ResolvesTheSmallWheelToWholeTicks)
+{
     const EngineTiming timing = ResolveTiming(SmallWheel());
     EXPECT_EQ(timing.toothTicks, 100u);
     EXPECT_EQ(timing.crankHighTicks, 25u);
@@ -53,15 +57,15 @@ TEST(EngineModel, ResolvesTheSmallWheelToWholeTicks) {
     EXPECT_EQ(timing.camHighTicks, 50u);
 }
 
-TEST(EngineModel, LogInterleavesBothChannelsInTimeOrder) {
+TEST(EngineModel, LogInterleavesBothChannelsInTimeOrder)
+{
     TachLog log(ResolveTiming(SmallWheel()));
     const std::vector<Expected> expected = {
-        {'R', 100}, {'F', 100},                          // calibration: one tooth period each
-        {'R', 75},  {'F', 25},  {'r', 100}, {'f', 50},   // cam rises on the crank's fall: crank first
-        {'R', 75},  {'F', 25},  {'R', 75},  {'F', 25},
-        {'R', 175}, {'F', 25},                           // low across the missing tooth
-        {'R', 75},  {'F', 25},  {'R', 75},  {'F', 25},
-        {'R', 175}, {'F', 25},  {'r', 750}, {'f', 50},   // next cam cycle starts at 800
+        {'R', 100}, {'F', 100},                         // calibration: one tooth period each
+        {'R', 75},  {'F', 25},  {'r', 100}, {'f', 50},  // cam rises on the crank's fall: crank first
+        {'R', 75},  {'F', 25},  {'R', 75},  {'F', 25}, {'R', 175}, {'F', 25},  // low across the missing tooth
+        {'R', 75},  {'F', 25},  {'R', 75},  {'F', 25}, {'R', 175}, {'F', 25},
+        {'r', 750}, {'f', 50},  // next cam cycle starts at 800
     };
     for (std::size_t i = 0; i < expected.size(); ++i) {
         const Record record = log.Next();
@@ -70,14 +74,16 @@ TEST(EngineModel, LogInterleavesBothChannelsInTimeOrder) {
     }
 }
 
-TEST(EngineModel, RecordBytesAreLowByteFirst) {
+TEST(EngineModel, RecordBytesAreLowByteFirst)
+{
     const auto bytes = Record{kCamFall, 0x1234}.Bytes();
     EXPECT_EQ(bytes[0], 'f');
     EXPECT_EQ(bytes[1], 0x34);
     EXPECT_EQ(bytes[2], 0x12);
 }
 
-TEST(EngineModel, CalibrationDrawsAHalfToothTenUnitsWide) {
+TEST(EngineModel, CalibrationDrawsAHalfToothTenUnitsWide)
+{
     for (const double rpm : {800.0, 3000.0, 6500.0}) {
         EngineConfig config;
         config.rpm = rpm;
@@ -99,7 +105,8 @@ TEST(EngineModel, CalibrationDrawsAHalfToothTenUnitsWide) {
     }
 }
 
-TEST(EngineModel, ToolChartMatchesTheModelsEdgeTimes) {
+TEST(EngineModel, ToolChartMatchesTheModelsEdgeTimes)
+{
     EngineConfig config;
     config.missingTeeth = 2;
     const EngineTiming timing = ResolveTiming(config);
@@ -122,7 +129,8 @@ TEST(EngineModel, ToolChartMatchesTheModelsEdgeTimes) {
     }
 }
 
-TEST(EngineModel, StreamAlternatesLevelsAndKeepsTheWheelsShape) {
+TEST(EngineModel, StreamAlternatesLevelsAndKeepsTheWheelsShape)
+{
     EngineConfig config;
     config.teeth = 60;
     config.missingTeeth = 2;
@@ -149,7 +157,8 @@ TEST(EngineModel, StreamAlternatesLevelsAndKeepsTheWheelsShape) {
 
 // Tooth period of 32768 ticks with a one-tick cam pulse: the cam's low time
 // is the 2 * 32768 - 1 = 65535 ticks a record can hold, one period more is too long.
-TEST(EngineModel, AcceptsTheLongestIntervalThatFitsAndRefusesOneMore) {
+TEST(EngineModel, AcceptsTheLongestIntervalThatFitsAndRefusesOneMore)
+{
     EngineConfig config;
     config.tickMicros = 1.0;
     config.teeth = 1;
@@ -166,7 +175,8 @@ TEST(EngineModel, AcceptsTheLongestIntervalThatFitsAndRefusesOneMore) {
     }
 }
 
-TEST(EngineModel, RefusesConfigurationsTheLogCannotCarry) {
+TEST(EngineModel, RefusesConfigurationsTheLogCannotCarry)
+{
     const auto refused = [](auto change, const char* reason) {
         EngineConfig config;
         change(config);
@@ -179,11 +189,28 @@ TEST(EngineModel, RefusesConfigurationsTheLogCannotCarry) {
     };
     refused([](EngineConfig& c) { c.rpm = 0; }, "rpm");
     refused([](EngineConfig& c) { c.tickMicros = 0; }, "tick length");
-    refused([](EngineConfig& c) { c.rpm = 300; c.tickMicros = 1; }, "cam low time");
+    refused(
+        [](EngineConfig& c) {
+            c.rpm = 300;
+            c.tickMicros = 1;
+        },
+        "cam low time");
     refused([](EngineConfig& c) { c.rpm = 1e-9; }, "tooth period");
     refused([](EngineConfig& c) { c.rpm = 1e7; }, "at least 2");
-    refused([](EngineConfig& c) { c.teeth = 4; c.missingTeeth = 3; c.rpm = 200; }, "missing teeth");
-    refused([](EngineConfig& c) { c.camStartDegrees = 700; c.camWidthDegrees = 360; c.rpm = 300; }, "first cam edge");
+    refused(
+        [](EngineConfig& c) {
+            c.teeth = 4;
+            c.missingTeeth = 3;
+            c.rpm = 200;
+        },
+        "missing teeth");
+    refused(
+        [](EngineConfig& c) {
+            c.camStartDegrees = 700;
+            c.camWidthDegrees = 360;
+            c.rpm = 300;
+        },
+        "first cam edge");
     refused([](EngineConfig& c) { c.missingTeeth = 36; }, "missing teeth");
     refused([](EngineConfig& c) { c.crankDuty = 1.0; }, "duty");
     refused([](EngineConfig& c) { c.crankDuty = 0.001; }, "no whole tick");
@@ -192,7 +219,8 @@ TEST(EngineModel, RefusesConfigurationsTheLogCannotCarry) {
 }
 
 // Rising crank edges of the first `edges` edges of the stream.
-std::vector<std::uint64_t> CrankRises(const EngineTiming& timing, int edges) {
+std::vector<std::uint64_t> CrankRises(const EngineTiming& timing, int edges)
+{
     EdgeStream stream(timing);
     std::vector<std::uint64_t> rises;
     for (int i = 0; i < edges; ++i) {
@@ -204,7 +232,8 @@ std::vector<std::uint64_t> CrankRises(const EngineTiming& timing, int edges) {
     return rises;
 }
 
-TEST(EngineModel, AcceleratingWheelGainsThirtyPercentPerRevolutionUpToTheTopSpeed) {
+TEST(EngineModel, AcceleratingWheelGainsThirtyPercentPerRevolutionUpToTheTopSpeed)
+{
     EngineConfig config;
     config.rpm = 600;
     config.accelerationPerRevolution = 0.3;
@@ -212,7 +241,9 @@ TEST(EngineModel, AcceleratingWheelGainsThirtyPercentPerRevolutionUpToTheTopSpee
     const auto rises = CrankRises(ResolveTiming(config), 600);
     // Revolution r takes 1 / 1.3^r of the first while the speed rises:
     // 600 * 1.3^4 = 1714 rpm, and the fifth turn reaches 2000 rpm and holds.
-    const auto revolution = [&](int r) { return double(rises[std::size_t(36 * (r + 1))] - rises[std::size_t(36 * r)]); };
+    const auto revolution = [&](int r) {
+        return double(rises[std::size_t(36 * (r + 1))] - rises[std::size_t(36 * r)]);
+    };
     for (int r = 1; r <= 3; ++r) {
         EXPECT_NEAR(revolution(r) / revolution(r - 1), 1 / 1.3, 0.002) << "revolution " << r;
     }
@@ -220,7 +251,8 @@ TEST(EngineModel, AcceleratingWheelGainsThirtyPercentPerRevolutionUpToTheTopSpee
     EXPECT_NEAR(revolution(7), revolution(6), 1.0);
 }
 
-TEST(EngineModel, SignalFaultsChangeOnlyTheirOwnEdges) {
+TEST(EngineModel, SignalFaultsChangeOnlyTheirOwnEdges)
+{
     EngineConfig config;
     config.missingTeeth = 1;
     const EngineTiming clean = ResolveTiming(config);
@@ -245,7 +277,8 @@ TEST(EngineModel, SignalFaultsChangeOnlyTheirOwnEdges) {
     EXPECT_EQ(rises[5], cleanRises[4]);
 }
 
-TEST(EngineModel, LostEdgeCarriesItsTicksIntoTheNextOfItsSignal) {
+TEST(EngineModel, LostEdgeCarriesItsTicksIntoTheNextOfItsSignal)
+{
     EngineConfig config;
     config.faults.lostEdgeAtRecord = 5;  // the second crank fall
     TachLog log(ResolveTiming(config));
@@ -259,7 +292,8 @@ TEST(EngineModel, LostEdgeCarriesItsTicksIntoTheNextOfItsSignal) {
     EXPECT_EQ(records[5].ticks, tooth);      // from the first rise, across the lost fall
 }
 
-TEST(EngineModel, CamJumpMovesOnlyThatPulse) {
+TEST(EngineModel, CamJumpMovesOnlyThatPulse)
+{
     EngineConfig config;
     config.faults.camJumpAtPulse = 1;
     config.faults.camJumpDegrees = 90;

@@ -8,7 +8,8 @@
 
 namespace dentora::sim {
 
-inline std::vector<std::uint8_t> ExpectedLogBytes(const ControllerConfig& config, std::size_t count) {
+inline std::vector<std::uint8_t> ExpectedLogBytes(const ControllerConfig& config, std::size_t count)
+{
     TachLog log(ResolveTiming(config.engine));
     std::vector<std::uint8_t> bytes;
     while (bytes.size() < count) {

@@ -29,7 +29,8 @@ constexpr milliseconds kReadTimeout{2000};
 // The slave end opened the way the tool opens a serial port.
 class SerialLine {
 public:
-    explicit SerialLine(const std::string& path) : m_fd(::open(path.c_str(), O_RDWR | O_NOCTTY)) {
+    explicit SerialLine(const std::string& path) : m_fd(::open(path.c_str(), O_RDWR | O_NOCTTY))
+    {
         if (m_fd < 0) {
             throw std::system_error(errno, std::generic_category(), "open " + path);
         }
@@ -43,7 +44,8 @@ public:
             throw std::system_error(errno, std::generic_category(), "tcsetattr");
         }
     }
-    ~SerialLine() {
+    ~SerialLine()
+    {
         ::ioctl(m_fd, TIOCNXCL);
         ::close(m_fd);
     }
@@ -51,7 +53,8 @@ public:
     void Write(std::uint8_t byte) { ASSERT_EQ(::write(m_fd, &byte, 1), 1); }
 
     // One byte, or nothing on time-out, end of file or error (see LastRead()).
-    std::optional<std::uint8_t> Read(milliseconds timeout = kReadTimeout) {
+    std::optional<std::uint8_t> Read(milliseconds timeout = kReadTimeout)
+    {
         pollfd watched{m_fd, POLLIN, 0};
         if (::poll(&watched, 1, static_cast<int>(timeout.count())) <= 0) {
             m_lastRead = 0;
@@ -64,7 +67,8 @@ public:
         return m_lastRead == 1 ? std::optional<std::uint8_t>(byte) : std::nullopt;
     }
 
-    Bytes Ask(std::uint8_t command, std::size_t answers) {
+    Bytes Ask(std::uint8_t command, std::size_t answers)
+    {
         Write(command);
         Bytes received;
         while (received.size() < answers) {
@@ -77,7 +81,8 @@ public:
         return received;
     }
 
-    Bytes Fetch(std::size_t logBytes) {
+    Bytes Fetch(std::size_t logBytes)
+    {
         Bytes received;
         for (std::size_t i = 0; i < logBytes; ++i) {
             const Bytes answer = Ask(kNextByteCommand, 1);
@@ -95,13 +100,15 @@ private:
     int m_lastErrno = 0;
 };
 
-ControllerConfig QuickConfig() {
+ControllerConfig QuickConfig()
+{
     ControllerConfig config;
     config.acknowledgeDelay = milliseconds(50);
     return config;
 }
 
-TEST(PtyController, ServesACaptureOverTheDeviceAndReopens) {
+TEST(PtyController, ServesACaptureOverTheDeviceAndReopens)
+{
     const ControllerConfig config = QuickConfig();
     PtyController controller(config);
     const std::string device = controller.Start();
@@ -134,7 +141,8 @@ TEST(PtyController, ServesACaptureOverTheDeviceAndReopens) {
 }
 
 // 115200 baud 8N1: a byte is ten bits, 86.8 microseconds on the wire.
-TEST(LineModel, ExchangeTimeFollowsTheWireAndTheLatency) {
+TEST(LineModel, ExchangeTimeFollowsTheWireAndTheLatency)
+{
     const LineModel line{115200, std::chrono::milliseconds(1)};
     const auto byteTime = std::chrono::nanoseconds(86805);
     EXPECT_EQ(line.ByteTime(), byteTime);
@@ -150,7 +158,8 @@ TEST(LineModel, ExchangeTimeFollowsTheWireAndTheLatency) {
     EXPECT_EQ(PipelinedExchangeTime(LineModel{}, 300, 3).count(), 0);
 }
 
-TEST(PtyController, LineModelDelaysAnswersByTheWireAndTheLatency) {
+TEST(PtyController, LineModelDelaysAnswersByTheWireAndTheLatency)
+{
     ControllerConfig config = QuickConfig();
     config.line = LineModel{9600, std::chrono::milliseconds(30)};  // a byte: 1.04 ms
     PtyController controller(config);
@@ -173,7 +182,8 @@ TEST(PtyController, LineModelDelaysAnswersByTheWireAndTheLatency) {
 
 // Random answers cover every byte value, so this shows the line passes
 // control characters and 0x00/0xFF unchanged.
-TEST(PtyController, PassesEveryByteValueUnchanged) {
+TEST(PtyController, PassesEveryByteValueUnchanged)
+{
     ControllerConfig config = QuickConfig();
     config.faults.randomAnswers = true;
     ControllerProtocol reference(config);
@@ -187,7 +197,8 @@ TEST(PtyController, PassesEveryByteValueUnchanged) {
     EXPECT_EQ(line.Fetch(expected.size()), expected);
 }
 
-TEST(PtyController, VanishingControllerLeavesTheToolAtEndOfFile) {
+TEST(PtyController, VanishingControllerLeavesTheToolAtEndOfFile)
+{
     ControllerConfig config = QuickConfig();
     config.faults.vanishAfterRecord = 1;
     PtyController controller(config);
@@ -196,11 +207,13 @@ TEST(PtyController, VanishingControllerLeavesTheToolAtEndOfFile) {
     line.Write(kNextByteCommand);
     EXPECT_FALSE(line.Read());
     const bool endOfFile = line.LastRead() == 0 && line.LastErrno() == 0;
-    EXPECT_TRUE(endOfFile || line.LastErrno() == EIO) << "read gave " << line.LastRead() << ", errno " << line.LastErrno();
+    EXPECT_TRUE(endOfFile || line.LastErrno() == EIO)
+        << "read gave " << line.LastRead() << ", errno " << line.LastErrno();
     EXPECT_TRUE(controller.Stats().vanished);
 }
 
-TEST(PtyController, LinkPointsAtTheDeviceWhileServing) {
+TEST(PtyController, LinkPointsAtTheDeviceWhileServing)
+{
     const std::string link = ::testing::TempDir() + "dentora-sim-link-" + std::to_string(::getpid());
     ::unlink(link.c_str());
     {

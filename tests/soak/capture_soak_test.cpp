@@ -3,10 +3,10 @@
 // one of its ways or answers at random. Every capture must end with a clear
 // status, give the port back, and the process must not grow as they go
 // (checked where freed memory is given back: not under AddressSanitizer).
-#include "dialog_driver.h"
 #include "capture/capture_log.h"
 #include "capture/fetch_options.h"
 #include "capture/test_run.h"
+#include "dialog_driver.h"
 #include "res/resource.h"
 #include "serial/serial_link.h"
 #include "simulator/pty_controller.h"

@@ -55,6 +55,5 @@ void DialogTest::SetUp()
     m_status = m_driver->status();
     m_button = m_driver->runButton();
     m_portList = m_driver->portBox();
-    QObject::connect(m_status, &QLineEdit::textChanged, m_status,
-                     [this](const QString& text) { OnStatusShown(text); });
+    QObject::connect(m_status, &QLineEdit::textChanged, m_status, [this](const QString& text) { OnStatusShown(text); });
 }

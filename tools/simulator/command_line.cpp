@@ -1,9 +1,9 @@
 #include "simulator/command_line.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <algorithm>
 #include <functional>
 #include <limits>
 #include <sstream>
@@ -19,10 +19,12 @@ struct Flag {
     std::function<void(SimulatorOptions&, const std::string& value)> apply;
 };
 
-unsigned long long ParseUnsigned(const std::string& flag, const std::string& text, unsigned long long max) {
+unsigned long long ParseUnsigned(const std::string& flag, const std::string& text, unsigned long long max)
+{
     const bool hex = text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0;
     const std::string digits = hex ? text.substr(2) : text;
-    if (digits.empty() || digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") != std::string::npos) {
+    if (digits.empty() ||
+        digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") != std::string::npos) {
         throw UsageError(flag + " needs a whole number, not '" + text + "'");
     }
     errno = 0;
@@ -33,7 +35,8 @@ unsigned long long ParseUnsigned(const std::string& flag, const std::string& tex
     return value;
 }
 
-double ParseNumber(const std::string& flag, const std::string& text) {
+double ParseNumber(const std::string& flag, const std::string& text)
+{
     char* end = nullptr;
     errno = 0;
     const double value = std::strtod(text.c_str(), &end);
@@ -43,15 +46,18 @@ double ParseNumber(const std::string& flag, const std::string& text) {
     return value;
 }
 
-int ParseInt(const std::string& flag, const std::string& text) {
+int ParseInt(const std::string& flag, const std::string& text)
+{
     return static_cast<int>(ParseUnsigned(flag, text, std::numeric_limits<int>::max()));
 }
 
-std::size_t ParseIndex(const std::string& flag, const std::string& text) {
+std::size_t ParseIndex(const std::string& flag, const std::string& text)
+{
     return static_cast<std::size_t>(ParseUnsigned(flag, text, std::numeric_limits<std::size_t>::max()));
 }
 
-std::chrono::microseconds ParseLatency(const std::string& flag, const std::string& text) {
+std::chrono::microseconds ParseLatency(const std::string& flag, const std::string& text)
+{
     const double milliseconds = ParseNumber(flag, text);
     if (milliseconds < 0 || milliseconds > 10000) {
         throw UsageError(flag + " must be between 0 and 10000, not " + text);
@@ -59,53 +65,79 @@ std::chrono::microseconds ParseLatency(const std::string& flag, const std::strin
     return std::chrono::microseconds(static_cast<long long>(milliseconds * 1000.0 + 0.5));
 }
 
-const std::vector<Flag>& EngineFlags() {
+const std::vector<Flag>& EngineFlags()
+{
     static const std::vector<Flag> flags = {
         {"--rpm", "RPM", "engine speed (default 3000)",
          [](SimulatorOptions& o, const std::string& v) { o.controller.engine.rpm = ParseNumber("--rpm", v); }},
         {"--teeth", "N", "crank tooth positions per revolution (default 36)",
          [](SimulatorOptions& o, const std::string& v) { o.controller.engine.teeth = ParseInt("--teeth", v); }},
-        {"--missing-teeth", "N", "tooth positions left empty at the end of each revolution, e.g. 1 for a 36-1 wheel (default 0)",
-         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.missingTeeth = ParseInt("--missing-teeth", v); }},
+        {"--missing-teeth", "N",
+         "tooth positions left empty at the end of each revolution, e.g. 1 for a 36-1 wheel (default 0)",
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.engine.missingTeeth = ParseInt("--missing-teeth", v);
+         }},
         {"--duty", "FRACTION", "part of a tooth period the crank signal is high (default 0.5)",
          [](SimulatorOptions& o, const std::string& v) { o.controller.engine.crankDuty = ParseNumber("--duty", v); }},
         {"--cam-start", "DEGREES", "crank angle of the cam pulse's rising edge in the 720-degree cycle (default 60)",
-         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.camStartDegrees = ParseNumber("--cam-start", v); }},
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.engine.camStartDegrees = ParseNumber("--cam-start", v);
+         }},
         {"--cam-width", "DEGREES", "cam pulse width in crank degrees (default 36, a tenth of a revolution)",
-         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.camWidthDegrees = ParseNumber("--cam-width", v); }},
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.engine.camWidthDegrees = ParseNumber("--cam-width", v);
+         }},
         {"--tick-us", "MICROSECONDS", "length of one tick of the log's tick counts (default 4)",
-         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.tickMicros = ParseNumber("--tick-us", v); }},
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.engine.tickMicros = ParseNumber("--tick-us", v);
+         }},
         {"--accelerate", "FRACTION", "speed gained per revolution, e.g. 0.3 for a cranking start (default 0: steady)",
-         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.accelerationPerRevolution = ParseNumber("--accelerate", v); }},
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.engine.accelerationPerRevolution = ParseNumber("--accelerate", v);
+         }},
         {"--top-rpm", "RPM", "speed at which --accelerate stops (default 6000)",
          [](SimulatorOptions& o, const std::string& v) { o.controller.engine.topRpm = ParseNumber("--top-rpm", v); }},
     };
     return flags;
 }
 
-const std::vector<Flag>& ExchangeFlags() {
+const std::vector<Flag>& ExchangeFlags()
+{
     static const std::vector<Flag> flags = {
         {"--records", "N", "records the count announces, calibration included; count = 3 * N (default 300)",
-         [](SimulatorOptions& o, const std::string& v) { o.controller.records = static_cast<unsigned>(ParseUnsigned("--records", v, 21845)); }},
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.records = static_cast<unsigned>(ParseUnsigned("--records", v, 21845));
+         }},
         {"--count", "BYTES", "announce this byte count instead, e.g. 0, 1, 2, 3 or 65534",
-         [](SimulatorOptions& o, const std::string& v) { o.controller.countOverride = static_cast<std::uint16_t>(ParseUnsigned("--count", v, 0xFFFF)); }},
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.countOverride = static_cast<std::uint16_t>(ParseUnsigned("--count", v, 0xFFFF));
+         }},
         {"--ack-delay", "MS", "time from 'g' to the acknowledge 'd' (default 500)",
          [](SimulatorOptions& o, const std::string& v) {
              o.controller.acknowledgeDelay = std::chrono::milliseconds(ParseUnsigned("--ack-delay", v, 3600000));
          }},
         {"--seed", "N", "seed of the random bytes of --noise-before-ack and --random-answers (default 1)",
-         [](SimulatorOptions& o, const std::string& v) { o.controller.seed = static_cast<std::uint32_t>(ParseUnsigned("--seed", v, 0xFFFFFFFF)); }},
-        {"--baud", "RATE", "model the line's speed: each byte takes ten bits' time on the wire, each way (default: no wire time)",
-         [](SimulatorOptions& o, const std::string& v) { o.controller.line.baud = static_cast<unsigned>(ParseUnsigned("--baud", v, 4000000)); }},
-        {"--latency-ms", "MS", "model a USB-serial adapter: answers reach the tool this long after the wire, e.g. 1 or 16 (default 0)",
-         [](SimulatorOptions& o, const std::string& v) { o.controller.line.latency = ParseLatency("--latency-ms", v); }},
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.seed = static_cast<std::uint32_t>(ParseUnsigned("--seed", v, 0xFFFFFFFF));
+         }},
+        {"--baud", "RATE",
+         "model the line's speed: each byte takes ten bits' time on the wire, each way (default: no wire time)",
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.line.baud = static_cast<unsigned>(ParseUnsigned("--baud", v, 4000000));
+         }},
+        {"--latency-ms", "MS",
+         "model a USB-serial adapter: answers reach the tool this long after the wire, e.g. 1 or 16 (default 0)",
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.line.latency = ParseLatency("--latency-ms", v);
+         }},
         {"--link", "PATH", "also make PATH a symbolic link to the device, removed on exit",
          [](SimulatorOptions& o, const std::string& v) { o.linkPath = v; }},
     };
     return flags;
 }
 
-const std::vector<Flag>& FaultFlags() {
+const std::vector<Flag>& FaultFlags()
+{
     static const std::vector<Flag> flags = {
         {"--no-ack", nullptr, "never send the acknowledge 'd'",
          [](SimulatorOptions& o, const std::string&) { o.controller.faults.neverAcknowledge = true; }},
@@ -113,20 +145,28 @@ const std::vector<Flag>& FaultFlags() {
          [](SimulatorOptions& o, const std::string&) { o.controller.faults.silent = true; }},
         {"--noise-before-ack", "N", "send N random bytes, never 'd', at once after 'g', before the 'd'",
          [](SimulatorOptions& o, const std::string& v) {
-             o.controller.faults.noiseBeforeAcknowledge = static_cast<unsigned>(ParseUnsigned("--noise-before-ack", v, 65535));
+             o.controller.faults.noiseBeforeAcknowledge =
+                 static_cast<unsigned>(ParseUnsigned("--noise-before-ack", v, 65535));
          }},
         {"--bad-type-at", "RECORD", "put a bad type byte into record RECORD (0 is the first calibration record)",
-         [](SimulatorOptions& o, const std::string& v) { o.controller.faults.badTypeAtRecord = ParseIndex("--bad-type-at", v); }},
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.faults.badTypeAtRecord = ParseIndex("--bad-type-at", v);
+         }},
         {"--bad-type-byte", "BYTE", "the bad type byte, decimal or 0x hex (default 0x58, 'X')",
          [](SimulatorOptions& o, const std::string& v) {
              o.controller.faults.badTypeByte = static_cast<std::uint8_t>(ParseUnsigned("--bad-type-byte", v, 0xFF));
          }},
         {"--ignore-count", nullptr, "acknowledge the capture, then never answer 'n'",
          [](SimulatorOptions& o, const std::string&) { o.controller.faults.ignoreCount = true; }},
-        {"--drop-answer-at", "BYTE", "give no answer to the 'a' for log byte BYTE (0 is the first); later ones go on with the byte after it",
-         [](SimulatorOptions& o, const std::string& v) { o.controller.faults.dropAnswerAtByte = ParseIndex("--drop-answer-at", v); }},
+        {"--drop-answer-at", "BYTE",
+         "give no answer to the 'a' for log byte BYTE (0 is the first); later ones go on with the byte after it",
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.faults.dropAnswerAtByte = ParseIndex("--drop-answer-at", v);
+         }},
         {"--duplicate-answer-at", "BYTE", "answer the 'a' for log byte BYTE twice; later ones go on in order",
-         [](SimulatorOptions& o, const std::string& v) { o.controller.faults.duplicateAnswerAtByte = ParseIndex("--duplicate-answer-at", v); }},
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.faults.duplicateAnswerAtByte = ParseIndex("--duplicate-answer-at", v);
+         }},
         {"--end-early", nullptr, "stay silent to 'a' once the announced records are sent",
          [](SimulatorOptions& o, const std::string&) { o.controller.faults.logEndsEarly = true; }},
         {"--oversized-count", nullptr, "announce 9000 bytes, more than the tool's 8100-byte buffer, and keep answering",
@@ -134,7 +174,9 @@ const std::vector<Flag>& FaultFlags() {
         {"--zero-calibration", nullptr, "both calibration records carry tick count 0",
          [](SimulatorOptions& o, const std::string&) { o.controller.faults.zeroCalibration = true; }},
         {"--vanish-after", "RECORD", "answer records up to RECORD in full, then close the device at the next 'a'",
-         [](SimulatorOptions& o, const std::string& v) { o.controller.faults.vanishAfterRecord = ParseIndex("--vanish-after", v); }},
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.faults.vanishAfterRecord = ParseIndex("--vanish-after", v);
+         }},
         {"--random-answers", nullptr, "answer the count and every 'a' with random bytes (see --seed)",
          [](SimulatorOptions& o, const std::string&) { o.controller.faults.randomAnswers = true; }},
     };
@@ -142,27 +184,46 @@ const std::vector<Flag>& FaultFlags() {
 }
 
 // What a trigger analysis must find in the log; the line itself stays clean.
-const std::vector<Flag>& SignalFaultFlags() {
+const std::vector<Flag>& SignalFaultFlags()
+{
     static const std::vector<Flag> flags = {
         {"--glitch-after-tooth", "N", "a short crank pulse halfway through the low time after tooth N",
-         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.faults.glitchAfterTooth = ParseIndex("--glitch-after-tooth", v); }},
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.engine.faults.glitchAfterTooth = ParseIndex("--glitch-after-tooth", v);
+         }},
         {"--missing-tooth", "N", "tooth N gives no edges, as a broken tooth",
-         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.faults.missingTooth = ParseIndex("--missing-tooth", v); }},
-        {"--extra-tooth-in", "REVOLUTION", "a tooth in the first empty position of that revolution (needs --missing-teeth)",
-         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.faults.extraToothInRevolution = ParseIndex("--extra-tooth-in", v); }},
-        {"--lose-edge-at", "RECORD", "the edge of record RECORD (2 or later) is never logged; the next edge of its signal carries its ticks",
-         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.faults.lostEdgeAtRecord = ParseIndex("--lose-edge-at", v); }},
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.engine.faults.missingTooth = ParseIndex("--missing-tooth", v);
+         }},
+        {"--extra-tooth-in", "REVOLUTION",
+         "a tooth in the first empty position of that revolution (needs --missing-teeth)",
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.engine.faults.extraToothInRevolution = ParseIndex("--extra-tooth-in", v);
+         }},
+        {"--lose-edge-at", "RECORD",
+         "the edge of record RECORD (2 or later) is never logged; the next edge of its signal carries its ticks",
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.engine.faults.lostEdgeAtRecord = ParseIndex("--lose-edge-at", v);
+         }},
         {"--cam-jump-at", "PULSE", "cam pulse PULSE comes --cam-jump-degrees late",
-         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.faults.camJumpAtPulse = ParseIndex("--cam-jump-at", v); }},
-        {"--cam-jump-degrees", "DEGREES", "how far that cam pulse jumps, in crank degrees; negative is early (default 30)",
-         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.faults.camJumpDegrees = ParseNumber("--cam-jump-degrees", v); }},
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.engine.faults.camJumpAtPulse = ParseIndex("--cam-jump-at", v);
+         }},
+        {"--cam-jump-degrees", "DEGREES",
+         "how far that cam pulse jumps, in crank degrees; negative is early (default 30)",
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.engine.faults.camJumpDegrees = ParseNumber("--cam-jump-degrees", v);
+         }},
         {"--saturate-at", "RECORD", "record RECORD carries tick count 65535, as a counter that saturated",
-         [](SimulatorOptions& o, const std::string& v) { o.controller.faults.saturateAtRecord = ParseIndex("--saturate-at", v); }},
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.faults.saturateAtRecord = ParseIndex("--saturate-at", v);
+         }},
     };
     return flags;
 }
 
-const Flag* FindFlag(const std::string& name) {
+const Flag* FindFlag(const std::string& name)
+{
     for (const auto* group : {&EngineFlags(), &ExchangeFlags(), &FaultFlags(), &SignalFaultFlags()}) {
         for (const Flag& flag : *group) {
             if (name == flag.name) {
@@ -176,7 +237,8 @@ const Flag* FindFlag(const std::string& name) {
 constexpr std::size_t kHelpColumn = 30;
 constexpr std::size_t kHelpWidth = 80;
 
-void Describe(std::ostringstream& out, const char* heading, const std::vector<Flag>& flags) {
+void Describe(std::ostringstream& out, const char* heading, const std::vector<Flag>& flags)
+{
     out << heading << ":\n";
     for (const Flag& flag : flags) {
         std::string line = std::string("  ") + flag.name + (flag.valueName ? std::string(" ") + flag.valueName : "");
@@ -200,7 +262,8 @@ void Describe(std::ostringstream& out, const char* heading, const std::vector<Fl
 
 }  // namespace
 
-SimulatorOptions ParseCommandLine(const std::vector<std::string>& arguments) {
+SimulatorOptions ParseCommandLine(const std::vector<std::string>& arguments)
+{
     SimulatorOptions options;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
@@ -230,7 +293,8 @@ SimulatorOptions ParseCommandLine(const std::vector<std::string>& arguments) {
     return options;
 }
 
-std::string UsageText() {
+std::string UsageText()
+{
     std::ostringstream out;
     out << "Usage: dentora-sim [OPTION]...\n"
            "\n"
@@ -262,8 +326,7 @@ std::string UsageText() {
     Describe(out, "Engine", EngineFlags());
     Describe(out, "Exchange", ExchangeFlags());
     Describe(out, "Faults (record and byte positions count from 0 since the last 'g')", FaultFlags());
-    Describe(out, "Trigger signal faults (teeth, revolutions, cam pulses count from 0)",
-             SignalFaultFlags());
+    Describe(out, "Trigger signal faults (teeth, revolutions, cam pulses count from 0)", SignalFaultFlags());
     out << "  -h, --help                  show this text\n"
            "\n"
            "Example:\n"

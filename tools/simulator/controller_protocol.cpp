@@ -7,7 +7,8 @@ namespace dentora::sim {
 
 namespace {
 
-std::uint16_t CountFor(const ControllerConfig& config) {
+std::uint16_t CountFor(const ControllerConfig& config)
+{
     if (config.countOverride) {
         return *config.countOverride;
     }
@@ -26,9 +27,12 @@ ControllerProtocol::ControllerProtocol(const ControllerConfig& config)
       m_timing(ResolveTiming(config.engine)),
       m_announcedCount(CountFor(config)),
       m_log(m_timing),
-      m_random(config.seed) {}
+      m_random(config.seed)
+{
+}
 
-void ControllerProtocol::Receive(std::uint8_t byte, Clock::time_point now) {
+void ControllerProtocol::Receive(std::uint8_t byte, Clock::time_point now)
+{
     AdvanceTo(now);
     switch (byte) {
     case kGoCommand:
@@ -43,31 +47,33 @@ void ControllerProtocol::Receive(std::uint8_t byte, Clock::time_point now) {
         ++m_stats.nextByteCommands;
         AnswerNextByte();
         break;
-    default:
-        ++m_stats.ignoredBytes;
-        break;
+    default: ++m_stats.ignoredBytes; break;
     }
 }
 
-void ControllerProtocol::AdvanceTo(Clock::time_point now) {
+void ControllerProtocol::AdvanceTo(Clock::time_point now)
+{
     if (m_acknowledgeDue && *m_acknowledgeDue <= now) {
         m_acknowledgeDue.reset();
         m_output.push_back(kAcknowledge);
     }
 }
 
-std::optional<ControllerProtocol::Clock::time_point> ControllerProtocol::NextEventTime() const {
+std::optional<ControllerProtocol::Clock::time_point> ControllerProtocol::NextEventTime() const
+{
     return m_acknowledgeDue;
 }
 
-std::vector<std::uint8_t> ControllerProtocol::TakeOutput() {
+std::vector<std::uint8_t> ControllerProtocol::TakeOutput()
+{
     std::vector<std::uint8_t> taken;
     taken.swap(m_output);
     m_stats.bytesQueued += taken.size();
     return taken;
 }
 
-void ControllerProtocol::StartCapture(Clock::time_point now) {
+void ControllerProtocol::StartCapture(Clock::time_point now)
+{
     m_log = TachLog(m_timing);
     m_logPosition = 0;
     m_currentRecordIndex = 0;
@@ -87,7 +93,8 @@ void ControllerProtocol::StartCapture(Clock::time_point now) {
     }
 }
 
-void ControllerProtocol::AnswerCount() {
+void ControllerProtocol::AnswerCount()
+{
     if (m_config.faults.silent || m_config.faults.ignoreCount || m_vanished) {
         return;
     }
@@ -100,7 +107,8 @@ void ControllerProtocol::AnswerCount() {
     m_output.push_back(static_cast<std::uint8_t>(m_announcedCount >> 8));
 }
 
-void ControllerProtocol::AnswerNextByte() {
+void ControllerProtocol::AnswerNextByte()
+{
     const ControllerFaults& faults = m_config.faults;
     if (faults.silent || m_vanished) {
         return;
@@ -126,7 +134,8 @@ void ControllerProtocol::AnswerNextByte() {
     }
 }
 
-std::uint8_t ControllerProtocol::LogByte(std::size_t position) {
+std::uint8_t ControllerProtocol::LogByte(std::size_t position)
+{
     const std::size_t recordIndex = position / 3;
     while (m_currentRecordIndex <= recordIndex) {
         m_currentRecord = m_log.Next();
@@ -144,7 +153,8 @@ std::uint8_t ControllerProtocol::LogByte(std::size_t position) {
     return m_currentRecord.Bytes()[position % 3];
 }
 
-std::uint8_t ControllerProtocol::RandomByte() {
+std::uint8_t ControllerProtocol::RandomByte()
+{
     // The low byte of the engine's raw output, not a distribution, so the
     // sequence is the same with every standard library.
     return static_cast<std::uint8_t>(m_random() & 0xFF);

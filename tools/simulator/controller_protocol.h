@@ -39,17 +39,17 @@ inline constexpr std::uint16_t kOversizedCount = 9000;
 // 'g': record 0 is the first calibration record, byte 0 its type byte.
 struct ControllerFaults {
     bool neverAcknowledge = false;
-    bool ignoreCount = false;                  // acknowledges, then never answers 'n'
-    bool silent = false;                       // answers nothing at all, not even 'd'
-    unsigned noiseBeforeAcknowledge = 0;       // random bytes, never 'd', sent at once on 'g'
+    bool ignoreCount = false;             // acknowledges, then never answers 'n'
+    bool silent = false;                  // answers nothing at all, not even 'd'
+    unsigned noiseBeforeAcknowledge = 0;  // random bytes, never 'd', sent at once on 'g'
     std::optional<std::size_t> badTypeAtRecord;
     std::uint8_t badTypeByte = 'X';
-    std::optional<std::size_t> dropAnswerAtByte;  // that 'a' gets no answer; the byte is lost
+    std::optional<std::size_t> dropAnswerAtByte;       // that 'a' gets no answer; the byte is lost
     std::optional<std::size_t> duplicateAnswerAtByte;  // that 'a' is answered twice; later ones go on in order
-    bool logEndsEarly = false;                 // silent to 'a' past the announced count
-    bool zeroCalibration = false;              // both calibration tick counts 0
-    std::optional<std::size_t> vanishAfterRecord;  // the 'a' after this record closes the device
-    bool randomAnswers = false;                // every answer and the count are random bytes
+    bool logEndsEarly = false;                         // silent to 'a' past the announced count
+    bool zeroCalibration = false;                      // both calibration tick counts 0
+    std::optional<std::size_t> vanishAfterRecord;      // the 'a' after this record closes the device
+    bool randomAnswers = false;                        // every answer and the count are random bytes
 
     // Counter faults, for the trigger analysis to find (the signal's own
     // faults are the engine's: EngineConfig::faults).
@@ -58,12 +58,12 @@ struct ControllerFaults {
 
 struct ControllerConfig {
     EngineConfig engine;
-    unsigned records = 300;                    // announced count = 3 * records
+    unsigned records = 300;                      // announced count = 3 * records
     std::optional<std::uint16_t> countOverride;  // announced as is, whatever the log holds
     std::chrono::milliseconds acknowledgeDelay{500};
-    std::uint32_t seed = 1;                    // for the noise and random-answer faults
+    std::uint32_t seed = 1;  // for the noise and random-answer faults
     ControllerFaults faults;
-    LineModel line;                            // how PtyController's line carries the bytes
+    LineModel line;  // how PtyController's line carries the bytes
 };
 
 struct ProtocolStats {
@@ -110,7 +110,7 @@ private:
     EngineTiming m_timing;
     std::uint16_t m_announcedCount = 0;
     TachLog m_log;
-    std::size_t m_logPosition = 0;       // byte index of the next 'a' answer
+    std::size_t m_logPosition = 0;         // byte index of the next 'a' answer
     std::size_t m_currentRecordIndex = 0;  // records taken from m_log
     Record m_currentRecord;
     std::optional<Clock::time_point> m_acknowledgeDue;

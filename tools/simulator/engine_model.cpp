@@ -12,26 +12,30 @@ namespace {
 
 constexpr std::uint64_t kMaxTickCount = std::numeric_limits<std::uint16_t>::max();
 
-void Require(bool condition, const std::string& message) {
+void Require(bool condition, const std::string& message)
+{
     if (!condition) {
         throw std::invalid_argument(message);
     }
 }
 
-void RequireFitsTickCount(std::uint64_t ticks, const char* what) {
+void RequireFitsTickCount(std::uint64_t ticks, const char* what)
+{
     Require(ticks <= kMaxTickCount,
             std::string(what) + " is " + std::to_string(ticks) +
                 " ticks, more than the 65535 a record's tick count holds; "
                 "raise the rpm or the tick length");
 }
 
-std::uint64_t DegreesToTicks(double degrees, std::uint64_t revolutionTicks) {
+std::uint64_t DegreesToTicks(double degrees, std::uint64_t revolutionTicks)
+{
     return static_cast<std::uint64_t>(std::llround(degrees * static_cast<double>(revolutionTicks) / 360.0));
 }
 
 // The speed rises from rpm to topRpm; the start is the slowest, so the
 // checks above hold throughout, but the top speed needs a few ticks per tooth.
-void ResolveAcceleration(const EngineConfig& config, EngineTiming& timing) {
+void ResolveAcceleration(const EngineConfig& config, EngineTiming& timing)
+{
     const double gain = config.accelerationPerRevolution;
     Require(std::isfinite(gain) && gain >= 0 && gain <= 10, "acceleration must lie in [0, 10] per revolution");
     timing.crankLowFraction = double(timing.crankLowTicks) / double(timing.toothTicks);
@@ -40,15 +44,17 @@ void ResolveAcceleration(const EngineConfig& config, EngineTiming& timing) {
     }
     Require(std::isfinite(config.topRpm) && config.topRpm > config.rpm, "the top speed must be above the starting rpm");
     const double topToothTicks = 60e6 / (config.topRpm * config.teeth * config.tickMicros);
-    Require(topToothTicks >= 4, "at the top speed a tooth period would be " + std::to_string(topToothTicks) +
-                                    " ticks; it needs at least 4; lower the top speed or the tick length");
+    Require(topToothTicks >= 4,
+            "at the top speed a tooth period would be " + std::to_string(topToothTicks) +
+                " ticks; it needs at least 4; lower the top speed or the tick length");
     timing.slotRatio = std::pow(1.0 + gain, -1.0 / config.teeth);
     timing.topToothTicks = topToothTicks;
     timing.rampSlots = static_cast<std::uint64_t>(
         std::ceil(config.teeth * std::log(config.topRpm / timing.effectiveRpm) / std::log(1.0 + gain)));
 }
 
-void ResolveFaults(const EngineConfig& config, EngineTiming& timing) {
+void ResolveFaults(const EngineConfig& config, EngineTiming& timing)
+{
     const SignalFaults& faults = config.faults;
     Require(!faults.extraToothInRevolution || config.missingTeeth > 0,
             "an extra tooth needs an empty tooth position: set missing teeth");
@@ -69,9 +75,11 @@ void ResolveFaults(const EngineConfig& config, EngineTiming& timing) {
 
 }  // namespace
 
-EngineTiming ResolveTiming(const EngineConfig& config) {
+EngineTiming ResolveTiming(const EngineConfig& config)
+{
     Require(std::isfinite(config.rpm) && config.rpm > 0, "rpm must be a positive number");
-    Require(std::isfinite(config.tickMicros) && config.tickMicros > 0, "tick length must be a positive number of microseconds");
+    Require(std::isfinite(config.tickMicros) && config.tickMicros > 0,
+            "tick length must be a positive number of microseconds");
     Require(config.teeth >= 1, "the crank wheel needs at least one tooth position");
     Require(config.missingTeeth >= 0 && config.missingTeeth < config.teeth,
             "missing teeth must be at least 0 and fewer than the tooth positions");
@@ -98,8 +106,8 @@ EngineTiming ResolveTiming(const EngineConfig& config) {
 
     timing.crankHighTicks = static_cast<std::uint32_t>(std::llround(config.crankDuty * timing.toothTicks));
     Require(timing.crankHighTicks >= 1 && timing.crankHighTicks < timing.toothTicks,
-            "crank duty leaves no whole tick high or low in a tooth period of " +
-                std::to_string(timing.toothTicks) + " ticks");
+            "crank duty leaves no whole tick high or low in a tooth period of " + std::to_string(timing.toothTicks) +
+                " ticks");
     timing.crankLowTicks = timing.toothTicks - timing.crankHighTicks;
 
     timing.revolutionTicks = std::uint64_t{timing.toothTicks} * static_cast<std::uint64_t>(config.teeth);
@@ -123,28 +131,33 @@ EngineTiming ResolveTiming(const EngineConfig& config) {
     return timing;
 }
 
-std::array<std::uint8_t, 3> Record::Bytes() const {
+std::array<std::uint8_t, 3> Record::Bytes() const
+{
     return {type, static_cast<std::uint8_t>(ticks & 0xFF), static_cast<std::uint8_t>(ticks >> 8)};
 }
 
-Record Edge::ToRecord() const {
+Record Edge::ToRecord() const
+{
     const bool crank = channel == Channel::Crank;
     const std::uint8_t type = crank ? (rising ? kCrankRise : kCrankFall) : (rising ? kCamRise : kCamFall);
     return {type, sincePrevious};
 }
 
-std::array<Record, 2> CalibrationRecords(const EngineTiming& timing) {
+std::array<Record, 2> CalibrationRecords(const EngineTiming& timing)
+{
     const auto toothTicks = static_cast<std::uint16_t>(timing.toothTicks);
     return {Record{kCrankRise, toothTicks}, Record{kCrankFall, toothTicks}};
 }
 
-double ChartUnitsPerTick(const EngineTiming& timing) {
+double ChartUnitsPerTick(const EngineTiming& timing)
+{
     const auto calibration = CalibrationRecords(timing);
     const double sum = static_cast<double>(calibration[0].ticks) + static_cast<double>(calibration[1].ticks);
     return kChartUnitsPerHalfTooth / (sum / 4.0);
 }
 
-double SlotStartTick(const EngineTiming& timing, std::uint64_t slot) {
+double SlotStartTick(const EngineTiming& timing, std::uint64_t slot)
+{
     const double tooth = timing.toothTicks;
     if (timing.slotRatio == 1.0) {
         return static_cast<double>(slot) * tooth;
@@ -157,26 +170,31 @@ double SlotStartTick(const EngineTiming& timing, std::uint64_t slot) {
     return rampTicks + static_cast<double>(slot - ramp) * timing.topToothTicks;
 }
 
-const SignalEdges::Pending& SignalEdges::Front() {
+const SignalEdges::Pending& SignalEdges::Front()
+{
     while (m_pending.empty()) {
         ProduceMore();
     }
     return m_pending.front();
 }
 
-void SignalEdges::Push(double tick, bool rising) {
+void SignalEdges::Push(double tick, bool rising)
+{
     m_pending.push_back({static_cast<std::uint64_t>(std::llround(tick)), rising});
 }
 
-bool CrankEdges::SlotHasTooth(std::uint64_t slot) const {
+bool CrankEdges::SlotHasTooth(std::uint64_t slot) const
+{
     const auto teeth = static_cast<std::uint64_t>(m_timing.teeth);
     const auto present = static_cast<std::uint64_t>(m_timing.teeth - m_timing.missingTeeth);
-    return slot % teeth < present || (m_timing.faults.extraToothInRevolution == slot / teeth && slot % teeth == present);
+    return slot % teeth < present ||
+        (m_timing.faults.extraToothInRevolution == slot / teeth && slot % teeth == present);
 }
 
 // A tooth position begins low and ends high: its tooth rises after the low
 // part and falls where the next position begins.
-void CrankEdges::ProduceMore() {
+void CrankEdges::ProduceMore()
+{
     const std::uint64_t slot = m_slot++;
     if (!SlotHasTooth(slot)) {
         return;
@@ -199,7 +217,8 @@ void CrankEdges::ProduceMore() {
     }
 }
 
-std::uint64_t CamEdges::TickAtCycleDegrees(std::uint64_t cycle, double degrees) const {
+std::uint64_t CamEdges::TickAtCycleDegrees(std::uint64_t cycle, double degrees) const
+{
     if (m_timing.slotRatio == 1.0) {
         return cycle * m_timing.camCycleTicks + DegreesToTicks(degrees, m_timing.revolutionTicks);
     }
@@ -210,19 +229,25 @@ std::uint64_t CamEdges::TickAtCycleDegrees(std::uint64_t cycle, double degrees) 
     return static_cast<std::uint64_t>(std::llround(start + (slots - static_cast<double>(slot)) * (next - start)));
 }
 
-void CamEdges::ProduceMore() {
+void CamEdges::ProduceMore()
+{
     const std::uint64_t cycle = m_cycle++;
     const double jump = m_timing.faults.camJumpAtPulse == cycle ? m_timing.faults.camJumpDegrees : 0.0;
-    const double rise = static_cast<double>(m_timing.camStartTicks) * 360.0 / static_cast<double>(m_timing.revolutionTicks) + jump;
-    const double width = static_cast<double>(m_timing.camHighTicks) * 360.0 / static_cast<double>(m_timing.revolutionTicks);
+    const double rise =
+        static_cast<double>(m_timing.camStartTicks) * 360.0 / static_cast<double>(m_timing.revolutionTicks) + jump;
+    const double width =
+        static_cast<double>(m_timing.camHighTicks) * 360.0 / static_cast<double>(m_timing.revolutionTicks);
     Push(static_cast<double>(TickAtCycleDegrees(cycle, rise)), true);
     Push(static_cast<double>(TickAtCycleDegrees(cycle, rise + width)), false);
 }
 
 EdgeStream::EdgeStream(const EngineTiming& timing)
-    : m_lostEdge(timing.faults.lostEdgeAtRecord), m_crank(timing), m_cam(timing) {}
+    : m_lostEdge(timing.faults.lostEdgeAtRecord), m_crank(timing), m_cam(timing)
+{
+}
 
-Edge EdgeStream::Next() {
+Edge EdgeStream::Next()
+{
     for (;;) {
         const bool crank = m_crank.Front().tick <= m_cam.Front().tick;
         SignalEdges& signal = crank ? static_cast<SignalEdges&>(m_crank) : m_cam;
@@ -240,7 +265,8 @@ Edge EdgeStream::Next() {
 
 TachLog::TachLog(const EngineTiming& timing) : m_calibration(CalibrationRecords(timing)), m_edges(timing) {}
 
-Record TachLog::Next() {
+Record TachLog::Next()
+{
     if (m_calibrationServed < m_calibration.size()) {
         return m_calibration[m_calibrationServed++];
     }

@@ -33,7 +33,7 @@ struct SignalFaults {
     std::optional<std::uint64_t> extraToothInRevolution;  // a tooth in the first empty position of that revolution
     std::optional<std::uint64_t> camJumpAtPulse;          // that cam pulse comes camJumpDegrees late
     double camJumpDegrees = 30.0;                         // crank degrees; negative: early
-    std::optional<std::size_t> lostEdgeAtRecord;          // that record's edge is never logged (0: first calibration record)
+    std::optional<std::size_t> lostEdgeAtRecord;  // that record's edge is never logged (0: first calibration record)
 };
 
 struct EngineConfig {
@@ -42,9 +42,9 @@ struct EngineConfig {
     // speeds up by 30 % each turn), until topRpm; 0 turns at a steady rpm.
     double accelerationPerRevolution = 0.0;
     double topRpm = 6000.0;
-    int teeth = 36;           // tooth positions per crank revolution
-    int missingTeeth = 0;     // the last positions of each revolution carry no tooth (36-1 wheel: 1)
-    double crankDuty = 0.5;   // fraction of a tooth period the crank signal is high
+    int teeth = 36;          // tooth positions per crank revolution
+    int missingTeeth = 0;    // the last positions of each revolution carry no tooth (36-1 wheel: 1)
+    double crankDuty = 0.5;  // fraction of a tooth period the crank signal is high
     // One cam pulse per two revolutions; both angles are in crank degrees
     // of the 720-degree cycle, which starts at the first tooth period.
     double camStartDegrees = 60.0;
@@ -61,14 +61,14 @@ struct EngineConfig {
 struct EngineTiming {
     std::uint32_t toothTicks = 0;
     std::uint32_t crankHighTicks = 0;
-    std::uint32_t crankLowTicks = 0;     // between two neighbouring teeth
+    std::uint32_t crankLowTicks = 0;  // between two neighbouring teeth
     std::uint64_t revolutionTicks = 0;
-    std::uint64_t camCycleTicks = 0;     // two revolutions
+    std::uint64_t camCycleTicks = 0;  // two revolutions
     std::uint64_t camStartTicks = 0;
     std::uint64_t camHighTicks = 0;
     int teeth = 0;
     int missingTeeth = 0;
-    double effectiveRpm = 0.0;     // at the start
+    double effectiveRpm = 0.0;  // at the start
     // While accelerating each tooth position lasts slotRatio times the one
     // before, for rampSlots positions; then each lasts topToothTicks.
     double slotRatio = 1.0;

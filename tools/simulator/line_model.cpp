@@ -10,27 +10,32 @@ namespace {
 constexpr long long kBitsPerByte = 10;
 }  // namespace
 
-std::chrono::nanoseconds LineModel::ByteTime() const {
+std::chrono::nanoseconds LineModel::ByteTime() const
+{
     if (baud == 0) {
         return std::chrono::nanoseconds{0};
     }
     return std::chrono::nanoseconds{kBitsPerByte * 1'000'000'000LL / baud};
 }
 
-LineDirection::Clock::time_point LineDirection::Deliver(Clock::time_point sent) {
+LineDirection::Clock::time_point LineDirection::Deliver(Clock::time_point sent)
+{
     m_wireFree = std::max(sent, m_wireFree) + m_byteTime;
     return m_wireFree + m_delay;
 }
 
-LineDirection TowardController(const LineModel& line) {
+LineDirection TowardController(const LineModel& line)
+{
     return LineDirection(line.ByteTime(), std::chrono::nanoseconds{0});
 }
 
-LineDirection TowardTool(const LineModel& line) {
+LineDirection TowardTool(const LineModel& line)
+{
     return LineDirection(line.ByteTime(), line.latency);
 }
 
-std::chrono::nanoseconds PipelinedExchangeTime(const LineModel& line, std::size_t requests, std::size_t depth) {
+std::chrono::nanoseconds PipelinedExchangeTime(const LineModel& line, std::size_t requests, std::size_t depth)
+{
     using Clock = LineDirection::Clock;
     if (requests == 0) {
         return std::chrono::nanoseconds{0};

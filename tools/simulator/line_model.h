@@ -24,7 +24,9 @@ public:
     using Clock = std::chrono::steady_clock;
 
     LineDirection(std::chrono::nanoseconds byteTime, std::chrono::nanoseconds delay)
-        : m_byteTime(byteTime), m_delay(delay) {}
+        : m_byteTime(byteTime), m_delay(delay)
+    {
+    }
 
     // A byte handed over at `sent` goes onto the wire once the bytes before
     // it are off it, and is delivered its wire time and the delay later.

@@ -22,15 +22,18 @@ using Clock = ControllerProtocol::Clock;
 // Short enough that Stop() returns promptly, long enough not to spin.
 constexpr std::chrono::milliseconds kPollInterval{20};
 
-std::string DescribeErrno(const std::string& step) {
+std::string DescribeErrno(const std::string& step)
+{
     return step + ": " + std::generic_category().message(errno);
 }
 
-[[noreturn]] void throwErrno(const std::string& step) {
+[[noreturn]] void throwErrno(const std::string& step)
+{
     throw std::system_error(errno, std::generic_category(), step);
 }
 
-void MakeRaw(int fd, const std::string& what) {
+void MakeRaw(int fd, const std::string& what)
+{
     termios settings{};
     if (tcgetattr(fd, &settings) != 0) {
         throwErrno("tcgetattr on " + what);
@@ -41,20 +44,23 @@ void MakeRaw(int fd, const std::string& what) {
     }
 }
 
-void CloseIfOpen(int& fd) {
+void CloseIfOpen(int& fd)
+{
     if (fd >= 0) {
         ::close(fd);
         fd = -1;
     }
 }
 
-bool IsSymlinkTo(const std::string& linkPath, const std::string& target) {
+bool IsSymlinkTo(const std::string& linkPath, const std::string& target)
+{
     std::array<char, 4096> buffer{};
     const ssize_t length = ::readlink(linkPath.c_str(), buffer.data(), buffer.size() - 1);
     return length >= 0 && target == std::string(buffer.data(), static_cast<std::size_t>(length));
 }
 
-timespec PollTimeout(std::optional<Clock::time_point> due, Clock::time_point now) {
+timespec PollTimeout(std::optional<Clock::time_point> due, Clock::time_point now)
+{
     std::chrono::nanoseconds timeout = kPollInterval;
     if (due) {
         timeout = std::clamp<std::chrono::nanoseconds>(*due - now, std::chrono::nanoseconds{0}, timeout);
@@ -63,7 +69,8 @@ timespec PollTimeout(std::optional<Clock::time_point> due, Clock::time_point now
     return timespec{static_cast<time_t>(seconds.count()), static_cast<long>((timeout - seconds).count())};
 }
 
-std::optional<Clock::time_point> Earliest(std::optional<Clock::time_point> a, std::optional<Clock::time_point> b) {
+std::optional<Clock::time_point> Earliest(std::optional<Clock::time_point> a, std::optional<Clock::time_point> b)
+{
     if (!a || !b) {
         return a ? a : b;
     }
@@ -73,11 +80,17 @@ std::optional<Clock::time_point> Earliest(std::optional<Clock::time_point> a, st
 }  // namespace
 
 PtyController::PtyController(const ControllerConfig& config)
-    : m_protocol(config), m_towardController(TowardController(config.line)), m_towardTool(TowardTool(config.line)) {}
+    : m_protocol(config), m_towardController(TowardController(config.line)), m_towardTool(TowardTool(config.line))
+{
+}
 
-PtyController::~PtyController() { Stop(); }
+PtyController::~PtyController()
+{
+    Stop();
+}
 
-std::string PtyController::Start(const std::string& linkPath) {
+std::string PtyController::Start(const std::string& linkPath)
+{
     if (m_thread.joinable() || m_master >= 0) {
         throw std::logic_error("the simulated controller is already started");
     }
@@ -136,7 +149,8 @@ std::string PtyController::Start(const std::string& linkPath) {
     return m_devicePath;
 }
 
-void PtyController::Stop() {
+void PtyController::Stop()
+{
     m_stopRequested = true;
     if (m_thread.joinable()) {
         m_thread.join();
@@ -144,7 +158,8 @@ void PtyController::Stop() {
     CloseDevice();
 }
 
-PtyStats PtyController::Stats() const {
+PtyStats PtyController::Stats() const
+{
     std::lock_guard<std::mutex> lock(m_mutex);
     PtyStats stats;
     stats.protocol = m_protocol.Stats();
@@ -154,7 +169,8 @@ PtyStats PtyController::Stats() const {
     return stats;
 }
 
-void PtyController::Serve() {
+void PtyController::Serve()
+{
     std::array<std::uint8_t, 256> received{};
     while (!m_stopRequested) {
         pollfd watched{m_master, static_cast<short>(POLLIN | (m_pendingOutput.empty() ? 0 : POLLOUT)), 0};
@@ -175,7 +191,8 @@ void PtyController::Serve() {
                 return;
             }
         }
-        const bool vanished = Exchange(Clock::now(), received.data(), static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
+        const bool vanished =
+            Exchange(Clock::now(), received.data(), static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
         if (!FlushOutput()) {
             RecordFailure(DescribeErrno("write to the pseudo-terminal master"));
             return;
@@ -187,7 +204,8 @@ void PtyController::Serve() {
     }
 }
 
-bool PtyController::Exchange(Clock::time_point now, const std::uint8_t* received, std::size_t count) {
+bool PtyController::Exchange(Clock::time_point now, const std::uint8_t* received, std::size_t count)
+{
     for (std::size_t i = 0; i < count; ++i) {
         m_requests.push_back({m_towardController.Deliver(now), received[i]});
     }
@@ -212,7 +230,8 @@ bool PtyController::Exchange(Clock::time_point now, const std::uint8_t* received
     return m_protocol.Vanished();
 }
 
-std::optional<Clock::time_point> PtyController::NextDue() const {
+std::optional<Clock::time_point> PtyController::NextDue() const
+{
     std::optional<Clock::time_point> due;
     if (!m_requests.empty()) {
         due = m_requests.front().due;
@@ -224,7 +243,8 @@ std::optional<Clock::time_point> PtyController::NextDue() const {
     return Earliest(due, m_protocol.NextEventTime());
 }
 
-bool PtyController::FlushOutput() {
+bool PtyController::FlushOutput()
+{
     while (!m_pendingOutput.empty()) {
         const ssize_t written = ::write(m_master, m_pendingOutput.data(), m_pendingOutput.size());
         if (written < 0) {
@@ -237,12 +257,14 @@ bool PtyController::FlushOutput() {
     return true;
 }
 
-void PtyController::RecordFailure(const std::string& message) {
+void PtyController::RecordFailure(const std::string& message)
+{
     std::lock_guard<std::mutex> lock(m_mutex);
     m_failure = message;
 }
 
-void PtyController::CloseDevice() {
+void PtyController::CloseDevice()
+{
     if (!m_linkPath.empty() && IsSymlinkTo(m_linkPath, m_devicePath)) {
         ::unlink(m_linkPath.c_str());
     }

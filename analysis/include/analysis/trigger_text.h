@@ -29,7 +29,7 @@ std::string FormatTooth(const TriggerReport& report, const CrankTooth& tooth);
 // "36-1,cam-tooth=6,cam-angle=55,tolerance=2" (tolerance in crank degrees,
 // 2 unless given).
 struct WheelPattern {
-    int teeth = 0;    // tooth positions, present and missing
+    int teeth = 0;  // tooth positions, present and missing
     int missing = 0;
     std::optional<int> camTooth;
     std::optional<double> camAngle;

@@ -19,7 +19,7 @@ struct CaptureLog {
     QString port;                        // the device the test opened
     QDateTime startedAt;                 // when "Run Test" opened the port
     TestOutcome outcome = TestOutcome::kRunning;
-    QString outcomeDetail;               // why it ended so, in words for the user; empty while running
+    QString outcomeDetail;  // why it ended so, in words for the user; empty while running
 };
 
 }  // namespace dentora

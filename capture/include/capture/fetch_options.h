@@ -21,7 +21,7 @@ void SetFetchOptions(const FetchOptions& options);
 FetchOptions CurrentFetchOptions();
 
 struct FetchProgress {
-    bool fetching = false;    // the test run is in its fetch
+    bool fetching = false;  // the test run is in its fetch
     int recordsFetched = 0;
     int recordsExpected = 0;  // for the announced count and the capture buffer
     int secondsLeft = -1;     // at the pace of the fast fetch so far; -1 not known yet

@@ -31,7 +31,7 @@ struct CaptureData {
     std::string port;                    // UTF-8
     std::string startedAtUtc;            // ISO 8601 with milliseconds, e.g. 2026-12-08T11:52:08.123Z
     TestOutcome outcome = TestOutcome::kRunning;
-    std::string outcomeDetail;           // why it ended so, in words for the user (UTF-8)
+    std::string outcomeDetail;  // why it ended so, in words for the user (UTF-8)
 };
 
 }  // namespace dentora

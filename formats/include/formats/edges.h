@@ -14,11 +14,11 @@ namespace dentora {
 enum class Signal { kCrank, kCam };
 
 struct Edge {
-    std::size_t record = 0;       // its index in the capture's records
+    std::size_t record = 0;  // its index in the capture's records
     Signal signal = Signal::kCrank;
-    bool high = false;            // the level the signal goes to
-    std::uint64_t time = 0;       // ticks since the start of the signal's clock
-    std::uint16_t toothTicks = 0; // ticks since the signal's previous edge
+    bool high = false;             // the level the signal goes to
+    std::uint64_t time = 0;        // ticks since the start of the signal's clock
+    std::uint16_t toothTicks = 0;  // ticks since the signal's previous edge
 };
 
 // Every record after the calibration, ordered by time; edges at the same

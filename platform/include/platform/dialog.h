@@ -38,7 +38,7 @@ struct DialogTemplate {
     int id;
     const char* caption;
     int pointSize;
-    int cx, cy;  // dialog units
+    int cx, cy;                     // dialog units
     const DialogControl* controls;  // in tab order
     std::size_t controlCount;
 };
@@ -69,7 +69,10 @@ public:
     // repeat), or null.
     CWnd* GetTemplateControl(std::size_t index) const;
     template <class Control>
-    Control* GetDlgItemAs(int id) const { return dynamic_cast<Control*>(GetDlgItem(id)); }
+    Control* GetDlgItemAs(int id) const
+    {
+        return dynamic_cast<Control*>(GetDlgItem(id));
+    }
 
     void EndDialog(int result);
     void SetIcon(const QIcon& icon, BOOL bigIcon);

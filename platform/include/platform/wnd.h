@@ -18,7 +18,7 @@ class CScrollBar;  // never defined: the scroll handler's bar argument is unused
 namespace platform {
 class WindowEventSink;
 class ClientArea;
-}
+}  // namespace platform
 
 class CWnd {
 public:
