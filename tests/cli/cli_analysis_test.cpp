@@ -12,10 +12,7 @@
 namespace dentora::test {
 namespace {
 
-const QString kCapture = QStringLiteral("capture");
-const QString kPortOption = QStringLiteral("--port");
 const QString kExpect = QStringLiteral("--expect");
-const QString kJson = QStringLiteral("--json");
 
 // 450 records: six revolutions of a 36-1 wheel at 3000 rpm, 4 us ticks.
 void ThirtySixMinusOne(sim::ControllerConfig& config)

@@ -20,10 +20,7 @@
 namespace dentora::test {
 namespace {
 
-const QString kCapture = QStringLiteral("capture");
 const QString kExport = QStringLiteral("export");
-const QString kPortOption = QStringLiteral("--port");
-const QString kJson = QStringLiteral("--json");
 
 QByteArray Contents(const QString& path)
 {

@@ -12,6 +12,11 @@
 
 namespace dentora::test {
 
+// The words every test types.
+inline const QString kCapture = QStringLiteral("capture");
+inline const QString kPortOption = QStringLiteral("--port");
+inline const QString kJson = QStringLiteral("--json");
+
 struct CliResult {
     int exitCode = -1;
     QString out;

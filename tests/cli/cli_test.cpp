@@ -20,8 +20,6 @@
 namespace dentora::test {
 namespace {
 
-const QString kCapture = QStringLiteral("capture");
-const QString kPortOption = QStringLiteral("--port");
 const QString kFinished = QStringLiteral(">>> Finished <<<");
 
 QString Device(const sim::PtyController& controller)
