@@ -9,34 +9,34 @@
 namespace dentora {
 namespace {
 
-struct OptionSpec {
+struct OptionInfo {
     const char* name;
     const char* valueName;  // null for a flag
     const char* help;
 };
 
-struct CommandSpec {
+struct CommandInfo {
     const char* name;
     const char* positional;  // the one argument that is not an option, or null
     const char* synopsis;
     const char* summary;
-    std::vector<OptionSpec> options;
+    std::vector<OptionInfo> options;
 };
 
-const OptionSpec kJsonOption{"--json", nullptr, "print exactly one JSON document on standard output (docs/cli.md)"};
-const OptionSpec kVcdOption{"--vcd", "FILE", "write the edges as a VCD for waveform viewers (PulseView, GTKWave)"};
-const OptionSpec kCsvOption{"--csv", "FILE", "write one row per edge as CSV (docs/file-format.md)"};
-const OptionSpec kPngOption{"--png", "FILE", "write a picture of the chart as the dialog draws it (offscreen)"};
-const OptionSpec kTickOption{"--tick-us", "T",
+const OptionInfo kJsonOption{"--json", nullptr, "print exactly one JSON document on standard output (docs/cli.md)"};
+const OptionInfo kVcdOption{"--vcd", "FILE", "write the edges as a VCD for waveform viewers (PulseView, GTKWave)"};
+const OptionInfo kCsvOption{"--csv", "FILE", "write one row per edge as CSV (docs/file-format.md)"};
+const OptionInfo kPngOption{"--png", "FILE", "write a picture of the chart as the dialog draws it (offscreen)"};
+const OptionInfo kTickOption{"--tick-us", "T",
                              "one controller tick is T microseconds: the report's engine speed\n"
                              "(unknown without it) and the time axis of --vcd and --csv (default 1)"};
-const OptionSpec kExpectOption{"--expect", "PATTERN",
+const OptionInfo kExpectOption{"--expect", "PATTERN",
                                "exit 7 unless the wheel is PATTERN: 36-1, optionally with the cam,\n"
                                "36-1,cam-tooth=6,cam-angle=55,tolerance=2 (degrees)"};
 
-const std::vector<CommandSpec>& Commands()
+const std::vector<CommandInfo>& Commands()
 {
-    static const std::vector<CommandSpec> commands = {
+    static const std::vector<CommandInfo> commands = {
         {"capture",
          nullptr,
          "capture --port DEVICE [options]",
@@ -85,11 +85,11 @@ const std::vector<CommandSpec>& Commands()
     return commands;
 }
 
-QString CommandHelp(const CommandSpec& spec)
+QString CommandHelp(const CommandInfo& info)
 {
     QString text = QStringLiteral("Usage: dentora-cli %1\n\n%2\n\nOptions:\n")
-                       .arg(QLatin1String(spec.synopsis), QLatin1String(spec.summary));
-    for (const OptionSpec& option : spec.options) {
+                       .arg(QLatin1String(info.synopsis), QLatin1String(info.summary));
+    for (const OptionInfo& option : info.options) {
         QString head = QLatin1String(option.name);
         if (option.valueName)
             head += QLatin1Char(' ') + QLatin1String(option.valueName);
@@ -102,11 +102,11 @@ QString CommandHelp(const CommandSpec& spec)
     return text + QLatin1String(kExitStatusHelp);
 }
 
-const CommandSpec* FindCommand(const QString& name)
+const CommandInfo* FindCommand(const QString& name)
 {
-    for (const CommandSpec& spec : Commands()) {
-        if (name == QLatin1String(spec.name))
-            return &spec;
+    for (const CommandInfo& info : Commands()) {
+        if (name == QLatin1String(info.name))
+            return &info;
     }
     return nullptr;
 }
@@ -118,15 +118,15 @@ const CommandSpec* FindCommand(const QString& name)
 
 // "--name value" and "--name=value"; every option at most once.
 // The positional argument, when the command has one, is stored under its name.
-QMap<QString, QString> ParseOptions(const CommandSpec& spec, const QStringList& arguments, bool* help)
+QMap<QString, QString> ParseOptions(const CommandInfo& info, const QStringList& arguments, bool* help)
 {
     QMap<QString, QString> values;
     for (int i = 0; i < arguments.size(); ++i) {
         QString name = arguments[i];
-        if (spec.positional && !name.startsWith(QLatin1Char('-'))) {
-            if (values.contains(QLatin1String(spec.positional)))
-                Refuse(QStringLiteral("%1: unexpected argument '%2'").arg(QLatin1String(spec.name), name));
-            values.insert(QLatin1String(spec.positional), name);
+        if (info.positional && !name.startsWith(QLatin1Char('-'))) {
+            if (values.contains(QLatin1String(info.positional)))
+                Refuse(QStringLiteral("%1: unexpected argument '%2'").arg(QLatin1String(info.name), name));
+            values.insert(QLatin1String(info.positional), name);
             continue;
         }
         QString value;
@@ -140,13 +140,13 @@ QMap<QString, QString> ParseOptions(const CommandSpec& spec, const QStringList& 
             *help = true;
             continue;
         }
-        const OptionSpec* option = nullptr;
-        for (const OptionSpec& candidate : spec.options) {
+        const OptionInfo* option = nullptr;
+        for (const OptionInfo& candidate : info.options) {
             if (name == QLatin1String(candidate.name))
                 option = &candidate;
         }
         if (!option)
-            Refuse(QStringLiteral("%1: unknown option '%2'").arg(QLatin1String(spec.name), arguments[i]));
+            Refuse(QStringLiteral("%1: unknown option '%2'").arg(QLatin1String(info.name), arguments[i]));
         if (values.contains(name))
             Refuse(QStringLiteral("%1 is given more than once").arg(name));
         if (!option->valueName) {
@@ -176,12 +176,12 @@ int ParseSeconds(const QString& name, const QString& text)
 
 FetchOptions ParseFetch(const QMap<QString, QString>& values)
 {
-    const bool specPace = values.contains(QStringLiteral("--spec-pace"));
-    if (specPace && values.contains(QStringLiteral("--fast")))
+    const bool oneRecordPerTick = values.contains(QStringLiteral("--spec-pace"));
+    if (oneRecordPerTick && values.contains(QStringLiteral("--fast")))
         Refuse(QStringLiteral("--fast and --spec-pace exclude each other"));
-    if (specPace && values.contains(QStringLiteral("--ahead")))
+    if (oneRecordPerTick && values.contains(QStringLiteral("--ahead")))
         Refuse(QStringLiteral("--ahead is for the fast fetch, not --spec-pace"));
-    FetchOptions fetch{!specPace, kDefaultAhead};
+    FetchOptions fetch{!oneRecordPerTick, kDefaultAhead};
     if (values.contains(QStringLiteral("--ahead"))) {
         const QString text = values.value(QStringLiteral("--ahead"));
         bool ok = false;
@@ -285,8 +285,8 @@ QString GeneralHelp()
         "Reads a crank and cam trigger log out of an engine controller over a serial\n"
         "line (115200 8N1) without a window, for scripts and bench rigs.\n\n"
         "Commands:\n");
-    for (const CommandSpec& spec : Commands())
-        text += QStringLiteral("  %1\n").arg(QLatin1String(spec.synopsis));
+    for (const CommandInfo& info : Commands())
+        text += QStringLiteral("  %1\n").arg(QLatin1String(info.synopsis));
     return text + QLatin1Char('\n') + QLatin1String(kExitStatusHelp);
 }
 
@@ -304,13 +304,13 @@ CommandLine ParseCommandLine(const QStringList& arguments)
         result.command = Command::kVersion;
         return result;
     }
-    const CommandSpec* spec = FindCommand(first);
-    if (!spec)
+    const CommandInfo* info = FindCommand(first);
+    if (!info)
         Refuse(QStringLiteral("unknown command '%1'").arg(first));
     bool help = false;
-    const QMap<QString, QString> values = ParseOptions(*spec, arguments.mid(1), &help);
+    const QMap<QString, QString> values = ParseOptions(*info, arguments.mid(1), &help);
     if (help) {
-        result.helpText = CommandHelp(*spec);
+        result.helpText = CommandHelp(*info);
         return result;
     }
     if (first == QLatin1String("capture")) {
