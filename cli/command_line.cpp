@@ -42,7 +42,7 @@ const std::vector<CommandInfo>& Commands()
          "capture --port DEVICE [options]",
          "Runs a test on the controller at DEVICE as the dialog's \"Run Test\" does:\n"
          "the same exchange, the same status lines (on standard error), the same\n"
-         "handling of a controller that misbehaves; fast unless --spec-pace. Standard\n"
+         "handling of a controller that misbehaves; fast unless --tick-pace. Standard\n"
          "output carries only the result. Ctrl+C halts the test cleanly: the port is\n"
          "closed, and -o still writes what was captured.",
          {{"--port", "DEVICE", "the controller's serial device (/dev/ttyUSB0, COM3: the n-th device, as in `ports`)"},
@@ -50,7 +50,7 @@ const std::vector<CommandInfo>& Commands()
           {"--ahead", "N",
            "with --fast: at most N requests wait for their answers at once, 1 to 64\n"
            "(default 3, one record; 1 for a controller that cannot buffer requests)"},
-          {"--spec-pace", nullptr, "fetch one record per 100 ms tick, as the dialog does by default"},
+          {"--tick-pace", nullptr, "fetch one record per 100 ms tick, as the dialog does by default"},
           {"-o", "FILE", "write the capture to FILE (.dentora), whatever the outcome"},
           kVcdOption,
           kCsvOption,
@@ -176,11 +176,11 @@ int ParseSeconds(const QString& name, const QString& text)
 
 FetchOptions ParseFetch(const QMap<QString, QString>& values)
 {
-    const bool oneRecordPerTick = values.contains(QStringLiteral("--spec-pace"));
+    const bool oneRecordPerTick = values.contains(QStringLiteral("--tick-pace"));
     if (oneRecordPerTick && values.contains(QStringLiteral("--fast")))
-        Refuse(QStringLiteral("--fast and --spec-pace exclude each other"));
+        Refuse(QStringLiteral("--fast and --tick-pace exclude each other"));
     if (oneRecordPerTick && values.contains(QStringLiteral("--ahead")))
-        Refuse(QStringLiteral("--ahead is for the fast fetch, not --spec-pace"));
+        Refuse(QStringLiteral("--ahead is for the fast fetch, not --tick-pace"));
     FetchOptions fetch{!oneRecordPerTick, kDefaultAhead};
     if (values.contains(QStringLiteral("--ahead"))) {
         const QString text = values.value(QStringLiteral("--ahead"));

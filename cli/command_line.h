@@ -37,7 +37,7 @@ struct OutputFiles {
 struct CaptureOptions {
     QString port;
     int timeoutSeconds = 30;                  // the wait for the acknowledge; 0 waits until Ctrl+C
-    FetchOptions fetch{true, kDefaultAhead};  // fast unless --spec-pace
+    FetchOptions fetch{true, kDefaultAhead};  // fast unless --tick-pace
     OutputFiles files;
     AnalysisRequest analysis;
     bool json = false;

@@ -56,9 +56,9 @@ TEST(CliCommandLine, UsageErrorsExitTwoWithoutOpeningThePort)
         {{kCapture, kPortOption, device, QStringLiteral("--expect"), QStringLiteral("36-x")},
          QStringLiteral("--expect: '36-x' is no wheel")},
         {{QStringLiteral("analyze")}, QStringLiteral("analyze needs the capture FILE")},
-        {{kCapture, kPortOption, device, QStringLiteral("--fast"), QStringLiteral("--spec-pace")},
+        {{kCapture, kPortOption, device, QStringLiteral("--fast"), QStringLiteral("--tick-pace")},
          QStringLiteral("exclude each other")},
-        {{kCapture, kPortOption, device, QStringLiteral("--spec-pace"), QStringLiteral("--ahead=3")},
+        {{kCapture, kPortOption, device, QStringLiteral("--tick-pace"), QStringLiteral("--ahead=3")},
          QStringLiteral("--ahead is for the fast fetch")},
         {{kCapture, kPortOption, device, QStringLiteral("--ahead"), QStringLiteral("0")}, QStringLiteral("1 to 64")},
         {{kCapture, kPortOption, device, QStringLiteral("--ahead"), QStringLiteral("65")}, QStringLiteral("'65'")},
@@ -90,7 +90,7 @@ TEST(CliCommandLine, EveryCommandHasHelpAndTheToolItsVersion)
     const CliResult capture = RunCli({kCapture, QStringLiteral("--help")});
     EXPECT_EQ(capture.exitCode, 0);
     for (const char* text :
-         {"--port DEVICE", "--fast", "--ahead N", "--spec-pace", "-o FILE", "--vcd FILE", "--csv FILE", "--png FILE",
+         {"--port DEVICE", "--fast", "--ahead N", "--tick-pace", "-o FILE", "--vcd FILE", "--csv FILE", "--png FILE",
           "--report", "--expect PATTERN", "--tick-us T", "--timeout S", "--json", "Exit status", "130"})
         EXPECT_TRUE(capture.out.contains(QLatin1String(text))) << text;
     const CliResult ports = RunCli({QStringLiteral("ports"), QStringLiteral("-h")});
@@ -103,7 +103,7 @@ TEST(CliCommandLine, EveryCommandHasHelpAndTheToolItsVersion)
 TEST(CliCapture, FinishedCaptureExitsZeroWithStatusLinesOnStandardError)
 {
     const auto controller = StartController(20);
-    const CliResult run = RunCli({kCapture, kPortOption, Device(*controller), QStringLiteral("--spec-pace")});
+    const CliResult run = RunCli({kCapture, kPortOption, Device(*controller), QStringLiteral("--tick-pace")});
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     const QStringList expected = {QStringLiteral("Running Application - Opened COM port..."),
                                   QStringLiteral("Step 1: Purge comm port"),
@@ -181,7 +181,7 @@ void Vanish(sim::ControllerConfig& c)
 
 const QStringList kWaitOneSecond = {QStringLiteral("--timeout"), QStringLiteral("1")};
 const QStringList kDeepAhead = {QStringLiteral("--ahead"), QStringLiteral("48")};
-const QStringList kSpecPace = {QStringLiteral("--spec-pace")};
+const QStringList kTickPace = {QStringLiteral("--tick-pace")};
 const char kAckTimeout[] = "did not acknowledge the capture within 1 s";
 const char kLost[] = "- Abort <<<";
 
@@ -194,7 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"AnswerDropped", DropAnswer, {}, 4, "no-answer", ">>> Finished <<<", nullptr},
         FaultCase{"AnswerDroppedDeepAhead", DropAnswer, kDeepAhead, 4, "no-answer", ">>> Finished <<<", nullptr},
         FaultCase{"BadType", BadType, {}, 5, "out-of-sequence", ">>> Finished <<<", nullptr},
-        FaultCase{"BadTypeAtSpecPace", BadType, kSpecPace, 5, "out-of-sequence", ">>> Finished <<<", nullptr},
+        FaultCase{"BadTypeAtTickPace", BadType, kTickPace, 5, "out-of-sequence", ">>> Finished <<<", nullptr},
         FaultCase{"ZeroCalibration", ZeroCalibration, {}, 5, "out-of-sequence", ">>> Finished <<<", nullptr},
         FaultCase{"DeviceVanishes", Vanish, {}, 6, "port-lost", kLost, nullptr}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
