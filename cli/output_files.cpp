@@ -21,28 +21,61 @@ bool SaveChartPicture(const CaptureLog& log, const QString& path, QString* error
     return SaveChartImage(path, error);
 }
 
-}  // namespace
+using Writer = bool (*)(const QString&, const CaptureLog&, QString*);
 
-std::vector<WrittenFile> WriteOutputFiles(const CaptureLog& log, const OutputFiles& files, Console& console)
+struct OutputRequest {
+    const char* kind;
+    QString path;
+    Writer write;
+};
+
+// The files asked for, in the order they are written.
+std::vector<OutputRequest> Requests(const OutputFiles& files)
 {
-    if (files.tickNanoseconds)
-        SetExportTickNanoseconds(*files.tickNanoseconds);
-    using Writer = bool (*)(const QString&, const CaptureLog&, QString*);
-    const struct {
-        const char* kind;
-        const QString& path;
-        Writer write;
-    } requests[] = {
+    const OutputRequest all[] = {
         {"capture", files.capture, SaveCaptureFile},
         {"vcd", files.vcd, ExportVcdFile},
         {"csv", files.csv, ExportCsvFile},
         {"png", files.png,
          [](const QString& path, const CaptureLog& log, QString* error) { return SaveChartPicture(log, path, error); }},
     };
+    std::vector<OutputRequest> asked;
+    for (const OutputRequest& request : all) {
+        if (!request.path.isEmpty())
+            asked.push_back(request);
+    }
+    return asked;
+}
+
+}  // namespace
+
+bool CheckOutputFiles(const OutputFiles& files, Console& console)
+{
+    bool allWritable = true;
+    for (const OutputRequest& request : Requests(files)) {
+        QString error;
+        if (!CheckWritable(request.path, &error)) {
+            console.Error(error);
+            allWritable = false;
+        }
+    }
+    return allWritable;
+}
+
+std::vector<WrittenFile> UnwrittenFiles(const OutputFiles& files)
+{
+    std::vector<WrittenFile> unwritten;
+    for (const OutputRequest& request : Requests(files))
+        unwritten.push_back({request.kind, request.path, false});
+    return unwritten;
+}
+
+std::vector<WrittenFile> WriteOutputFiles(const CaptureLog& log, const OutputFiles& files, Console& console)
+{
+    if (files.tickNanoseconds)
+        SetExportTickNanoseconds(*files.tickNanoseconds);
     std::vector<WrittenFile> written;
-    for (const auto& request : requests) {
-        if (request.path.isEmpty())
-            continue;
+    for (const OutputRequest& request : Requests(files)) {
         QString error;
         const bool ok = request.write(request.path, log, &error);
         if (!ok)

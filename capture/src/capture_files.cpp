@@ -160,6 +160,22 @@ bool SaveChartImage(const QString& path, QString* error)
     return WriteFileAtomically(path, png, error);
 }
 
+bool CheckWritable(const QString& path, QString* error)
+{
+    if (QFileInfo(path).isDir()) {
+        *error = WriteFailure(path, QStringLiteral("it is a folder"));
+        return false;
+    }
+    // The temporary file a write would start with, made and removed again.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = WriteFailure(path, file.errorString());
+        return false;
+    }
+    file.cancelWriting();
+    return true;
+}
+
 bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error)
 {
     QSaveFile file(path);

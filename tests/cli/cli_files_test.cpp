@@ -160,6 +160,41 @@ TEST(CliFiles, FilesThatAreNoCaptureOrCannotBeWrittenExitEight)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2) << "only the two inputs";
 }
 
+// A capture that never started destroys nothing: a port that does not open
+// leaves earlier files as they were, and an output that cannot be written
+// is found out before the controller is sent a byte.
+TEST(CliFiles, NothingIsWrittenOrSentWhenTheCaptureCannotStartOrBeKept)
+{
+    QTemporaryDir dir;
+    const QString saved = dir.filePath(QStringLiteral("run.dentora"));
+    const QString vcd = dir.filePath(QStringLiteral("run.vcd"));
+    for (const QString& path : {saved, vcd}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("earlier run\n") > 0);
+    }
+    const CliResult missing = RunCli({kCapture, kPortOption, dir.filePath(QStringLiteral("no-such-port")),
+                                      QStringLiteral("-o"), saved, QStringLiteral("--vcd"), vcd, kJson});
+    EXPECT_EQ(missing.exitCode, 3) << missing.err.toStdString();
+    EXPECT_EQ(SchemaViolations(missing.out), QString()) << missing.out.toStdString();
+    for (const QJsonValue file : QJsonDocument::fromJson(missing.out.toUtf8())[QStringLiteral("files")].toArray())
+        EXPECT_FALSE(file[QStringLiteral("written")].toBool());
+    EXPECT_EQ(Contents(saved), "earlier run\n");
+    EXPECT_EQ(Contents(vcd), "earlier run\n");
+
+    const auto controller = StartController(20);
+    const QString unwritable = QStringLiteral("/nonexistent/x.dentora");
+    const CliResult refused =
+        RunCli({kCapture, kPortOption, QString::fromStdString(controller->DevicePath()), QStringLiteral("--csv"),
+                dir.filePath(QStringLiteral("a.csv")), QStringLiteral("-o"), unwritable, kJson});
+    EXPECT_EQ(refused.exitCode, 8);
+    EXPECT_EQ(SchemaViolations(refused.out), QString()) << refused.out.toStdString();
+    const QJsonObject document = QJsonDocument::fromJson(refused.out.toUtf8()).object();
+    EXPECT_TRUE(document[QStringLiteral("error")].toString().contains(unwritable)) << refused.out.toStdString();
+    const sim::ProtocolStats received = controller->Stats().protocol;
+    EXPECT_EQ(received.goCommands + received.countCommands + received.nextByteCommands + received.ignoredBytes, 0u);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2) << "only the earlier files";
+}
+
 TEST(CliFiles, ExportUsageErrorsExitTwo)
 {
     const QList<QPair<QStringList, QString>> cases = {
