@@ -3,6 +3,9 @@
 #include "cli_runner.h"
 
 #include "capture/capture_files.h"
+#include "chart/chart_image.h"
+#include "chart/chart_wnd.h"
+#include "dialog_driver.h"
 
 #include <QColor>
 #include <QDir>
@@ -36,15 +39,20 @@ CaptureLog Load(const QString& path)
     return log;
 }
 
-bool HasCrankBlue(const QImage& image)
+bool HasColor(const QImage& image, const QColor& color)
 {
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
-            if (image.pixelColor(x, y) == QColor(0, 100, 255))
+            if (image.pixelColor(x, y) == color)
                 return true;
         }
     }
     return false;
+}
+
+bool HasCrankBlue(const QImage& image)
+{
+    return HasColor(image, QColor(0, 100, 255));
 }
 
 // Everything at once, without a display: the picture takes the offscreen
@@ -84,6 +92,37 @@ TEST(CliFiles, CaptureWritesEveryFileAskedForAndExportRepeatsThem)
     EXPECT_EQ(SchemaViolations(exported.out), QString()) << exported.out.toStdString();
     EXPECT_EQ(Contents(dir.filePath(QStringLiteral("b.vcd"))), Contents(dir.filePath(QStringLiteral("a.vcd"))));
     EXPECT_EQ(Contents(dir.filePath(QStringLiteral("b.csv"))), Contents(dir.filePath(QStringLiteral("a.csv"))));
+}
+
+void GlitchAfterTooth10(sim::ControllerConfig& config)
+{
+    config.engine.faults.glitchAfterTooth = 10;
+}
+
+// The picture is drawn without the dialog, yet it is the dialog's chart
+// pixel for pixel, the anomaly's mark included (a short capture: all of it
+// in view).
+TEST(CliFiles, PictureIsTheDialogsChartPixelForPixel)
+{
+    QTemporaryDir dir;
+    const auto controller = StartController(60, GlitchAfterTooth10);
+    const QString saved = dir.filePath(QStringLiteral("run.dentora"));
+    const QString png = dir.filePath(QStringLiteral("cli.png"));
+    const CliResult run = RunCli({kCapture, kPortOption, QString::fromStdString(controller->DevicePath()),
+                                  QStringLiteral("-o"), saved, QStringLiteral("--png"), png});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+
+    DialogDriver driver;
+    ASSERT_TRUE(driver.Opened());
+    QString error;
+    ASSERT_TRUE(OpenCaptureFile(saved, &error)) << error.toStdString();
+    driver.Tick();  // the dialog's timer hands the ended capture to its analysis
+    const QImage dialogChart = RenderChartImage().convertToFormat(QImage::Format_RGB32);
+    const QImage picture = QImage(png).convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(g_chart.Marks().empty());
+    EXPECT_EQ(picture.size(), dialogChart.size());
+    EXPECT_TRUE(picture == dialogChart);
+    EXPECT_TRUE(HasColor(picture, QColor(255, 0, 255))) << "the glitch's mark";
 }
 
 // A failed test is worth inspecting: -o keeps it, with how it ended.

@@ -18,8 +18,8 @@ set(below_capture platform chart serial analysis formats)
 set(below_app platform chart serial capture analysis formats res options tools)
 # The simulator speaks the log the analysis reads: its record types.
 set(below_tools analysis options)
-# The command-line tool stands beside app/ and borrows its dialog for --png.
-set(below_cli platform chart serial capture analysis formats res options app)
+# The command-line tool stands beside app/, without its dialog.
+set(below_cli platform chart serial capture analysis formats res options)
 set(without_qt analysis formats options tools)
 
 set(folder_of_simulator tools)
