@@ -162,14 +162,15 @@ bool SaveChartImage(const QString& path, QString* error)
 
 bool CheckWritable(const QString& path, QString* error)
 {
+    // Nothing was tried on the file itself yet: no word of keeping it.
     if (QFileInfo(path).isDir()) {
-        *error = WriteFailure(path, QStringLiteral("it is a folder"));
+        *error = QStringLiteral("Cannot write %1: it is a folder").arg(path);
         return false;
     }
     // The temporary file a write would start with, made and removed again.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        *error = WriteFailure(path, file.errorString());
+        *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
         return false;
     }
     file.cancelWriting();
