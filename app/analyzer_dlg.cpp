@@ -1,7 +1,7 @@
 #include "analyzer_dlg.h"
 
-#include "capture/decoder.h"
 #include "capture/test_run.h"
+#include "capture/trace_chart.h"
 #include "chart/chart_wnd.h"
 #include "chart_menu.h"
 #include "fast_fetch_action.h"
@@ -34,9 +34,6 @@ BOOL CAnalyzerDlg::OnInitDialog()
     CreateChart();
     CreateChartMenu();
 
-    g_fCrankHigh = 0.5f;
-    g_fCamHigh = 0.4f;
-
     if (SetTimer(1, 100) == 0)
         AfxMessageBox(this, QStringLiteral("Error - Cannot Install Timer \nKill other useless Windows Apps"));
 
@@ -66,16 +63,7 @@ void CAnalyzerDlg::CreateChart()
     g_chart.Create(WS_VISIBLE | CWS_NOTIFY, chartRect, this, IDC_CHART_FRAME);
     m_trigger.Attach();
 
-    g_chart.AddLine(kCrankLine, RGB(0, 100, 255), 0, 1, TRUE, 10);
-    g_chart.AddLine(kCamLine, RGB(255, 255, 0), 0, 1, TRUE, 10);
-    g_chart.AddLine(kSpareLine, RGB(0, 255, 0), 0, 1, TRUE, 10);
-    const UINT lineIds[] = {kCrankLine, kCamLine, kSpareLine};
-    for (UINT id : lineIds)
-        g_chart.SetLineVisible(id, TRUE, TRUE);
-    for (UINT id : lineIds)
-        g_chart.SetLinePenStyle(id, PS_SOLID, TRUE);
-    for (UINT id : lineIds)
-        g_chart.SetLineWidth(id, 2, TRUE);
+    dentora::SetUpTraceChart(g_chart);
 }
 
 void CAnalyzerDlg::CreateChartMenu()

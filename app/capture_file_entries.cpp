@@ -83,9 +83,8 @@ void OpenCapture(CWnd* owner)
         return;
     }
     const QString path = AskForFile(owner, kCaptureToOpen, false);
-    QString error;
-    if (!path.isEmpty() && !dentora::OpenCaptureFile(path, &error))
-        AfxMessageBox(owner, error);
+    if (!path.isEmpty())
+        OpenCaptureOrSayWhy(owner, path);
 }
 
 void SaveImage(CWnd* owner)
@@ -97,6 +96,13 @@ void SaveImage(CWnd* owner)
 }
 
 }  // namespace
+
+void OpenCaptureOrSayWhy(CWnd* owner, const QString& path)
+{
+    QString error;
+    if (!dentora::OpenCaptureFile(path, &error))
+        AfxMessageBox(owner, error);
+}
 
 void AddCaptureFileEntries(ChartMenu* menu, CWnd* owner)
 {

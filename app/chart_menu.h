@@ -23,5 +23,9 @@ private:
     QWidget* m_owner;
 };
 
+// Draws the capture in path on the chart, or says in a message box owned by
+// owner why not, leaving the chart as it was: Open capture... once a file is chosen.
+void OpenCaptureOrSayWhy(CWnd* owner, const QString& path);
+
 // Open capture..., Save capture..., Export VCD..., Export CSV..., Save image...
 void AddCaptureFileEntries(ChartMenu* menu, CWnd* owner);

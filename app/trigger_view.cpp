@@ -52,10 +52,7 @@ void TriggerView::SetTickMicros(std::optional<double> micros)
 void TriggerView::Analyze()
 {
     m_report = AnalyzeTrigger(m_records, {m_tickMicros});
-    std::vector<float> marks;
-    for (const Anomaly& anomaly : m_report->anomalies)
-        marks.push_back(float(anomaly.at.chartX));
-    m_chart.SetMarks(std::move(marks), kAnomalyMarkColor);
+    MarkAnomalies(m_chart, *m_report);
     if (m_onReportChanged)
         m_onReportChanged();
 }

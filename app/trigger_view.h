@@ -5,6 +5,7 @@
 
 #include "analysis/trigger_analysis.h"
 #include "capture/capture_log.h"
+#include "capture/trace_chart.h"
 
 #include <QObject>
 #include <QString>
@@ -16,9 +17,6 @@
 class CChartWnd;
 
 namespace dentora {
-
-// Distinct from the traces (blue, yellow, green), the grid and the background.
-inline constexpr unsigned long kAnomalyMarkColor = 0x00FF00FF;  // RGB(255, 0, 255)
 
 class TriggerView : public QObject {
 public:

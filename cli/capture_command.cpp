@@ -138,10 +138,27 @@ void HeadlessTestRun::Report()
     }
 }
 
+// The reason in words for a test that ended badly without an error of the
+// tool's own (out of sequence, no answer, port lost): the status tooltip's.
+QString CaptureError(const Console& console, const CaptureLog& log)
+{
+    if (!console.FirstError().isEmpty() || log.outcome == TestOutcome::kFinished)
+        return console.FirstError();
+    return TestEndingText(log);
+}
+
 }  // namespace
 
 ExitStatus RunCaptureCommand(const CaptureOptions& options, Console& console)
 {
+    // A capture cannot be repeated: a file it could not be written to is
+    // found out before the controller is asked for anything.
+    if (!CheckOutputFiles(options.files, console)) {
+        PrintCaptureResult({ExitStatus::kBadFile, console.FirstError(), CurrentCaptureLog(),
+                            UnwrittenFiles(options.files), nullptr, &options.analysis},
+                           options.json);
+        return ExitStatus::kBadFile;
+    }
     g_messageConsole = &console;
     AfxSetMessageSink(PrintMessageBox);
     std::signal(SIGINT, OnInterrupt);
@@ -149,19 +166,23 @@ ExitStatus RunCaptureCommand(const CaptureOptions& options, Console& console)
     ExitStatus status = HeadlessTestRun(options, console).Run();
     std::signal(SIGINT, SIG_DFL);
     AfxSetMessageSink(nullptr);
+    const CaptureLog& log = CurrentCaptureLog();
 
     std::optional<AnalysisResult> analysis;
     if (options.analysis.report || options.analysis.expect)
-        analysis = AnalyzeCapture(CurrentCaptureLog(), options.analysis);
+        analysis = AnalyzeCapture(log, options.analysis);
     if (status == ExitStatus::kOk && analysis && analysis->Mismatch()) {
         console.Error(MismatchMessage(*analysis, options.analysis));
         status = ExitStatus::kPatternMismatch;
     }
-    const std::vector<WrittenFile> files = WriteOutputFiles(CurrentCaptureLog(), options.files, console);
+    // A port that never opened leaves every earlier file as it was.
+    const std::vector<WrittenFile> files = log.outcome == TestOutcome::kCouldNotOpen
+        ? UnwrittenFiles(options.files)
+        : WriteOutputFiles(log, options.files, console);
     if (status == ExitStatus::kOk && !AllWritten(files))
         status = ExitStatus::kBadFile;
     PrintCaptureResult(
-        {status, console.FirstError(), CurrentCaptureLog(), files, analysis ? &*analysis : nullptr, &options.analysis},
+        {status, CaptureError(console, log), log, files, analysis ? &*analysis : nullptr, &options.analysis},
         options.json);
     return status;
 }

@@ -2,85 +2,188 @@
 
 #include "exit_status.h"
 
-#include <QMap>
-
+#include <set>
 #include <vector>
 
 namespace dentora {
 namespace {
 
+using Given = std::set<QString>;
+
+// One option: how it is written, its help, and what it sets. A value that
+// is wrong is refused by apply with a message that names the option.
 struct OptionInfo {
     const char* name;
-    const char* valueName;  // null for a flag
+    const char* valueName;  // null for a switch
     const char* help;
+    void (*apply)(CommandOptions& options, const QString& value);
 };
 
 struct CommandInfo {
     const char* name;
+    Command command;
     const char* positional;  // the one argument that is not an option, or null
     const char* synopsis;
     const char* summary;
     std::vector<OptionInfo> options;
+    // What only the whole command line can tell: a required option, two
+    // that exclude each other.
+    void (*finish)(CommandOptions& options, const Given& given);
 };
 
-const OptionInfo kJsonOption{"--json", nullptr, "print exactly one JSON document on standard output (docs/cli.md)"};
-const OptionInfo kVcdOption{"--vcd", "FILE", "write the edges as a VCD for waveform viewers (PulseView, GTKWave)"};
-const OptionInfo kCsvOption{"--csv", "FILE", "write one row per edge as CSV (docs/file-format.md)"};
-const OptionInfo kPngOption{"--png", "FILE", "write a picture of the chart as the dialog draws it (offscreen)"};
+[[noreturn]] void Refuse(const QString& message)
+{
+    throw UsageError(message.toStdString());
+}
+
+QString RequireFileName(const char* option, const QString& value)
+{
+    if (value.isEmpty())
+        Refuse(QStringLiteral("%1 needs a file name").arg(QLatin1String(option)));
+    return value;
+}
+
+int ParseSeconds(const QString& text)
+{
+    bool ok = false;
+    const int seconds = text.toInt(&ok);
+    if (!ok || seconds < 0 || seconds > 86400)
+        Refuse(QStringLiteral("--timeout wants whole seconds from 0 to 86400, not '%1'").arg(text));
+    return seconds;
+}
+
+int ParseAhead(const QString& text)
+{
+    bool ok = false;
+    const int ahead = text.toInt(&ok);
+    if (!ok || ahead < 1 || ahead > kMostAhead)
+        Refuse(QStringLiteral("--ahead wants a depth from 1 to %1, not '%2'").arg(kMostAhead).arg(text));
+    return ahead;
+}
+
+void SetTickMicros(CommandOptions& options, const QString& text)
+{
+    bool ok = false;
+    const double micros = text.toDouble(&ok);
+    if (!ok || !(micros >= 0.001 && micros <= 1e6))
+        Refuse(QStringLiteral("--tick-us wants microseconds from 0.001 to 1000000, not '%1'").arg(text));
+    options.analysis.tickMicros = micros;
+    options.files.tickNanoseconds = std::uint64_t(micros * 1000.0 + 0.5);
+}
+
+void SetExpect(CommandOptions& options, const QString& text)
+{
+    options.analysis.expectText = text;
+    std::string error;
+    options.analysis.expect = ParseWheelPattern(text.toStdString(), &error);
+    if (!options.analysis.expect)
+        Refuse(QStringLiteral("--expect: %1").arg(QString::fromStdString(error)));
+}
+
+const OptionInfo kJsonOption{"--json", nullptr, "print exactly one JSON document on standard output (docs/cli.md)",
+                             [](CommandOptions& o, const QString&) { o.json = true; }};
+const OptionInfo kVcdOption{"--vcd", "FILE", "write the edges as a VCD for waveform viewers (PulseView, GTKWave)",
+                            [](CommandOptions& o, const QString& v) { o.files.vcd = RequireFileName("--vcd", v); }};
+const OptionInfo kCsvOption{"--csv", "FILE", "write one row per edge as CSV (docs/file-format.md)",
+                            [](CommandOptions& o, const QString& v) { o.files.csv = RequireFileName("--csv", v); }};
+const OptionInfo kPngOption{"--png", "FILE", "write a picture of the chart as the dialog draws it (offscreen)",
+                            [](CommandOptions& o, const QString& v) { o.files.png = RequireFileName("--png", v); }};
 const OptionInfo kTickOption{"--tick-us", "T",
                              "one controller tick is T microseconds: the report's engine speed\n"
-                             "(unknown without it) and the time axis of --vcd and --csv (default 1)"};
+                             "(unknown without it) and the time axis of --vcd and --csv (default 1)",
+                             SetTickMicros};
 const OptionInfo kExpectOption{"--expect", "PATTERN",
                                "exit 7 unless the wheel is PATTERN: 36-1, optionally with the cam,\n"
-                               "36-1,cam-tooth=6,cam-angle=55,tolerance=2 (degrees)"};
+                               "36-1,cam-tooth=6,cam-angle=55,tolerance=2 (degrees)",
+                               SetExpect};
+
+const std::vector<OptionInfo> kCaptureOptions = {
+    {"--port", "DEVICE", "the controller's serial device (/dev/ttyUSB0, COM3: the n-th device, as in `ports`)",
+     [](CommandOptions& o, const QString& v) { o.port = v; }},
+    {"--fast", nullptr, "fetch fast, with requests sent ahead of their answers (the default here)",
+     [](CommandOptions& o, const QString&) { o.fetch.fast = true; }},
+    {"--ahead", "N",
+     "with --fast: at most N requests wait for their answers at once, 1 to 64\n"
+     "(default 3, one record; 1 for a controller that cannot buffer requests)",
+     [](CommandOptions& o, const QString& v) { o.fetch.ahead = ParseAhead(v); }},
+    {"--tick-pace", nullptr, "fetch one record per 100 ms tick, as the dialog does by default",
+     [](CommandOptions& o, const QString&) { o.fetch.fast = false; }},
+    {"-o", "FILE", "write the capture to FILE (.dentora), whatever the outcome",
+     [](CommandOptions& o, const QString& v) { o.files.capture = RequireFileName("-o", v); }},
+    kVcdOption,
+    kCsvOption,
+    kPngOption,
+    {"--report", nullptr, "print the trigger report: wheel, cam, speed, anomalies",
+     [](CommandOptions& o, const QString&) { o.analysis.report = true; }},
+    kExpectOption,
+    kTickOption,
+    {"--timeout", "S",
+     "give up when the controller has not acknowledged the capture within S seconds\n"
+     "(default 30; 0 waits until Ctrl+C, as the dialog does)",
+     [](CommandOptions& o, const QString& v) { o.timeoutSeconds = ParseSeconds(v); }},
+    kJsonOption,
+};
+
+void FinishCapture(CommandOptions& options, const Given& given)
+{
+    if (options.port.isEmpty())
+        Refuse(QStringLiteral("capture needs --port DEVICE (see: dentora-cli ports)"));
+    if (given.count(QStringLiteral("--tick-pace")) && given.count(QStringLiteral("--fast")))
+        Refuse(QStringLiteral("--fast and --tick-pace exclude each other"));
+    if (given.count(QStringLiteral("--tick-pace")) && given.count(QStringLiteral("--ahead")))
+        Refuse(QStringLiteral("--ahead is for the fast fetch, not --tick-pace"));
+}
+
+void FinishAnalyze(CommandOptions& options, const Given&)
+{
+    if (options.input.isEmpty())
+        Refuse(QStringLiteral("analyze needs the capture FILE to read"));
+    options.analysis.report = true;
+}
+
+void FinishExport(CommandOptions& options, const Given&)
+{
+    if (options.input.isEmpty())
+        Refuse(QStringLiteral("export needs the capture FILE to read"));
+    if (options.files.vcd.isEmpty() && options.files.csv.isEmpty() && options.files.png.isEmpty())
+        Refuse(QStringLiteral("export needs --vcd, --csv or --png"));
+}
 
 const std::vector<CommandInfo>& Commands()
 {
     static const std::vector<CommandInfo> commands = {
-        {"capture",
-         nullptr,
-         "capture --port DEVICE [options]",
+        {"capture", Command::kCapture, nullptr, "capture --port DEVICE [options]",
          "Runs a test on the controller at DEVICE as the dialog's \"Run Test\" does:\n"
          "the same exchange, the same status lines (on standard error), the same\n"
          "handling of a controller that misbehaves; fast unless --tick-pace. Standard\n"
          "output carries only the result. Ctrl+C halts the test cleanly: the port is\n"
          "closed, and -o still writes what was captured.",
-         {{"--port", "DEVICE", "the controller's serial device (/dev/ttyUSB0, COM3: the n-th device, as in `ports`)"},
-          {"--fast", nullptr, "fetch fast, with requests sent ahead of their answers (the default here)"},
-          {"--ahead", "N",
-           "with --fast: at most N requests wait for their answers at once, 1 to 64\n"
-           "(default 3, one record; 1 for a controller that cannot buffer requests)"},
-          {"--tick-pace", nullptr, "fetch one record per 100 ms tick, as the dialog does by default"},
-          {"-o", "FILE", "write the capture to FILE (.dentora), whatever the outcome"},
-          kVcdOption,
-          kCsvOption,
-          kPngOption,
-          {"--report", nullptr, "print the trigger report: wheel, cam, speed, anomalies"},
-          kExpectOption,
-          kTickOption,
-          {"--timeout", "S",
-           "give up when the controller has not acknowledged the capture within S seconds\n"
-           "(default 30; 0 waits until Ctrl+C, as the dialog does)"},
-          kJsonOption}},
+         kCaptureOptions, FinishCapture},
         {"analyze",
+         Command::kAnalyze,
          "FILE",
          "analyze FILE.dentora [--tick-us T] [--expect PATTERN] [--json]",
          "Prints the trigger report of a capture file: the wheel, the revolutions, the\n"
          "cam, the engine speed and every anomaly. Exits 0 for any capture it could\n"
          "read, whatever that capture's outcome, unless --expect does not match.",
-         {kTickOption, kExpectOption, kJsonOption}},
+         {kTickOption, kExpectOption, kJsonOption},
+         FinishAnalyze},
         {"export",
+         Command::kExport,
          "FILE",
          "export FILE.dentora --vcd F | --csv F | --png F [--tick-us T] [--json]",
          "Writes a capture file (from capture -o, or the dialog's \"Save capture\") as\n"
          "VCD, CSV or a picture of the chart; any of them at once.",
-         {kVcdOption, kCsvOption, kPngOption, kTickOption, kJsonOption}},
+         {kVcdOption, kCsvOption, kPngOption, kTickOption, kJsonOption},
+         FinishExport},
         {"ports",
+         Command::kPorts,
          nullptr,
          "ports [--json]",
          "Lists the serial devices present, with the COM number each one has in the\n"
          "dialog's port list and the adapter's description.",
-         {kJsonOption}},
+         {kJsonOption},
+         [](CommandOptions&, const Given&) {}},
     };
     return commands;
 }
@@ -111,167 +214,43 @@ const CommandInfo* FindCommand(const QString& name)
     return nullptr;
 }
 
-[[noreturn]] void Refuse(const QString& message)
+const OptionInfo& FindOption(const CommandInfo& info, const std::string& name)
 {
-    throw UsageError(message.toStdString());
-}
-
-// "--name value" and "--name=value"; every option at most once.
-// The positional argument, when the command has one, is stored under its name.
-QMap<QString, QString> ParseOptions(const CommandInfo& info, const QStringList& arguments, bool* help)
-{
-    QMap<QString, QString> values;
-    for (int i = 0; i < arguments.size(); ++i) {
-        QString name = arguments[i];
-        if (info.positional && !name.startsWith(QLatin1Char('-'))) {
-            if (values.contains(QLatin1String(info.positional)))
-                Refuse(QStringLiteral("%1: unexpected argument '%2'").arg(QLatin1String(info.name), name));
-            values.insert(QLatin1String(info.positional), name);
-            continue;
-        }
-        QString value;
-        bool hasInlineValue = false;
-        if (name.startsWith(QLatin1String("--")) && name.contains(QLatin1Char('='))) {
-            value = name.section(QLatin1Char('='), 1);
-            name = name.section(QLatin1Char('='), 0, 0);
-            hasInlineValue = true;
-        }
-        if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
-            *help = true;
-            continue;
-        }
-        const OptionInfo* option = nullptr;
-        for (const OptionInfo& candidate : info.options) {
-            if (name == QLatin1String(candidate.name))
-                option = &candidate;
-        }
-        if (!option)
-            Refuse(QStringLiteral("%1: unknown option '%2'").arg(QLatin1String(info.name), arguments[i]));
-        if (values.contains(name))
-            Refuse(QStringLiteral("%1 is given more than once").arg(name));
-        if (!option->valueName) {
-            if (hasInlineValue)
-                Refuse(QStringLiteral("%1 takes no value").arg(name));
-            values.insert(name, QString());
-            continue;
-        }
-        if (!hasInlineValue) {
-            if (i + 1 >= arguments.size())
-                Refuse(QStringLiteral("%1 needs a value (%2)").arg(name, QLatin1String(option->valueName)));
-            value = arguments[++i];
-        }
-        values.insert(name, value);
+    for (const OptionInfo& option : info.options) {
+        if (name == option.name)
+            return option;
     }
-    return values;
+    throw std::logic_error("the parser returned an option the command does not have: " + name);
 }
 
-int ParseSeconds(const QString& name, const QString& text)
+// Every option at most once; the positional argument, when the command has
+// one, at most once.
+CommandLine ParseCommand(const CommandInfo& info, const QStringList& arguments)
 {
-    bool ok = false;
-    const int seconds = text.toInt(&ok);
-    if (!ok || seconds < 0 || seconds > 86400)
-        Refuse(QStringLiteral("%1 wants whole seconds from 0 to 86400, not '%2'").arg(name, text));
-    return seconds;
-}
+    std::vector<options::OptionSpec> specs;
+    for (const OptionInfo& option : info.options)
+        specs.push_back({option.name, option.valueName ? option.valueName : ""});
+    std::vector<std::string> words;
+    for (const QString& argument : arguments)
+        words.push_back(argument.toStdString());
+    const options::ParsedArguments parsed =
+        options::ParseArguments(specs, words, {info.positional ? 1u : 0u, true, std::string(info.name) + ": "});
 
-FetchOptions ParseFetch(const QMap<QString, QString>& values)
-{
-    const bool oneRecordPerTick = values.contains(QStringLiteral("--tick-pace"));
-    if (oneRecordPerTick && values.contains(QStringLiteral("--fast")))
-        Refuse(QStringLiteral("--fast and --tick-pace exclude each other"));
-    if (oneRecordPerTick && values.contains(QStringLiteral("--ahead")))
-        Refuse(QStringLiteral("--ahead is for the fast fetch, not --tick-pace"));
-    FetchOptions fetch{!oneRecordPerTick, kDefaultAhead};
-    if (values.contains(QStringLiteral("--ahead"))) {
-        const QString text = values.value(QStringLiteral("--ahead"));
-        bool ok = false;
-        fetch.ahead = text.toInt(&ok);
-        if (!ok || fetch.ahead < 1 || fetch.ahead > kMostAhead)
-            Refuse(QStringLiteral("--ahead wants a depth from 1 to %1, not '%2'").arg(kMostAhead).arg(text));
+    CommandLine result;
+    if (parsed.help) {
+        result.helpText = CommandHelp(info);
+        return result;
     }
-    return fetch;
-}
-
-std::optional<double> ParseTickMicros(const QMap<QString, QString>& values)
-{
-    if (!values.contains(QStringLiteral("--tick-us")))
-        return std::nullopt;
-    const QString text = values.value(QStringLiteral("--tick-us"));
-    bool ok = false;
-    const double micros = text.toDouble(&ok);
-    if (!ok || !(micros >= 0.001 && micros <= 1e6))
-        Refuse(QStringLiteral("--tick-us wants microseconds from 0.001 to 1000000, not '%1'").arg(text));
-    return micros;
-}
-
-AnalysisRequest ParseAnalysis(const QMap<QString, QString>& values, bool report)
-{
-    AnalysisRequest request;
-    request.report = report;
-    request.tickMicros = ParseTickMicros(values);
-    if (values.contains(QStringLiteral("--expect"))) {
-        request.expectText = values.value(QStringLiteral("--expect"));
-        std::string error;
-        request.expect = ParseWheelPattern(request.expectText.toStdString(), &error);
-        if (!request.expect)
-            Refuse(QStringLiteral("--expect: %1").arg(QString::fromStdString(error)));
+    result.command = info.command;
+    Given given;
+    for (const options::GivenOption& option : parsed.options) {
+        FindOption(info, option.name).apply(result.options, QString::fromStdString(option.value));
+        given.insert(QString::fromStdString(option.name));
     }
-    return request;
-}
-
-AnalyzeOptions ParseAnalyze(const QMap<QString, QString>& values)
-{
-    AnalyzeOptions options;
-    options.input = values.value(QStringLiteral("FILE"));
-    if (options.input.isEmpty())
-        Refuse(QStringLiteral("analyze needs the capture FILE to read"));
-    options.analysis = ParseAnalysis(values, true);
-    options.json = values.contains(QStringLiteral("--json"));
-    return options;
-}
-
-OutputFiles ParseFiles(const QMap<QString, QString>& values)
-{
-    OutputFiles files;
-    files.capture = values.value(QStringLiteral("-o"));
-    files.vcd = values.value(QStringLiteral("--vcd"));
-    files.csv = values.value(QStringLiteral("--csv"));
-    files.png = values.value(QStringLiteral("--png"));
-    for (const char* name : {"-o", "--vcd", "--csv", "--png"}) {
-        if (values.contains(QLatin1String(name)) && values.value(QLatin1String(name)).isEmpty())
-            Refuse(QStringLiteral("%1 needs a file name").arg(QLatin1String(name)));
-    }
-    if (const std::optional<double> micros = ParseTickMicros(values))
-        files.tickNanoseconds = std::uint64_t(*micros * 1000.0 + 0.5);
-    return files;
-}
-
-ExportOptions ParseExport(const QMap<QString, QString>& values)
-{
-    ExportOptions options;
-    options.input = values.value(QStringLiteral("FILE"));
-    if (options.input.isEmpty())
-        Refuse(QStringLiteral("export needs the capture FILE to read"));
-    options.files = ParseFiles(values);
-    if (options.files.vcd.isEmpty() && options.files.csv.isEmpty() && options.files.png.isEmpty())
-        Refuse(QStringLiteral("export needs --vcd, --csv or --png"));
-    options.json = values.contains(QStringLiteral("--json"));
-    return options;
-}
-
-CaptureOptions ParseCapture(const QMap<QString, QString>& values)
-{
-    CaptureOptions options;
-    options.port = values.value(QStringLiteral("--port"));
-    if (options.port.isEmpty())
-        Refuse(QStringLiteral("capture needs --port DEVICE (see: dentora-cli ports)"));
-    if (values.contains(QStringLiteral("--timeout")))
-        options.timeoutSeconds = ParseSeconds(QStringLiteral("--timeout"), values.value(QStringLiteral("--timeout")));
-    options.json = values.contains(QStringLiteral("--json"));
-    options.fetch = ParseFetch(values);
-    options.files = ParseFiles(values);
-    options.analysis = ParseAnalysis(values, values.contains(QStringLiteral("--report")));
-    return options;
+    if (!parsed.positionals.empty())
+        result.options.input = QString::fromStdString(parsed.positionals.front());
+    info.finish(result.options, given);
+    return result;
 }
 
 }  // namespace
@@ -307,26 +286,7 @@ CommandLine ParseCommandLine(const QStringList& arguments)
     const CommandInfo* info = FindCommand(first);
     if (!info)
         Refuse(QStringLiteral("unknown command '%1'").arg(first));
-    bool help = false;
-    const QMap<QString, QString> values = ParseOptions(*info, arguments.mid(1), &help);
-    if (help) {
-        result.helpText = CommandHelp(*info);
-        return result;
-    }
-    if (first == QLatin1String("capture")) {
-        result.command = Command::kCapture;
-        result.capture = ParseCapture(values);
-    } else if (first == QLatin1String("analyze")) {
-        result.command = Command::kAnalyze;
-        result.analyze = ParseAnalyze(values);
-    } else if (first == QLatin1String("export")) {
-        result.command = Command::kExport;
-        result.exportFile = ParseExport(values);
-    } else {
-        result.command = Command::kPorts;
-        result.ports.json = values.contains(QStringLiteral("--json"));
-    }
-    return result;
+    return ParseCommand(*info, arguments.mid(1));
 }
 
 }  // namespace dentora

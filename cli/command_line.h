@@ -5,21 +5,18 @@
 #include "analysis_output.h"
 
 #include "capture/fetch_options.h"
+#include "options/option_parser.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 
 namespace dentora {
 
 // A mistake on the command line; the message names what was wrong.
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+using UsageError = options::UsageError;
 
 enum class Command { kHelp, kVersion, kCapture, kAnalyze, kExport, kPorts };
 
@@ -34,8 +31,10 @@ struct OutputFiles {
     bool NeedsWindowSystem() const { return !png.isEmpty(); }
 };
 
-struct CaptureOptions {
-    QString port;
+// What the options of any command set; each command reads its own part.
+struct CommandOptions {
+    QString port;                             // capture
+    QString input;                            // analyze, export: the .dentora file
     int timeoutSeconds = 30;                  // the wait for the acknowledge; 0 waits until Ctrl+C
     FetchOptions fetch{true, kDefaultAhead};  // fast unless --tick-pace
     OutputFiles files;
@@ -43,32 +42,20 @@ struct CaptureOptions {
     bool json = false;
 };
 
-struct ExportOptions {
-    QString input;  // the .dentora file
-    OutputFiles files;
-    bool json = false;
-};
-
-struct AnalyzeOptions {
-    QString input;  // the .dentora file
-    AnalysisRequest analysis;
-    bool json = false;
-};
-
-struct PortsOptions {
-    bool json = false;
-};
+using CaptureOptions = CommandOptions;
+using AnalyzeOptions = CommandOptions;
+using ExportOptions = CommandOptions;
+using PortsOptions = CommandOptions;
 
 struct CommandLine {
     Command command = Command::kHelp;
     QString helpText;  // for kHelp: the text to print (general, or one command's)
-    CaptureOptions capture;
-    AnalyzeOptions analyze;
-    ExportOptions exportFile;
-    PortsOptions ports;
+    CommandOptions options;
 };
 
 // Parses the arguments after the program name. Throws UsageError.
+// A new option is one row in the table of command_line.cpp: its name,
+// value, help and what it sets in CommandOptions.
 CommandLine ParseCommandLine(const QStringList& arguments);
 
 // The general help: the commands, how to get each one's help, exit statuses.

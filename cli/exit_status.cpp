@@ -42,8 +42,8 @@ const char kExitStatusHelp[] =
     "    5  out of sequence: a bad record type byte, or a zero calibration\n"
     "    6  the port was lost during the test (device unplugged)\n"
     "    7  the capture does not match --expect\n"
-    "    8  a file could not be read as a capture, or a file asked for could not be\n"
-    "       written (after a test that finished; a failed test keeps its status)\n"
+    "    8  a file could not be read as a capture, or a file asked for cannot be\n"
+    "       written (checked before the port is opened; a failed test keeps its status)\n"
     "  130  interrupted by Ctrl+C (SIGINT); the port was closed\n";
 
 }  // namespace dentora

@@ -17,8 +17,8 @@ namespace {
 
 bool NeedsWindowSystem(const CommandLine& commandLine)
 {
-    return (commandLine.command == Command::kCapture && commandLine.capture.files.NeedsWindowSystem()) ||
-        (commandLine.command == Command::kExport && commandLine.exportFile.files.NeedsWindowSystem());
+    return (commandLine.command == Command::kCapture || commandLine.command == Command::kExport) &&
+        commandLine.options.files.NeedsWindowSystem();
 }
 
 std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv, bool windowSystem)
@@ -52,10 +52,10 @@ int main(int argc, char** argv)
     switch (commandLine.command) {
     case Command::kHelp: std::fputs(qPrintable(commandLine.helpText), stdout); return 0;
     case Command::kVersion: std::puts("dentora-cli " DENTORA_VERSION); return 0;
-    case Command::kCapture: return int(RunCaptureCommand(commandLine.capture, console));
-    case Command::kAnalyze: return int(RunAnalyzeCommand(commandLine.analyze, console));
-    case Command::kExport: return int(RunExportCommand(commandLine.exportFile, console));
-    case Command::kPorts: return int(RunPortsCommand(commandLine.ports));
+    case Command::kCapture: return int(RunCaptureCommand(commandLine.options, console));
+    case Command::kAnalyze: return int(RunAnalyzeCommand(commandLine.options, console));
+    case Command::kExport: return int(RunExportCommand(commandLine.options, console));
+    case Command::kPorts: return int(RunPortsCommand(commandLine.options));
     }
     return 0;
 }

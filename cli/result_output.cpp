@@ -123,14 +123,16 @@ void PrintCaptureResult(const CaptureResult& result, bool json)
 {
     if (json) {
         QJsonObject document = ResultDocument("capture", result.status, result.error);
-        document.insert(QStringLiteral("capture"), CaptureJson(result.log));
+        if (result.log.outcome != TestOutcome::kRunning)
+            document.insert(QStringLiteral("capture"), CaptureJson(result.log));
         document.insert(QStringLiteral("files"), FilesJson(result.files));
         InsertAnalysis(&document, result);
         PrintJson(document);
         return;
     }
-    // A port that never opened has no capture to speak of.
-    if (result.log.outcome != TestOutcome::kCouldNotOpen)
+    // A test that never started or a port that never opened has no capture
+    // to speak of.
+    if (result.log.outcome != TestOutcome::kCouldNotOpen && result.log.outcome != TestOutcome::kRunning)
         PrintCaptureText(result.log);
     PrintFilesText(result.files);
     if (result.analysis) {

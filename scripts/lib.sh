@@ -10,6 +10,7 @@ DENTORA_PACKAGES=(
   clang libclang-rt-14-dev
   fonts-dejavu-core
   python3-jsonschema
+  libcli11-dev         # the one option parser of the three programs
   binutils-mingw-w64-x86-64
   sigrok-cli gtkwave   # the real readers the exported VCD is tested with
 )

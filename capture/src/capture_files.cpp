@@ -160,6 +160,23 @@ bool SaveChartImage(const QString& path, QString* error)
     return WriteFileAtomically(path, png, error);
 }
 
+bool CheckWritable(const QString& path, QString* error)
+{
+    // Nothing was tried on the file itself yet: no word of keeping it.
+    if (QFileInfo(path).isDir()) {
+        *error = QStringLiteral("Cannot write %1: it is a folder").arg(path);
+        return false;
+    }
+    // The temporary file a write would start with, made and removed again.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    file.cancelWriting();
+    return true;
+}
+
 bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error)
 {
     QSaveFile file(path);

@@ -80,7 +80,8 @@ bool dentora::fetch::LinkStillThere()
 
 QString dentora::fetch::RecordInFetch()
 {
-    return QStringLiteral("record %1").arg(g_captureLog.records.size() + 1);
+    // Records count from 0, the first calibration record being record 0.
+    return QStringLiteral("record %1").arg(g_captureLog.records.size());
 }
 
 // A read that brought nothing in ReadCount or Fetch: nothing is made up.
@@ -185,7 +186,7 @@ void Fetch()
 
 void Finish()
 {
-    SetOutcome(TestOutcome::kHalted, QStringLiteral("halted with %1 records fetched").arg(g_captureLog.records.size()));
+    SetOutcome(TestOutcome::kHalted, QStringLiteral("%1 records fetched").arg(g_captureLog.records.size()));
     ShowEndingInToolTip(TestEndingText(g_captureLog));
     g_pRunButton->SetWindowText(QStringLiteral("Run Test"));
     g_nTestState = kIdle;

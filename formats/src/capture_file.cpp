@@ -278,7 +278,7 @@ bool Parser::ParseRecords(CaptureData* capture)
         return false;
     capture->records.reserve(*count);
     for (unsigned long index = 0; index < *count; ++index) {
-        const auto line = Next("record " + std::to_string(index + 1) + " of " + std::to_string(*count));
+        const auto line = Next("record " + std::to_string(index) + " of records 0 to " + std::to_string(*count - 1));
         if (!line)
             return false;
         const auto type = static_cast<unsigned char>(line->empty() ? 0 : (*line)[0]);

@@ -33,6 +33,27 @@ int MulDiv(int number, int numerator, int denominator)
     return int(std::lround(double(number) * numerator / denominator));
 }
 
+struct DialogBaseUnits {
+    int x;
+    int y;
+};
+
+// A dialog unit is a quarter of the font's average character width and an
+// eighth of its height.
+DialogBaseUnits BaseUnits(const QFont& font)
+{
+    const QFontMetrics metrics(font);
+    const int alphabetWidth =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    return {(alphabetWidth / 26 + 1) / 2, metrics.height()};
+}
+
+RECT MapUnits(const RECT& dialogUnits, DialogBaseUnits units)
+{
+    return RECT{MulDiv(dialogUnits.left, units.x, 4), MulDiv(dialogUnits.top, units.y, 8),
+                MulDiv(dialogUnits.right, units.x, 4), MulDiv(dialogUnits.bottom, units.y, 8)};
+}
+
 class DialogWidget : public QDialog {
 public:
     DialogWidget(QWidget* parent, std::function<void()> onOk, std::function<void()> onCancel)
@@ -157,18 +178,13 @@ void CDialog::CreateDialogWidget()
     AdoptWidget(m_dialog, m_parentWnd);
 }
 
-// A dialog unit is a quarter of the font's average character width and an
-// eighth of its height.
 void CDialog::ComputeBaseUnits()
 {
-    m_font = QApplication::font();
-    m_font.setPointSize(m_template.pointSize);
+    m_font = DialogFont(m_template);
     m_dialog->setFont(m_font);
-    const QFontMetrics metrics(m_font);
-    const int alphabetWidth =
-        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    m_baseUnitX = (alphabetWidth / 26 + 1) / 2;
-    m_baseUnitY = metrics.height();
+    const DialogBaseUnits units = BaseUnits(m_font);
+    m_baseUnitX = units.x;
+    m_baseUnitY = units.y;
 }
 
 void CDialog::SetUpWindow()
@@ -278,8 +294,19 @@ void CDialog::FitToScreen()
 
 RECT CDialog::MapDialogRect(const RECT& dialogUnits) const
 {
-    return RECT{MulDiv(dialogUnits.left, m_baseUnitX, 4), MulDiv(dialogUnits.top, m_baseUnitY, 8),
-                MulDiv(dialogUnits.right, m_baseUnitX, 4), MulDiv(dialogUnits.bottom, m_baseUnitY, 8)};
+    return MapUnits(dialogUnits, {m_baseUnitX, m_baseUnitY});
+}
+
+QFont DialogFont(const DialogTemplate& dialogTemplate)
+{
+    QFont font = QApplication::font();
+    font.setPointSize(dialogTemplate.pointSize);
+    return font;
+}
+
+RECT MapDialogRect(const DialogTemplate& dialogTemplate, const RECT& dialogUnits)
+{
+    return MapUnits(dialogUnits, BaseUnits(DialogFont(dialogTemplate)));
 }
 
 CWnd* CDialog::GetTemplateControl(std::size_t index) const

@@ -153,7 +153,7 @@ TEST(Snapshot, SaysHowACaptureThatDidNotFinishEnded)
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains(
         QStringLiteral("the capture did not finish (\">>> Finished <<<\"). The last test on ") + device +
-        QStringLiteral(" was aborted, out of sequence: record 6 has the type byte "
+        QStringLiteral(" was aborted, out of sequence: record 5 has the type byte "
                        "0x58, not R, F, r or f.")))
         << run.err.toStdString();
 }

@@ -535,10 +535,10 @@ TEST_F(TestRunDialogTest, AbortLinesAreSeenForTheirPauseAndTheToolTipKeepsTheRea
     std::vector<Case> cases(2);
     cases[0].config.faults.badTypeAtRecord = 5;
     cases[0].abortLine = kOutOfSequence;
-    cases[0].tip = QStringLiteral("aborted, out of sequence: record 6 has the type byte 0x58, not R, F, r or f.");
+    cases[0].tip = QStringLiteral("aborted, out of sequence: record 5 has the type byte 0x58, not R, F, r or f.");
     cases[1].config.faults.dropAnswerAtByte = 3 * 5 + 1;
     cases[1].abortLine = kNoAnswer;
-    cases[1].tip = QStringLiteral("aborted, no answer from the controller: the tick count of record 6 did not arrive.");
+    cases[1].tip = QStringLiteral("aborted, no answer from the controller: the tick count of record 5 did not arrive.");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.abortLine.toStdString());
         QCoreApplication::processEvents();  // the window on the screen
@@ -576,7 +576,7 @@ TEST_F(TestRunDialogTest, ToolTipTellsAFinishedTestFromAHaltedOne)
     m_button->click();
     TickUntilIdle();
     EXPECT_EQ(m_status->text(), kFinished);
-    EXPECT_TRUE(m_status->toolTip().endsWith(QStringLiteral(" was halted: halted with 2 records fetched.")))
+    EXPECT_TRUE(m_status->toolTip().endsWith(QStringLiteral(" was halted: 2 records fetched.")))
         << m_status->toolTip().toStdString();
 }
 

@@ -3,6 +3,9 @@
 #include "cli_runner.h"
 
 #include "capture/capture_files.h"
+#include "chart/chart_image.h"
+#include "chart/chart_wnd.h"
+#include "dialog_driver.h"
 
 #include <QColor>
 #include <QDir>
@@ -36,15 +39,20 @@ CaptureLog Load(const QString& path)
     return log;
 }
 
-bool HasCrankBlue(const QImage& image)
+bool HasColor(const QImage& image, const QColor& color)
 {
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
-            if (image.pixelColor(x, y) == QColor(0, 100, 255))
+            if (image.pixelColor(x, y) == color)
                 return true;
         }
     }
     return false;
+}
+
+bool HasCrankBlue(const QImage& image)
+{
+    return HasColor(image, QColor(0, 100, 255));
 }
 
 // Everything at once, without a display: the picture takes the offscreen
@@ -84,6 +92,37 @@ TEST(CliFiles, CaptureWritesEveryFileAskedForAndExportRepeatsThem)
     EXPECT_EQ(SchemaViolations(exported.out), QString()) << exported.out.toStdString();
     EXPECT_EQ(Contents(dir.filePath(QStringLiteral("b.vcd"))), Contents(dir.filePath(QStringLiteral("a.vcd"))));
     EXPECT_EQ(Contents(dir.filePath(QStringLiteral("b.csv"))), Contents(dir.filePath(QStringLiteral("a.csv"))));
+}
+
+void GlitchAfterTooth10(sim::ControllerConfig& config)
+{
+    config.engine.faults.glitchAfterTooth = 10;
+}
+
+// The picture is drawn without the dialog, yet it is the dialog's chart
+// pixel for pixel, the anomaly's mark included (a short capture: all of it
+// in view).
+TEST(CliFiles, PictureIsTheDialogsChartPixelForPixel)
+{
+    QTemporaryDir dir;
+    const auto controller = StartController(60, GlitchAfterTooth10);
+    const QString saved = dir.filePath(QStringLiteral("run.dentora"));
+    const QString png = dir.filePath(QStringLiteral("cli.png"));
+    const CliResult run = RunCli({kCapture, kPortOption, QString::fromStdString(controller->DevicePath()),
+                                  QStringLiteral("-o"), saved, QStringLiteral("--png"), png});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+
+    DialogDriver driver;
+    ASSERT_TRUE(driver.Opened());
+    QString error;
+    ASSERT_TRUE(OpenCaptureFile(saved, &error)) << error.toStdString();
+    driver.Tick();  // the dialog's timer hands the ended capture to its analysis
+    const QImage dialogChart = RenderChartImage().convertToFormat(QImage::Format_RGB32);
+    const QImage picture = QImage(png).convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(g_chart.Marks().empty());
+    EXPECT_EQ(picture.size(), dialogChart.size());
+    EXPECT_TRUE(picture == dialogChart);
+    EXPECT_TRUE(HasColor(picture, QColor(255, 0, 255))) << "the glitch's mark";
 }
 
 // A failed test is worth inspecting: -o keeps it, with how it ended.
@@ -158,6 +197,41 @@ TEST(CliFiles, FilesThatAreNoCaptureOrCannotBeWrittenExitEight)
     EXPECT_EQ(unwritable.exitCode, 8);
     EXPECT_TRUE(unwritable.err.contains(QStringLiteral("no/such/folder/out.csv"))) << unwritable.err.toStdString();
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2) << "only the two inputs";
+}
+
+// A capture that never started destroys nothing: a port that does not open
+// leaves earlier files as they were, and an output that cannot be written
+// is found out before the controller is sent a byte.
+TEST(CliFiles, NothingIsWrittenOrSentWhenTheCaptureCannotStartOrBeKept)
+{
+    QTemporaryDir dir;
+    const QString saved = dir.filePath(QStringLiteral("run.dentora"));
+    const QString vcd = dir.filePath(QStringLiteral("run.vcd"));
+    for (const QString& path : {saved, vcd}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("earlier run\n") > 0);
+    }
+    const CliResult missing = RunCli({kCapture, kPortOption, dir.filePath(QStringLiteral("no-such-port")),
+                                      QStringLiteral("-o"), saved, QStringLiteral("--vcd"), vcd, kJson});
+    EXPECT_EQ(missing.exitCode, 3) << missing.err.toStdString();
+    EXPECT_EQ(SchemaViolations(missing.out), QString()) << missing.out.toStdString();
+    for (const QJsonValue file : QJsonDocument::fromJson(missing.out.toUtf8())[QStringLiteral("files")].toArray())
+        EXPECT_FALSE(file[QStringLiteral("written")].toBool());
+    EXPECT_EQ(Contents(saved), "earlier run\n");
+    EXPECT_EQ(Contents(vcd), "earlier run\n");
+
+    const auto controller = StartController(20);
+    const QString unwritable = QStringLiteral("/nonexistent/x.dentora");
+    const CliResult refused =
+        RunCli({kCapture, kPortOption, QString::fromStdString(controller->DevicePath()), QStringLiteral("--csv"),
+                dir.filePath(QStringLiteral("a.csv")), QStringLiteral("-o"), unwritable, kJson});
+    EXPECT_EQ(refused.exitCode, 8);
+    EXPECT_EQ(SchemaViolations(refused.out), QString()) << refused.out.toStdString();
+    const QJsonObject document = QJsonDocument::fromJson(refused.out.toUtf8()).object();
+    EXPECT_TRUE(document[QStringLiteral("error")].toString().contains(unwritable)) << refused.out.toStdString();
+    const sim::ProtocolStats received = controller->Stats().protocol;
+    EXPECT_EQ(received.goCommands + received.countCommands + received.nextByteCommands + received.ignoredBytes, 0u);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2) << "only the earlier files";
 }
 
 TEST(CliFiles, ExportUsageErrorsExitTwo)

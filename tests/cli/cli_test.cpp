@@ -132,6 +132,7 @@ struct FaultCase {
     const char* statusName;
     const char* lastStatus;  // the status line the test ends with
     const char* error;       // in the one-line error; null when none is printed
+    const char* jsonError;   // in the JSON's error: how the test ended, in words
 };
 
 class CliCaptureFault : public ::testing::TestWithParam<FaultCase> {};
@@ -152,6 +153,10 @@ TEST_P(CliCaptureFault, EndsWithItsOwnExitStatusAndJsonThatMatchesTheSchema)
     const QJsonObject document = Json(run);
     EXPECT_EQ(document.value(QStringLiteral("exitStatus")).toInt(), fault.exitCode);
     EXPECT_EQ(document.value(QStringLiteral("status")).toString(), QLatin1String(fault.statusName));
+    const QString error = document.value(QStringLiteral("error")).toString();
+    if (fault.jsonError)
+        EXPECT_TRUE(error.contains(QLatin1String(fault.jsonError))) << error.toStdString();
+    EXPECT_EQ(error.isEmpty(), fault.exitCode == 0) << error.toStdString();
 }
 
 void NeverAcknowledge(sim::ControllerConfig& c)
@@ -184,19 +189,28 @@ const QStringList kDeepAhead = {QStringLiteral("--ahead"), QStringLiteral("48")}
 const QStringList kTickPace = {QStringLiteral("--tick-pace")};
 const char kAckTimeout[] = "did not acknowledge the capture within 1 s";
 const char kLost[] = "- Abort <<<";
+// How the status line's tooltip words each ending.
+const char kNoAnswer[] = "was aborted, no answer from the controller: ";
+const char kOutOfSequence[] = "was aborted, out of sequence: ";
+const char kBadTypeByte[] = "was aborted, out of sequence: record 5 has the type byte 0x58";
+const char kPortGone[] = "was aborted, the COM port was lost: ";
 
 INSTANTIATE_TEST_SUITE_P(
     Simulator, CliCaptureFault,
     ::testing::Values(
         FaultCase{"Clean", nullptr, {}, 0, "ok", ">>> Finished <<<", nullptr},
-        FaultCase{"NoAcknowledge", NeverAcknowledge, kWaitOneSecond, 4, "no-answer", ">>> Finished <<<", kAckTimeout},
-        FaultCase{"CountIgnored", IgnoreCount, {}, 4, "no-answer", ">>> Finished <<<", nullptr},
-        FaultCase{"AnswerDropped", DropAnswer, {}, 4, "no-answer", ">>> Finished <<<", nullptr},
-        FaultCase{"AnswerDroppedDeepAhead", DropAnswer, kDeepAhead, 4, "no-answer", ">>> Finished <<<", nullptr},
-        FaultCase{"BadType", BadType, {}, 5, "out-of-sequence", ">>> Finished <<<", nullptr},
-        FaultCase{"BadTypeAtTickPace", BadType, kTickPace, 5, "out-of-sequence", ">>> Finished <<<", nullptr},
-        FaultCase{"ZeroCalibration", ZeroCalibration, {}, 5, "out-of-sequence", ">>> Finished <<<", nullptr},
-        FaultCase{"DeviceVanishes", Vanish, {}, 6, "port-lost", kLost, nullptr}),
+        FaultCase{"NoAcknowledge", NeverAcknowledge, kWaitOneSecond, 4, "no-answer", ">>> Finished <<<", kAckTimeout,
+                  kAckTimeout},
+        FaultCase{"CountIgnored", IgnoreCount, {}, 4, "no-answer", ">>> Finished <<<", nullptr, kNoAnswer},
+        FaultCase{"AnswerDropped", DropAnswer, {}, 4, "no-answer", ">>> Finished <<<", nullptr, kNoAnswer},
+        FaultCase{"AnswerDroppedDeepAhead", DropAnswer, kDeepAhead, 4, "no-answer", ">>> Finished <<<", nullptr,
+                  kNoAnswer},
+        FaultCase{"BadType", BadType, {}, 5, "out-of-sequence", ">>> Finished <<<", nullptr, kBadTypeByte},
+        FaultCase{"BadTypeAtTickPace", BadType, kTickPace, 5, "out-of-sequence", ">>> Finished <<<", nullptr,
+                  kBadTypeByte},
+        FaultCase{
+            "ZeroCalibration", ZeroCalibration, {}, 5, "out-of-sequence", ">>> Finished <<<", nullptr, kOutOfSequence},
+        FaultCase{"DeviceVanishes", Vanish, {}, 6, "port-lost", kLost, nullptr, kPortGone}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
 
 TEST(CliCapture, MissingDeviceExitsThreeWithOneLineNamingIt)

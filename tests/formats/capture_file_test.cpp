@@ -113,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"NulInsideALine", kHeader.substr(0, 20) + std::string(1, '\0') + "x\n", 2, "control character 0x00"},
         BadInput{"NewerVersion", "dentora-capture 2\n", 1, "version \"2\" is not one this Dentora reads"},
         BadInput{"CutInTheHeader", kHeader.substr(0, 40), 3, "started-at"},
-        BadInput{"CutInTheRecords", kHeader + "records 3\nR 10\nF 20\n", 10, "record 3 of 3"},
+        BadInput{"CutInTheRecords", kHeader + "records 3\nR 10\nF 20\n", 10, "record 2 of records 0 to 2"},
         BadInput{"CutBeforeTheEnd", kHeader + "records 1\nR 10\n", 9, "cut short"},
         BadInput{"CutInsideARecord", Cut(kHeader + "records 1\nR 10\nend\n", kHeader.size() + 11), 8,
                  "expected a record"},

@@ -264,33 +264,17 @@ void Describe(std::ostringstream& out, const char* heading, const std::vector<Fl
 
 SimulatorOptions ParseCommandLine(const std::vector<std::string>& arguments)
 {
-    SimulatorOptions options;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (argument == "-h" || argument == "--help") {
-            options.showHelp = true;
-            continue;
-        }
-        const std::size_t equals = argument.find('=');
-        const std::string name = argument.substr(0, equals);
-        const Flag* flag = FindFlag(name);
-        if (!flag) {
-            throw UsageError("unknown option '" + argument + "'");
-        }
-        if (!flag->valueName) {
-            if (equals != std::string::npos) {
-                throw UsageError(name + " takes no value");
-            }
-            flag->apply(options, {});
-        } else if (equals != std::string::npos) {
-            flag->apply(options, argument.substr(equals + 1));
-        } else if (i + 1 < arguments.size()) {
-            flag->apply(options, arguments[++i]);
-        } else {
-            throw UsageError(name + " needs a value (" + flag->valueName + ")");
-        }
+    std::vector<options::OptionSpec> specs;
+    for (const auto* group : {&EngineFlags(), &ExchangeFlags(), &FaultFlags(), &SignalFaultFlags()}) {
+        for (const Flag& flag : *group)
+            specs.push_back({flag.name, flag.valueName ? flag.valueName : ""});
     }
-    return options;
+    const options::ParsedArguments parsed = options::ParseArguments(specs, arguments);
+    SimulatorOptions result;
+    result.showHelp = parsed.help;
+    for (const options::GivenOption& given : parsed.options)
+        FindFlag(given.name)->apply(result, given.value);
+    return result;
 }
 
 std::string UsageText()

@@ -3,9 +3,9 @@
 // Library: dentora_simulator. Include as "simulator/command_line.h".
 #pragma once
 
+#include "options/option_parser.h"
 #include "simulator/controller_protocol.h"
 
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -19,10 +19,7 @@ struct SimulatorOptions {
 
 // A flag that is unknown, lacks its value, or has a value that is not a
 // number in range. The message names the flag.
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+using UsageError = options::UsageError;
 
 // Parses the arguments after the program name; "--flag value" and
 // "--flag=value" are both accepted. Throws UsageError.

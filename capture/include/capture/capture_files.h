@@ -35,6 +35,11 @@ bool ExportCsvFile(const QString& path, const CaptureLog& log, QString* error);
 // A PNG of the chart window as it is on screen.
 bool SaveChartImage(const QString& path, QString* error);
 
+// Whether a write to path could start (its folder exists and takes a new
+// file, an existing file may be replaced), before there is anything to
+// write; path itself is not touched.
+bool CheckWritable(const QString& path, QString* error);
+
 // Writes bytes to a temporary file beside path and renames it over path
 // once every byte is written and flushed.
 bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error);

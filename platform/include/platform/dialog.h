@@ -110,6 +110,12 @@ private:
     std::unique_ptr<QObject> m_connectionGuard;
 };
 
+// The font of a dialog made from the template, and a rectangle of its
+// dialog units in pixels, without making the dialog (for a picture of a
+// control at the dialog's designed size).
+QFont DialogFont(const DialogTemplate& dialogTemplate);
+RECT MapDialogRect(const DialogTemplate& dialogTemplate, const RECT& dialogUnits);
+
 // A combo box control of a dialog.
 class CComboBox : public CWnd {
 public:
