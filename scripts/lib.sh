@@ -25,8 +25,8 @@ DENTORA_PACKAGE_PACKAGES=(help2man dpkg-dev file)
 # What scripts/check-package checks the built package with: lintian, and
 # xdg-mime with the helpers a desktop has (mimetype reads shared-mime-info,
 # the triggers of shared-mime-info and desktop-file-utils index the type and
-# its application on install).
-DENTORA_PACKAGE_CHECK_PACKAGES=(lintian xdg-utils libfile-mimeinfo-perl shared-mime-info desktop-file-utils)
+# its application on install); ps finds the program xdg-open started.
+DENTORA_PACKAGE_CHECK_PACKAGES=(lintian xdg-utils libfile-mimeinfo-perl shared-mime-info desktop-file-utils procps)
 
 install_missing() {
   local missing=()
