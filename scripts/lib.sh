@@ -19,6 +19,15 @@ DENTORA_PACKAGES=(
 DENTORA_PROGRAMS=(dentora dentora-sim dentora-cli)
 # What it takes to look at the real window.
 DENTORA_SCREENSHOT_PACKAGES=(xvfb xauth x11-utils imagemagick)
+# What scripts/package needs besides the build: the man pages are made from
+# the programs' --help, CPack's DEB generator computes the dependencies with
+# dpkg-shlibdeps and reads the binaries with file.
+DENTORA_PACKAGE_PACKAGES=(help2man dpkg-dev file)
+# What scripts/check-package checks the built package with: lintian, and
+# xdg-mime with the helpers a desktop has (mimetype reads shared-mime-info,
+# the triggers of shared-mime-info and desktop-file-utils index the type and
+# its application on install); ps finds the program xdg-open started.
+DENTORA_PACKAGE_CHECK_PACKAGES=(lintian xdg-utils libfile-mimeinfo-perl shared-mime-info desktop-file-utils procps)
 
 install_missing() {
   local missing=()
@@ -43,6 +52,8 @@ install_missing() {
 
 ensure_packages() { install_missing "${DENTORA_PACKAGES[@]}"; }
 ensure_screenshot_packages() { install_missing "${DENTORA_SCREENSHOT_PACKAGES[@]}"; }
+ensure_package_packages() { install_missing "${DENTORA_PACKAGE_PACKAGES[@]}"; }
+ensure_package_check_packages() { install_missing "${DENTORA_PACKAGE_CHECK_PACKAGES[@]}"; }
 
 # configure_and_build BUILD_DIR [TARGET...] [-- extra cmake arguments]
 configure_and_build() {

@@ -1,5 +1,8 @@
 # Installs the build into PREFIX and checks that a desktop finds Dentora:
-# the binary, the menu entry and the icon in the hicolor theme.
+# the binaries, the menu entry, the icon in the hicolor theme, the capture
+# file's type with the entry that opens it, the copyright and the help.
+# Into an empty prefix, so that a file from an earlier run cannot stand in.
+file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
                 RESULT_VARIABLE result OUTPUT_QUIET)
 if(NOT result EQUAL 0)
@@ -7,15 +10,23 @@ if(NOT result EQUAL 0)
 endif()
 foreach(file bin/dentora bin/dentora-cli share/applications/dentora.desktop
              share/icons/hicolor/16x16/apps/dentora.png share/icons/hicolor/32x32/apps/dentora.png
-             share/icons/hicolor/256x256/apps/dentora.png share/icons/hicolor/scalable/apps/dentora.svg)
+             share/icons/hicolor/256x256/apps/dentora.png share/icons/hicolor/scalable/apps/dentora.svg
+             bin/dentora-sim share/applications/dentora-open.desktop share/mime/packages/dentora.xml
+             share/doc/dentora/copyright share/doc/dentora/help.html)
   if(NOT EXISTS ${PREFIX}/${file})
     message(FATAL_ERROR "not installed: ${file}")
   endif()
 endforeach()
-file(STRINGS ${PREFIX}/share/applications/dentora.desktop entry)
-foreach(line "Exec=dentora" "Icon=dentora" "Type=Application")
-  list(FIND entry "${line}" found)
-  if(found EQUAL -1)
-    message(FATAL_ERROR "dentora.desktop lacks ${line}")
-  endif()
-endforeach()
+function(require_lines desktop_file)
+  file(READ ${PREFIX}/share/applications/${desktop_file} entry)
+  foreach(line IN LISTS ARGN)
+    string(FIND "\n${entry}" "\n${line}\n" found)
+    if(found EQUAL -1)
+      message(FATAL_ERROR "${desktop_file} lacks the line ${line}")
+    endif()
+  endforeach()
+endfunction()
+require_lines(dentora.desktop "Exec=dentora" "Icon=dentora" "Type=Application")
+# A file manager hands the capture's path to --open; the menu entry above
+# starts Dentora without an option that would want a file.
+require_lines(dentora-open.desktop "Exec=dentora --open %f" "MimeType=application/x-dentora-capture\\;" "NoDisplay=true")
