@@ -31,6 +31,9 @@ public:
     int m_exitCode = 0;
     // The help page, HTML: a file or a resource path (":/...").
     QString m_helpFilePath;
+    // The name message boxes carry as their caption; null for the
+    // executable's file name.
+    const char* m_pszAppName = nullptr;
 
 private:
     QPointer<QWidget> m_helpWindow;
