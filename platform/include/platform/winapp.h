@@ -23,7 +23,7 @@ public:
     // Runs the application; returns FALSE when it is over.
     virtual BOOL InitInstance() = 0;
     // The help command: shows m_helpFilePath in a window of its own beside
-    // the main window, or says why it cannot.
+    // the main window (Escape closes it), or says why it cannot.
     virtual void OnHelp();
 
     CWnd* m_pMainWnd = nullptr;
