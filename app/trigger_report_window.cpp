@@ -19,6 +19,8 @@ namespace dentora {
 namespace {
 
 const char kWindowName[] = "triggerReport";
+// The size it opens at where the screen has room: anomaly lines unwrapped.
+const QSize kDesignedSize(900, 420);
 
 // The part of the available area on one side of edge (a screen rectangle).
 enum class Side { kRightOf, kLeftOf, kBelow, kAbove };
@@ -115,7 +117,7 @@ void PlaceBeside(QWidget& report, const QWidget& dialog, const QRect& chart)
     const QSize least =
         QSize(metrics.averageCharWidth() * 50, metrics.height() * 16).expandedTo(report.minimumSizeHint()) + margins;
     const QRect placed =
-        ReportFrame(screen->availableGeometry(), dialog.frameGeometry(), chart, report.size() + margins, least);
+        ReportFrame(screen->availableGeometry(), dialog.frameGeometry(), chart, kDesignedSize + margins, least);
     report.resize(placed.size() - margins);
     report.move(placed.topLeft());
 }
@@ -149,7 +151,7 @@ TriggerReportWindow::TriggerReportWindow(TriggerView& view, QWidget* parent) : Q
         if (guarded)
             guarded->SetOnReportChanged({});
     });
-    resize(900, 420);
+    resize(kDesignedSize);
     Refresh();
 }
 
