@@ -197,6 +197,7 @@ BOOL CAnalyzerApp::PreInitInstance(const QStringList& arguments)
 CAnalyzerApp::CAnalyzerApp()
 {
     m_helpFilePath = HelpPagePath();
+    m_pszAppName = "Dentora";
 }
 
 BOOL CAnalyzerApp::InitInstance()

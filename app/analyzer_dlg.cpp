@@ -9,7 +9,9 @@
 #include "serial/serial_link.h"
 #include "trigger_actions.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QFileInfo>
 
 CAnalyzerDlg::CAnalyzerDlg(CWnd* parent)
     : CDialog(g_analyzerDialogTemplate, parent), m_hIcon(LoadAppIcon()), m_trigger(g_chart)
@@ -22,6 +24,8 @@ BOOL CAnalyzerDlg::OnInitDialog()
 
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
+    // Every window of the tool carries it: message boxes, file dialogs, help.
+    QApplication::setWindowIcon(m_hIcon);
 
     g_pRunButton = GetDlgItem(IDC_RUN_TEST);
     g_nComPort = 1;
@@ -114,11 +118,26 @@ void CAnalyzerDlg::OnCancel()
 
 bool CAnalyzerDlg::MayClose()
 {
-    if (g_nTestState == kIdle)
-        return true;
+    if (g_nTestState == kIdle) {
+        // A capture read from a file or saved to one can be had again; an
+        // empty one holds nothing to lose.
+        const dentora::CaptureLog& capture = CurrentCaptureLog();
+        return !capture.file.isEmpty() || capture.records.empty() ||
+            AfxMessageBox(this, QStringLiteral("The capture has not been saved. Exit anyway?"),
+                          MB_YESNO | MB_ICONQUESTION) == IDYES;
+    }
     if (AfxMessageBox(this, QStringLiteral("A test is running. Halt it and exit?"), MB_YESNO | MB_ICONQUESTION) !=
         IDYES)
         return false;
     CloseCommPort();
     return true;
+}
+
+void CAnalyzerDlg::ShowCaptureFileInTitle()
+{
+    const QString file = CurrentCaptureLog().file;
+    const QString caption = QString::fromUtf8(g_analyzerDialogTemplate.caption);
+    const QString title = file.isEmpty() ? caption : QStringLiteral("%1 - %2").arg(QFileInfo(file).fileName(), caption);
+    if (GetWindowText() != title)
+        SetWindowText(title);
 }

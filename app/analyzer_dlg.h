@@ -27,8 +27,8 @@ protected:
     BOOL OnInitDialog() override;
     void OnCommand(UINT controlId, UINT notifyCode) override;
     void OnTimer(UINT_PTR id) override;
-    // Exit, Escape and the close box: at once, unless a test runs and the
-    // user does not want it halted.
+    // Exit, Escape and the close box: at once, unless a test runs or a
+    // fetched capture is not saved, and the user does not want it lost.
     void OnOK() override;
     void OnCancel() override;
     // Places the controls for the new client size (analyzer_dlg_layout.cpp).
@@ -49,6 +49,8 @@ private:
 
     void PickLineColor(UINT lineId);
     bool MayClose();
+    // The window's title names the capture file on the chart, if any.
+    void ShowCaptureFileInTitle();
     // The smallest the client area may be: the chart's least height, and
     // room for the widest control above it.
     QSize MinimumClientSize() const;

@@ -23,6 +23,7 @@ void CAnalyzerDlg::OnTimer(UINT_PTR)
     m_fastFetchProgress.AfterTick();
     // Once the capture has ended, its analysis; forgotten when the next starts.
     m_trigger.FollowCapture(CurrentCaptureLog());
+    ShowCaptureFileInTitle();
 }
 
 // Devices come and go (USB adapters), so the list is read each time it opens.

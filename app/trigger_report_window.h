@@ -34,7 +34,9 @@ private:
     QListWidget* m_anomalies = nullptr;
 };
 
-// Shows the dialog's one report window, making it on first use.
+// Shows the dialog's one report window, making it on first use. It opens
+// beside the dialog, within the screen's available area, and never over the
+// chart while any free part of the screen holds it.
 TriggerReportWindow* ShowTriggerReport(TriggerView& view, QWidget* parent);
 
 }  // namespace dentora

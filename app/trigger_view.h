@@ -41,6 +41,10 @@ public:
     void SetMarksShown(bool shown);
     bool MarksShown() const;
 
+    // The chart the report is about: a window over it would hide what
+    // choosing an anomaly scrolls to.
+    const CChartWnd& Chart() const { return m_chart; }
+
     // Moves the chart's window to centre on the anomaly, through its scroll
     // bar as a drag of the thumb would.
     void ScrollTo(const Anomaly& anomaly);

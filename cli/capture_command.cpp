@@ -92,7 +92,9 @@ ExitStatus HeadlessTestRun::Run()
     return ExitStatusOf(CurrentCaptureLog().outcome, m_haltCause);
 }
 
-// As a click on "Halt Test": the test run finishes on its next tick.
+// As a click on "Halt Test": the test run finishes on its next tick. The
+// line the click flashes (">>> Running Application <<<") is not reported:
+// on a console it would stand as if a test were starting again.
 void HeadlessTestRun::Halt(ExitStatus cause, const QString& why)
 {
     if (m_haltCause != ExitStatus::kOk || g_nTestState == kIdle)
@@ -100,7 +102,6 @@ void HeadlessTestRun::Halt(ExitStatus cause, const QString& why)
     m_haltCause = cause;
     m_console.Error(why);
     Click();
-    Report();
 }
 
 void HeadlessTestRun::CheckLimits()

@@ -17,8 +17,9 @@ DENTORA_PACKAGES=(
 # The programs the README has a user run or install from the build;
 # scripts/run builds them all, so that every command there works after it.
 DENTORA_PROGRAMS=(dentora dentora-sim dentora-cli)
-# What it takes to look at the real window.
-DENTORA_SCREENSHOT_PACKAGES=(xvfb xauth x11-utils imagemagick)
+# What it takes to look at the real window, framed and placed by a window
+# manager as on a desktop.
+DENTORA_SCREENSHOT_PACKAGES=(xvfb xauth x11-utils imagemagick openbox)
 # What scripts/package needs besides the build: the man pages are made from
 # the programs' --help, CPack's DEB generator computes the dependencies with
 # dpkg-shlibdeps and reads the binaries with file.

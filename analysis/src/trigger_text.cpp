@@ -58,7 +58,8 @@ void WriteCam(std::ostringstream& out, const CamSummary& cam)
         return;
     }
     if (cam.pulsesPer720 == 0) {
-        out << "Cam: " << cam.pulses.size() << " pulses, not placed (the wheel is unknown)\n";
+        out << "Cam: " << cam.pulses.size() << (cam.pulses.size() == 1 ? " pulse" : " pulses")
+            << ", not placed (the wheel is unknown)\n";
         return;
     }
     out << "Cam: " << cam.pulsesPer720 << (cam.pulsesPer720 == 1 ? " pulse" : " pulses") << " per 720°\n";

@@ -26,9 +26,15 @@ QByteArray Bytes(const std::string& text)
     return QByteArray(text.data(), qsizetype(text.size()));
 }
 
-QString WriteFailure(const QString& path, const QString& reason)
+// One sentence, whether shown in a message box or on one line of a console;
+// a file already there is named as kept only when there is one.
+QString WriteFailure(const QString& path, QString reason)
 {
-    return QStringLiteral("Cannot write %1: %2.\nAn existing file of that name is left as it was.").arg(path, reason);
+    while (reason.endsWith(QLatin1Char('.')))
+        reason.chop(1);
+    if (QFileInfo::exists(path))
+        return QStringLiteral("Cannot write %1: %2; the file already there is left as it was.").arg(path, reason);
+    return QStringLiteral("Cannot write %1: %2.").arg(path, reason);
 }
 
 bool ReadWholeFile(const QString& path, QByteArray* bytes, QString* error)
@@ -114,6 +120,7 @@ bool LoadCaptureFile(const QString& path, CaptureLog* log, QString* error)
     loaded.startedAt = QDateTime::fromString(QString::fromStdString(data.startedAtUtc), Qt::ISODateWithMs);
     loaded.outcome = data.outcome;
     loaded.outcomeDetail = QString::fromStdString(data.outcomeDetail);
+    loaded.file = path;
     *log = std::move(loaded);
     return true;
 }

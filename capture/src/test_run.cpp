@@ -271,6 +271,11 @@ const dentora::CaptureLog& CurrentCaptureLog()
     return g_captureLog;
 }
 
+void SetCurrentCaptureFile(const QString& path)
+{
+    g_captureLog.file = path;
+}
+
 QString TestEndingText(const dentora::CaptureLog& log)
 {
     QString how;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QShortcut>
 #include <QStyleFactory>
 #include <QTextBrowser>
 #include <QUrl>
@@ -47,6 +48,9 @@ void CWinApp::OnHelp()
     const bool resource = m_helpFilePath.startsWith(QLatin1Char(':'));
     browser->setSource(resource ? QUrl(QStringLiteral("qrc") + m_helpFilePath) : QUrl::fromLocalFile(m_helpFilePath));
     browser->setWindowTitle(browser->documentTitle());
+    // Read and put away as a dialog is: Escape closes it.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), browser);
+    QObject::connect(escape, &QShortcut::activated, browser, &QWidget::close);
     browser->resize(600, 640);
     browser->show();
     m_helpWindow = browser;

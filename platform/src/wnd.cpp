@@ -1,5 +1,6 @@
 #include "platform/wnd.h"
 
+#include "platform/winapp.h"
 #include "window_widgets.h"
 
 #include <QAbstractButton>
@@ -17,8 +18,6 @@
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QStyle>
-#include <QStyleOptionFocusRect>
 #include <QTimerEvent>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -77,11 +76,15 @@ void ClientArea::paintEvent(QPaintEvent*)
     m_owner->OnPaint();
     if (!hasFocus())
         return;
+    // The style's own focus rectangle is a faint tint, lost on a dark
+    // chart: a solid band in the selection colour with a line of its text
+    // colour inside stands out on any background the user picks.
     QPainter painter(this);
-    QStyleOptionFocusRect option;
-    option.initFrom(this);
-    option.rect = rect().adjusted(1, 1, -1, -1);
-    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+    painter.setPen(QPen(palette().color(QPalette::HighlightedText), 1, Qt::DotLine));
+    painter.drawRect(rect().adjusted(2, 2, -3, -3));
 }
 
 bool ClientArea::event(QEvent* event)
@@ -108,6 +111,12 @@ void ClientArea::keyPressEvent(QKeyEvent* event)
             m_owner->OnKeyDown(virtualKey, UINT(std::max(event->count(), 1)), 0);
             return;
         }
+    }
+    // A window that has the keyboard keeps Return: it does not press the
+    // dialog's default button (Exit) behind the user's back.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
     }
     QWidget::keyPressEvent(event);
 }
@@ -436,6 +445,8 @@ std::optional<QString> CWnd::OnToolTipNeeded(CPoint)
 
 QString AfxGetAppName()
 {
+    if (const CWinApp* app = AfxGetApp(); app && app->m_pszAppName)
+        return QString::fromUtf8(app->m_pszAppName);
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 }
 

@@ -38,6 +38,17 @@ TEST(TriggerText, ReportNamesWheelCamSpeedAndEachAnomaly)
         0u);
 }
 
+// A wheel without a gap, caught for less than one cam cycle: one cam pulse
+// that nothing places, counted in the singular.
+TEST(TriggerText, OneCamPulseOfAnUnknownWheelIsOnePulse)
+{
+    const TriggerReport report = AnalyzeTrigger(GeneratedCapture(Wheel(24, 0), 60));
+    ASSERT_FALSE(report.wheel.Known());
+    ASSERT_EQ(report.cam.pulses.size(), 1u);
+    const std::string text = FormatTriggerReport(report);
+    EXPECT_NE(text.find("Cam: 1 pulse, not placed"), std::string::npos) << text;
+}
+
 TEST(TriggerText, ToothSummaryGivesMicrosecondsAndRpmOnlyWithATickLength)
 {
     sim::EngineConfig config = Wheel(36, 1);

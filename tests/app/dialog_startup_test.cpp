@@ -311,10 +311,15 @@ TEST_F(DialogStartupTest, ResizedDialogGivesTheChartTheRoomAndKeepsEveryControlU
 
     window->resize(1, 1);  // as small as it goes
     QApplication::processEvents();
-    EXPECT_LT(window->height(), templateSize.height() * 3 / 4);
+    EXPECT_LT(window->height(), templateSize.height() * 5 / 6);
     EXPECT_LT(window->width(), templateSize.width() * 3 / 4);
     ExpectUsableLayout(*dialog);
-    EXPECT_GE(ClientWidget(g_chart)->height(), 10);
+    // Still a chart to read, six text lines high (the cam trace's high level,
+    // 0.4 of it, over two lines up), and room for the longest status line.
+    EXPECT_GE(ClientWidget(g_chart)->height(), 6 * window->fontMetrics().height());
+    const QLineEdit* status = qobject_cast<QLineEdit*>(dialog->GetDlgItem(IDC_STATUS)->GetSafeWidget());
+    EXPECT_GE(status->width(),
+              status->fontMetrics().horizontalAdvance(QStringLiteral(">>> No answer from controller - Abort <<<")) + 8);
 
     window->resize(templateSize);
     QApplication::processEvents();

@@ -6,6 +6,7 @@
 #include "res/resource.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBrowser>
@@ -16,7 +17,7 @@
 
 namespace {
 
-TEST(Help, F1OpensTheHelpOnTheButtonsStatusLinesConnectionAndPorts)
+TEST(Help, F1OpensTheHelpOnEverythingAUserMeetsAndEscapeClosesIt)
 {
     ResetProcessState();
     CAnalyzerApp app;
@@ -43,8 +44,19 @@ TEST(Help, F1OpensTheHelpOnTheButtonsStatusLinesConnectionAndPorts)
     for (const char* expected :
          {"Run Test", "Halt Test", "BG Color...", "Grid On/Off...", "Crank Line Color...", "Cam Line Color...", "Exit",
           ">>> Finished <<<", "Step 3: Waiting for Done...", ">>> Out of Sequence - Abort <<<",
-          "*** Error in opening COM port ***", "115200 baud", "250 ms", "COM10", "dialout"})
+          "*** Error in opening COM port ***", "115200 baud", "250 ms", "COM10", "dialout",
+          // the chart's menu, its keys and tooltips, the report, and when Exit asks
+          "Open capture...", "Ctrl+O", "Save capture...", "Ctrl+S", "Export VCD...", "Save image...", "Fast fetch",
+          "Trigger report...", "Anomaly marks", "Tick length...", "Page Up", "Left", "Tooltips", "scrolls the chart",
+          "A test is running. Halt it and exit?", "The capture has not been saved. Exit anyway?"})
         EXPECT_TRUE(text.contains(QString::fromLatin1(expected))) << expected;
+
+    const QPointer<QTextBrowser> shown = help;
+    QApplication::setActiveWindow(help);
+    QTest::keyClick(help, Qt::Key_Escape);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(shown.isNull() || !shown->isVisible()) << "Escape left the help open";
+    EXPECT_TRUE(window->isVisible()) << "Escape in the help reached the main window";
 
     dialog.reset();
     ResetProcessState();

@@ -15,12 +15,15 @@
 
 #include <QApplication>
 #include <QDoubleSpinBox>
+#include <QFile>
 #include <QHelpEvent>
 #include <QInputDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolTip>
 
@@ -191,6 +194,74 @@ TEST_F(TriggerDialogTest, MenuEntriesSetTheTickLengthAndHideTheMarks)
     EXPECT_FALSE(g_chart.MarksShown());
     dentora::ShowTriggerReport(View(), m_driver->dialog().GetSafeWidget())->anomalies()->setCurrentRow(0);
     EXPECT_EQ(MarkPixels(ChartPixels()), 0);
+}
+
+// Where the report opens: inside the screen's available area and off the
+// chart wherever the dialog stands; beside the dialog where the screen has
+// room for both (at least twice the dialog's width).
+TEST_F(TriggerDialogTest, ReportOpensBesideTheDialogNeverOverTheChart)
+{
+    QWidget* window = m_driver->dialog().GetSafeWidget();
+    const QRect available = window->screen()->availableGeometry();
+    if (qEnvironmentVariableIsSet("DENTORA_WIDE_SCREEN")) {
+        ASSERT_EQ(available.width(), 1920) << "the wide screen was not set up";
+    }
+    QAction* reportEntry = nullptr;
+    for (QAction* action : m_driver->dialog().chartMenu()->actions())
+        if (action->text() == QStringLiteral("Trigger report\u2026"))
+            reportEntry = action;
+    ASSERT_NE(reportEntry, nullptr);
+
+    const QSize dialogSize = window->frameGeometry().size();
+    const QPoint corners[] = {available.topLeft(),
+                              available.bottomRight() - QPoint(dialogSize.width() - 1, dialogSize.height() - 1)};
+    for (const QPoint& corner : corners) {
+        window->move(corner);
+        QApplication::processEvents();
+        reportEntry->trigger();
+        auto* report = window->findChild<dentora::TriggerReportWindow*>();
+        ASSERT_NE(report, nullptr);
+        QApplication::processEvents();
+        const QRect reportFrame = report->frameGeometry();
+        const QRect dialogFrame = window->frameGeometry();
+        const QWidget* chart = g_chart.GetSafeWidget();
+        const QRect chartOnScreen(chart->mapToGlobal(QPoint(0, 0)), chart->size());
+        SCOPED_TRACE(corner.x());
+        EXPECT_TRUE(report->isVisible());
+        EXPECT_TRUE(available.contains(reportFrame)) << "off the screen";
+        EXPECT_FALSE(reportFrame.intersects(chartOnScreen)) << "over the chart";
+        EXPECT_GE(reportFrame.width(), report->minimumSizeHint().width());
+        if (available.width() >= 2 * dialogSize.width()) {
+            EXPECT_FALSE(reportFrame.intersects(dialogFrame)) << "not beside the dialog";
+        }
+        report->close();
+    }
+}
+
+// The same on a screen with room beside the dialog (the offscreen screen
+// is 800 pixels wide, narrower than dialog and report together).
+TEST(TriggerReportPlacement, OnAWideScreenTheReportStandsBesideTheDialog)
+{
+    if (qEnvironmentVariableIsSet("DENTORA_WIDE_SCREEN"))
+        GTEST_SKIP() << "this is the wide screen's run";
+    QTemporaryDir scratch;
+    const QString config = scratch.filePath(QStringLiteral("screen.json"));
+    QFile file(config);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(R"({"screens": [{"name": "wide", "x": 0, "y": 0, "width": 1920, "height": 1080,
+                   "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+    file.close();
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen:configfile=") + config);
+    environment.insert(QStringLiteral("DENTORA_WIDE_SCREEN"), QStringLiteral("1"));
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=TriggerDialogTest.ReportOpensBesideTheDialogNeverOverTheChart")});
+    ASSERT_TRUE(child.waitForFinished(60000));
+    const QString output = QString::fromLocal8Bit(child.readAllStandardOutput());
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test"))) << output.toStdString();
 }
 
 }  // namespace

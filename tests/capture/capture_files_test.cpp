@@ -2,6 +2,7 @@
 // controller saved, exported and reopened in a second process; the VCD read
 // by sigrok-cli and vcd2fst; bad files and failed saves; and the toolkit's
 // settings file that must not appear.
+#include "analyzer_app.h"
 #include "capture/capture_files.h"
 #include "capture/test_run.h"
 #include "chart/chart_image.h"
@@ -9,16 +10,21 @@
 #include "chart_menu.h"
 #include "dialog_driver.h"
 #include "platform/wnd_testing.h"
+#include "res/resource.h"
 #include "simulator/pty_controller.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -101,9 +107,8 @@ protected:
 
     QString File(const QString& name) const { return m_files.filePath(name); }
 
-    // Right-clicks the chart and chooses the entry, giving the file dialog
-    // that follows `path`; returns the text of any message box shown.
-    QString ChooseFromChartMenu(const QString& entry, const QString& path)
+    // Right-clicks the chart and finds the entry in the menu that opens.
+    QAction* ChartMenuEntry(const QString& entry)
     {
         QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(50, 50),
                                 ClientWidget(g_chart)->mapToGlobal(QPoint(50, 50)));
@@ -116,6 +121,14 @@ protected:
                 chosen = action;
         EXPECT_NE(chosen, nullptr) << entry.toStdString();
         menu->hide();
+        return chosen;
+    }
+
+    // Chooses the chart menu's entry, giving the file dialog that follows
+    // `path`; returns the text of any message box shown.
+    QString ChooseFromChartMenu(const QString& entry, const QString& path)
+    {
+        QAction* chosen = ChartMenuEntry(entry);
         return AnswerDialogs(path, [chosen] {
             if (chosen)
                 chosen->trigger();
@@ -339,7 +352,9 @@ TEST_F(CaptureFilesTest, FailedSaveLeavesTheExistingFileAsItWas)
                                        {QStringLiteral("save-limited"), QString::number(saved.size() / 2),
                                         File("capture.dentora"), File("kept.dentora")});
     EXPECT_EQ(full.exitCode, 1);
-    EXPECT_TRUE(full.err.contains(QStringLiteral("Cannot write %1: File too large.\n").arg(File("kept.dentora"))))
+    EXPECT_TRUE(
+        full.err.contains(QStringLiteral("Cannot write %1: File too large; the file already there is left as it was.\n")
+                              .arg(File("kept.dentora"))))
         << full.err.toStdString();
     EXPECT_EQ(Contents(File("kept.dentora")), previous);
     EXPECT_EQ(QDir(m_files.path()).entryList(QDir::Files | QDir::Hidden).size(), 2) << "a temporary file was left";
@@ -351,8 +366,184 @@ TEST_F(CaptureFilesTest, FailedSaveLeavesTheExistingFileAsItWas)
     EXPECT_EQ(Contents(File("kept.dentora")), saved);
 
     EXPECT_FALSE(dentora::SaveCaptureFile(File("no/such/folder/capture.dentora"), CurrentCaptureLog(), &error));
-    EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot write %1: ").arg(File("no/such/folder/capture.dentora"))))
-        << error.toStdString();
+    EXPECT_EQ(error,
+              QStringLiteral("Cannot write %1: No such file or directory.").arg(File("no/such/folder/capture.dentora")))
+        << "a file that is not there is not said to be kept";
+}
+
+// What a modal window said when it came up, answered by respond.
+struct ModalSeen {
+    QString text;
+    QString title;
+    bool hasIcon = false;
+    QString startFolder;  // of a file dialog
+};
+
+// Runs action; each modal window that comes up is recorded and handed to
+// respond, which closes it.
+std::vector<ModalSeen> WatchModals(const std::function<void()>& action, const std::function<void(QWidget*)>& respond)
+{
+    std::vector<ModalSeen> seen;
+    QTimer watcher;
+    QSet<QWidget*> answered;  // a response may leave its window up a while
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible() || answered.contains(modal))
+            return;
+        answered.insert(modal);
+        ModalSeen what{QString(), modal->windowTitle(), !modal->windowIcon().isNull(), QString()};
+        if (auto* box = qobject_cast<QMessageBox*>(modal))
+            what.text = box->text();
+        if (auto* files = qobject_cast<QFileDialog*>(modal))
+            what.startFolder = files->directory().absolutePath();
+        seen.push_back(what);
+        respond(modal);
+    });
+    watcher.start(10);
+    action();
+    return seen;
+}
+
+void AnswerNo(QWidget* modal)
+{
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No)) << "a stray Return must not lose the capture";
+        box->button(QMessageBox::No)->click();
+    }
+}
+
+// A capture fetched and not saved is not lost to one key: Exit, Escape and
+// the close box ask, Return on the chart does nothing; once saved (the
+// title then names the file) or empty, they close at once.
+TEST_F(CaptureFilesTest, UnsavedCaptureIsNotClosedAwayWithoutAQuestion)
+{
+    CAnalyzerApp app;  // the tool's name on its message boxes
+    RunCapture(40);
+    QWidget* window = m_driver->dialog().GetSafeWidget();
+    const QString caption = QString::fromUtf8(g_analyzerDialogTemplate.caption);
+    Tick();
+    EXPECT_EQ(window->windowTitle(), caption);
+    QApplication::setActiveWindow(window);
+
+    QWidget* chart = ClientWidget(g_chart);
+    auto* exitButton = window->findChild<QPushButton*>(QStringLiteral("control%1").arg(IDOK));
+    const std::pair<const char*, std::function<void()>> ways[] = {
+        {"Exit", [exitButton] { exitButton->click(); }},
+        {"Escape", [window] { QTest::keyClick(window, Qt::Key_Escape); }},
+        {"close box", [window] { window->close(); }},
+        {"Return on the chart",
+         [chart] {
+             chart->setFocus();
+             QTest::keyClick(chart, Qt::Key_Return);
+         }},
+    };
+    for (const auto& [way, press] : ways) {
+        const auto seen = WatchModals(press, AnswerNo);
+        EXPECT_TRUE(window->isVisible()) << way;
+        if (std::string(way) == "Return on the chart") {
+            EXPECT_TRUE(seen.empty()) << "Return on the chart asked something";
+            continue;
+        }
+        ASSERT_EQ(seen.size(), 1u) << way;
+        EXPECT_EQ(seen[0].text, QStringLiteral("The capture has not been saved. Exit anyway?")) << way;
+        EXPECT_EQ(seen[0].title, QStringLiteral("Dentora"));
+        EXPECT_TRUE(seen[0].hasIcon);
+    }
+
+    EXPECT_EQ(ChooseFromChartMenu(QStringLiteral("Save capture\u2026"), File("kept.dentora")), QString());
+    Tick();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("kept.dentora - ") + caption);
+    const auto seen = WatchModals([exitButton] { exitButton->click(); }, AnswerNo);
+    EXPECT_TRUE(seen.empty()) << "a saved capture asked: " << seen.front().text.toStdString();
+    EXPECT_FALSE(window->isVisible());
+}
+
+// An opened capture can be had again: the title names its file. The next
+// test's capture is unsaved again, and "Yes" lets it go.
+TEST_F(CaptureFilesTest, OpenedCaptureNamesItsFileAndTheNextOneAsksAgain)
+{
+    RunCapture(30);
+    EXPECT_EQ(ChooseFromChartMenu(QStringLiteral("Save capture\u2026"), File("first.dentora")), QString());
+    RunCapture(30);
+    QWidget* window = m_driver->dialog().GetSafeWidget();
+    const QString caption = QString::fromUtf8(g_analyzerDialogTemplate.caption);
+    Tick();
+    EXPECT_EQ(window->windowTitle(), caption);
+    EXPECT_EQ(ChooseFromChartMenu(QStringLiteral("Open capture\u2026"), File("first.dentora")), QString());
+    Tick();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("first.dentora - ") + caption);
+
+    RunCapture(30);
+    Tick();
+    EXPECT_EQ(window->windowTitle(), caption);
+    const auto seen = WatchModals([window] { QTest::keyClick(window, Qt::Key_Escape); },
+                                  [](QWidget* modal) {
+                                      if (auto* box = qobject_cast<QMessageBox*>(modal))
+                                          box->button(QMessageBox::Yes)->click();
+                                  });
+    EXPECT_EQ(seen.size(), 1u);
+    EXPECT_FALSE(window->isVisible());
+}
+
+// A failed save (to /proc, which takes no file) leaves no trace on the
+// next dialog: it starts at home, then where a file was last written; the
+// list names a file's type from its name, never from its bytes.
+TEST_F(CaptureFilesTest, FileDialogsStartAtHomeOrTheLastGoodFolderAndReadNoFile)
+{
+    RunCapture(30);
+    const auto typeTo = [](const QString& path) {
+        return [path](QWidget* modal) {
+            if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+                files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
+                static_cast<QDialog*>(files)->accept();
+            } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                box->done(QMessageBox::Ok);
+            }
+        };
+    };
+    const auto choose = [this](const char* entry) {
+        return [this, entry] {
+            if (QAction* action = ChartMenuEntry(QString::fromUtf8(entry)))
+                action->trigger();
+        };
+    };
+    auto seen = WatchModals(choose("Save capture\u2026"), typeTo(QStringLiteral("/proc/x.dentora")));
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].startFolder, QDir(m_home.path()).absolutePath());
+    EXPECT_EQ(seen[1].text, QStringLiteral("Cannot write /proc/x.dentora: No such file or directory."));
+
+    seen = WatchModals(choose("Export CSV\u2026"), typeTo(File("run.csv")));
+    ASSERT_GE(seen.size(), 1u);
+    EXPECT_EQ(seen[0].startFolder, QDir(m_home.path()).absolutePath()) << "started where a save failed";
+
+    // A file whose name says nothing and whose bytes say PNG.
+    Write(File("notes"), QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    QString typeShown;
+    QTimer lister;
+    QElapsedTimer listing;
+    seen = WatchModals(choose("Open capture\u2026"), [&](QWidget* modal) {
+        auto* files = qobject_cast<QFileDialog*>(modal);
+        if (!files)
+            return;
+        files->selectNameFilter(QStringLiteral("All files (*)"));
+        auto* model = files->findChild<QFileSystemModel*>(QStringLiteral("qt_filesystem_model"));
+        ASSERT_NE(model, nullptr);
+        listing.start();
+        QObject::connect(&lister, &QTimer::timeout, files, [&, files, model] {
+            const QModelIndex folder = model->index(m_files.path());
+            for (int row = 0; row < model->rowCount(folder); ++row)
+                if (model->index(row, 0, folder).data().toString() == QLatin1String("notes"))
+                    typeShown = model->index(row, 2, folder).data().toString();
+            if (!typeShown.isEmpty() || listing.elapsed() > 5000) {
+                files->reject();
+            }
+        });
+        lister.start(10);
+    });
+    ASSERT_GE(seen.size(), 1u);
+    EXPECT_EQ(seen[0].startFolder, QDir(m_files.path()).absolutePath()) << "not where the last file was written";
+    EXPECT_FALSE(typeShown.isEmpty()) << "the list never named the file's type";
+    EXPECT_FALSE(typeShown.contains(QStringLiteral("PNG"))) << "the list read the file to name its type";
 }
 
 }  // namespace

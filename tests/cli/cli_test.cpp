@@ -146,6 +146,7 @@ TEST_P(CliCaptureFault, EndsWithItsOwnExitStatusAndJsonThatMatchesTheSchema)
     const CliResult run = RunCli(arguments);
     EXPECT_EQ(run.exitCode, fault.exitCode) << run.err.toStdString();
     EXPECT_TRUE(run.err.trimmed().endsWith(QLatin1String(fault.lastStatus))) << run.err.toStdString();
+    EXPECT_FALSE(run.err.contains(QLatin1String(">>> Running Application <<<"))) << "a halt is no new start";
     if (fault.error) {
         EXPECT_TRUE(run.err.contains(QLatin1String(fault.error))) << run.err.toStdString();
     }

@@ -1,10 +1,13 @@
 // dentora-shots: pictures of the real Dentora window, taken the way a user
 // would get there: the port typed into the box, "Run Test" clicked, the
 // capture awaited, then the scroll bar's thumb dragged back to the start,
-// then the chart right-clicked for its context menu.
+// then the chart right-clicked for its context menu, then the chart given
+// the keyboard, Escape pressed over the unsaved capture, and the window
+// made as small as it goes.
 // With --report, instead: the trigger report beside the dialog, its first
 // anomaly chosen so the chart shows its mark, and the tooltip of the tooth
 // next to it. Run it on a display (Xvfb will do); scripts/screenshot does.
+#include "analyzer_app.h"
 #include "analyzer_dlg.h"
 #include "capture/test_run.h"
 #include "chart/chart_wnd.h"
@@ -17,6 +20,7 @@
 #include <QDir>
 #include <QHelpEvent>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -24,6 +28,7 @@
 #include <QStyleFactory>
 #include <QStyleOptionSlider>
 #include <QTest>
+#include <QTimer>
 #include <QWindow>
 
 #include <cstdio>
@@ -89,10 +94,10 @@ void DragThumbToTheStart(QScrollBar* bar)
 bool SaveReport(CAnalyzerDlg& dialog, const QString& path)
 {
     QWidget* window = dialog.GetSafeWidget();
-    // Both side by side from the screen's left edge, so that both fit on it.
+    // From the screen's left edge, the report opens where it opens for a user.
     window->move(0, 0);
+    QTest::qWait(300);
     auto* report = dentora::ShowTriggerReport(dialog.Trigger(), window);
-    report->move(window->frameGeometry().topRight() + QPoint(8, 0));
     if (!QTest::qWaitForWindowExposed(report) || report->anomalies()->count() == 0) {
         std::fputs("dentora-shots: no report window with an anomaly to picture\n", stderr);
         return false;
@@ -122,6 +127,37 @@ bool SaveMenu(QWidget* window, const QString& path)
     return WritePicture(window->screen()->grabWindow(0), path);
 }
 
+// The chart with the keyboard (its focus frame), the question Escape asks
+// about the unsaved capture (the screen, for the box is a window of its
+// own, answered No), and the window at the least size it takes.
+bool SaveKeyboardAndClosing(CAnalyzerDlg& dialog, const QDir& out)
+{
+    QWidget* window = dialog.GetSafeWidget();
+    if (QWidget* menu = QApplication::activePopupWidget())
+        menu->close();
+    window->activateWindow();
+    QWidget* lastButton = dialog.GetDlgItem(IDC_CAM_COLOR)->GetSafeWidget();
+    lastButton->setFocus();
+    QTest::keyClick(lastButton, Qt::Key_Tab);
+    QTest::qWait(300);
+    if (!ClientWidget(g_chart)->hasFocus() || !Save(window, out.filePath(QStringLiteral("focus.png"))))
+        return false;
+    bool asked = false;
+    QTimer::singleShot(700, window, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        asked = WritePicture(window->screen()->grabWindow(0), out.filePath(QStringLiteral("closing.png")));
+        box->button(QMessageBox::No)->click();
+    });
+    QTest::keyClick(window, Qt::Key_Escape);
+    if (!asked)
+        return false;
+    window->resize(1, 1);
+    QTest::qWait(500);
+    return Save(window, out.filePath(QStringLiteral("smallest.png")));
+}
+
 // The window after the capture, after the thumb was dragged back to the
 // start, and with the chart's menu open.
 bool SaveCaptureShots(CAnalyzerDlg& dialog, const QDir& out)
@@ -136,7 +172,7 @@ bool SaveCaptureShots(CAnalyzerDlg& dialog, const QDir& out)
         return false;
     }
     return Save(window, out.filePath(QStringLiteral("scrolled.png"))) &&
-        SaveMenu(window, out.filePath(QStringLiteral("menu.png")));
+        SaveMenu(window, out.filePath(QStringLiteral("menu.png"))) && SaveKeyboardAndClosing(dialog, out);
 }
 
 struct ShotsOptions {
@@ -189,6 +225,7 @@ int main(int argc, char** argv)
     QDir().mkpath(options->outDirectory);
     const QDir out(options->outDirectory);
 
+    CAnalyzerApp app;  // the tool's name and help, as on a user's screen
     CAnalyzerDlg dialog;
     dialog.SetInitialPortText(options->port);
     if (options->report)

@@ -20,6 +20,7 @@ struct CaptureLog {
     QDateTime startedAt;                 // when "Run Test" opened the port
     TestOutcome outcome = TestOutcome::kRunning;
     QString outcomeDetail;  // why it ended so, in words for the user; empty while running
+    QString file;           // the capture file it was read from or last saved to; empty until then
 };
 
 }  // namespace dentora

@@ -42,6 +42,9 @@ void TestRunTick(CWnd* owner);
 // Reset when "Run Test" opens a port.
 const dentora::CaptureLog& CurrentCaptureLog();
 
+// Notes that the current capture was saved to the capture file at path.
+void SetCurrentCaptureFile(const QString& path);
+
 // How a test ended and why, in a sentence for the user; empty while it runs.
 // Once a test is over, the status box's tooltip says this for the last test.
 QString TestEndingText(const dentora::CaptureLog& log);

@@ -23,7 +23,7 @@ public:
     // Runs the application; returns FALSE when it is over.
     virtual BOOL InitInstance() = 0;
     // The help command: shows m_helpFilePath in a window of its own beside
-    // the main window, or says why it cannot.
+    // the main window (Escape closes it), or says why it cannot.
     virtual void OnHelp();
 
     CWnd* m_pMainWnd = nullptr;
@@ -31,6 +31,9 @@ public:
     int m_exitCode = 0;
     // The help page, HTML: a file or a resource path (":/...").
     QString m_helpFilePath;
+    // The name message boxes carry as their caption; null for the
+    // executable's file name.
+    const char* m_pszAppName = nullptr;
 
 private:
     QPointer<QWidget> m_helpWindow;

@@ -31,7 +31,8 @@ public:
     // coordinates). WS_VISIBLE shows it; WS_HSCROLL gives it a horizontal
     // scroll bar along its bottom edge, outside the client area; WS_TABSTOP
     // lets Tab and a click give it the keyboard, which it shows with a focus
-    // frame round its client area. Fails, and
+    // frame round its client area; Return there goes no further (it does
+    // not press a dialog's default button). Fails, and
     // makes nothing, without a parent window.
     BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT controlId);
 
@@ -148,5 +149,6 @@ int AfxMessageBox(CWnd* owner, const QString& text, UINT type = MB_OK);
 using AfxMessageSink = void (*)(const QString& text);
 void AfxSetMessageSink(AfxMessageSink sink);
 
-// The application's name: the executable's file name without its extension.
+// The application's name: the application object's m_pszAppName, or
+// without one the executable's file name without its extension.
 QString AfxGetAppName();
