@@ -155,8 +155,9 @@ TEST_P(CliCaptureFault, EndsWithItsOwnExitStatusAndJsonThatMatchesTheSchema)
     EXPECT_EQ(document.value(QStringLiteral("exitStatus")).toInt(), fault.exitCode);
     EXPECT_EQ(document.value(QStringLiteral("status")).toString(), QLatin1String(fault.statusName));
     const QString error = document.value(QStringLiteral("error")).toString();
-    if (fault.jsonError)
+    if (fault.jsonError) {
         EXPECT_TRUE(error.contains(QLatin1String(fault.jsonError))) << error.toStdString();
+    }
     EXPECT_EQ(error.isEmpty(), fault.exitCode == 0) << error.toStdString();
 }
 
@@ -199,7 +200,7 @@ const char kPortGone[] = "was aborted, the COM port was lost: ";
 INSTANTIATE_TEST_SUITE_P(
     Simulator, CliCaptureFault,
     ::testing::Values(
-        FaultCase{"Clean", nullptr, {}, 0, "ok", ">>> Finished <<<", nullptr},
+        FaultCase{"Clean", nullptr, {}, 0, "ok", ">>> Finished <<<", nullptr, nullptr},
         FaultCase{"NoAcknowledge", NeverAcknowledge, kWaitOneSecond, 4, "no-answer", ">>> Finished <<<", kAckTimeout,
                   kAckTimeout},
         FaultCase{"CountIgnored", IgnoreCount, {}, 4, "no-answer", ">>> Finished <<<", nullptr, kNoAnswer},
