@@ -80,7 +80,9 @@ const StartOption kStartOptions[] = {
      "answers, 1 to 64 (default 3, one record); use less for a\n"
      "controller that cannot buffer requests",
      SetAhead},
-    {"--open", "FILE", "start with the capture saved in FILE (.dentora) on the chart",
+    {"--open", "FILE",
+     "start with the capture saved in FILE (.dentora) on the chart;\n"
+     "FILE alone, as a file manager gives it, does the same",
      [](Options& o, const QString& v) { o.open = v; }},
     {"--snapshot", "FILE",
      "press \"Run Test\" by itself, wait for the capture to\n"
@@ -105,7 +107,7 @@ QString OptionHead(const StartOption& option)
 QString Synopsis()
 {
     const QString indent(14, QLatin1Char(' '));
-    QString text = QStringLiteral("Usage: dentora");
+    QString text = QStringLiteral("Usage: dentora [FILE]");
     int lineStart = 0;
     for (const StartOption& option : kStartOptions) {
         const QString item = QStringLiteral(" [%1]").arg(OptionHead(option));
@@ -151,6 +153,16 @@ std::vector<dentora::options::OptionSpec> OptionSpecs()
     return specs;
 }
 
+// A file manager starts "dentora FILE": the same as --open FILE.
+void OpenPositionalFile(const std::vector<std::string>& positionals, Options* options)
+{
+    if (positionals.empty())
+        return;
+    if (!options->open.isEmpty())
+        Refuse("give the capture to open either as FILE or with --open, not both");
+    options->open = QString::fromStdString(positionals.front());
+}
+
 // Returns false when the process should end now (help, version, a mistake).
 bool ParseArguments(const QStringList& arguments, Options* options, int* exitCode)
 {
@@ -162,7 +174,9 @@ bool ParseArguments(const QStringList& arguments, Options* options, int* exitCod
         return false;
     }
     try {
-        const dentora::options::ParsedArguments parsed = dentora::options::ParseArguments(OptionSpecs(), words);
+        dentora::options::ParseRules rules;
+        rules.mostPositionals = 1;
+        const dentora::options::ParsedArguments parsed = dentora::options::ParseArguments(OptionSpecs(), words, rules);
         if (parsed.help) {
             std::fputs(qPrintable(Usage()), stdout);
             return false;
@@ -173,6 +187,7 @@ bool ParseArguments(const QStringList& arguments, Options* options, int* exitCod
                     option.apply(*options, QString::fromStdString(given.value));
             }
         }
+        OpenPositionalFile(parsed.positionals, options);
     } catch (const dentora::options::UsageError& error) {
         std::fprintf(stderr, "dentora: %s\n\n%s", error.what(), qPrintable(Usage()));
         *exitCode = 2;

@@ -11,7 +11,7 @@ endif()
 foreach(file bin/dentora bin/dentora-cli share/applications/dentora.desktop
              share/icons/hicolor/16x16/apps/dentora.png share/icons/hicolor/32x32/apps/dentora.png
              share/icons/hicolor/256x256/apps/dentora.png share/icons/hicolor/scalable/apps/dentora.svg
-             bin/dentora-sim share/applications/dentora-open.desktop share/mime/packages/dentora.xml
+             bin/dentora-sim share/mime/packages/dentora.xml
              share/doc/dentora/copyright share/doc/dentora/help.html)
   if(NOT EXISTS ${PREFIX}/${file})
     message(FATAL_ERROR "not installed: ${file}")
@@ -26,7 +26,7 @@ function(require_lines desktop_file)
     endif()
   endforeach()
 endfunction()
-require_lines(dentora.desktop "Exec=dentora" "Icon=dentora" "Type=Application")
-# A file manager hands the capture's path to --open; the menu entry above
-# starts Dentora without an option that would want a file.
-require_lines(dentora-open.desktop "Exec=dentora --open %f" "MimeType=application/x-dentora-capture\\;" "NoDisplay=true")
+# The menu starts Dentora without a file; a file manager hands it the
+# capture's path, which it opens as --open would.
+require_lines(dentora.desktop "Exec=dentora %f" "Icon=dentora" "Type=Application"
+              "MimeType=application/x-dentora-capture\\;")

@@ -49,19 +49,32 @@ TEST(OpenOptionTest, UnreadableCaptureIsSaidInTheOpenBoxOverTheWindowWithAnEmpty
     EXPECT_TRUE(g_chart.LinePoints(kCamLine)->empty());
 }
 
-// The real program: it stays up (the box waits for the user) and says
-// nothing on standard error, where a desktop's user would never look.
+// The real program, given the file with --open or alone as a file manager
+// gives it: it stays up (the box waits for the user) and says nothing on
+// standard error, where a desktop's user would never look.
 TEST(OpenOptionTest, ProgramStaysUpInsteadOfExitingOnAnUnreadableCapture)
 {
     QTemporaryDir folder;
     const QString missing = folder.filePath(QStringLiteral("missing.dentora"));
+    for (const QStringList& arguments : {QStringList{QStringLiteral("--open"), missing}, QStringList{missing}}) {
+        QProcess process;
+        process.start(QStringLiteral(DENTORA_EXECUTABLE), arguments);
+        ASSERT_TRUE(process.waitForStarted());
+        EXPECT_FALSE(process.waitForFinished(3000)) << process.readAllStandardError().toStdString();
+        process.kill();
+        process.waitForFinished();
+        EXPECT_FALSE(process.readAllStandardError().contains("dentora:"));
+    }
+}
+
+TEST(OpenOptionTest, FileAndOpenTogetherAreAUsageError)
+{
     QProcess process;
-    process.start(QStringLiteral(DENTORA_EXECUTABLE), {QStringLiteral("--open"), missing});
-    ASSERT_TRUE(process.waitForStarted());
-    EXPECT_FALSE(process.waitForFinished(3000)) << process.readAllStandardError().toStdString();
-    process.kill();
-    process.waitForFinished();
-    EXPECT_FALSE(process.readAllStandardError().contains("dentora:"));
+    process.start(QStringLiteral(DENTORA_EXECUTABLE),
+                  {QStringLiteral("a.dentora"), QStringLiteral("--open"), QStringLiteral("b.dentora")});
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), 2);
+    EXPECT_TRUE(process.readAllStandardError().contains("either as FILE or with --open"));
 }
 
 }  // namespace
