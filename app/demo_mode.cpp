@@ -70,11 +70,8 @@ SnapshotRun::SnapshotRun(CAnalyzerDlg& dialog, QString path, int countWaitMs)
 
 qint64 SnapshotRun::FetchAllowanceMs(int announcedBytes)
 {
-    // One record per tick from every second byte position, as far as the
-    // count and the capture buffer go.
-    const int usable = std::min(announcedBytes / 3 * 3, kRxBufferSize - 2);
-    const qint64 records = (usable + 1) / 2;
-    return 2 * records * kTickMs + kFetchSlackMs;
+    // One record per tick.
+    return 2 * qint64(RecordsToFetch(announcedBytes)) * kTickMs + kFetchSlackMs;
 }
 
 void SnapshotRun::Arm()

@@ -195,12 +195,17 @@ void Finish()
 
 }  // namespace
 
-int dentora::fetch::RecordsLeft()
+int RecordsToFetch(int announcedBytes)
 {
     // A record fills three cells from the fetch position, which moves on by
-    // two per record; the buffer ends the fetch as the count does.
-    const int end = std::min(g_nRxCount, kRxBufferSize - dentora::fetch::kRecordSize + 1);
-    return end > g_nRxPos ? (end - g_nRxPos + 1) / 2 : 0;
+    // two per record: the buffer holds those starting at 0, 2, ..., 8096.
+    constexpr int kRecordsTheBufferHolds = (kRxBufferSize - kRecordSize) / 2 + 1;
+    return std::min(std::max(0, announcedBytes) / kRecordSize, kRecordsTheBufferHolds);
+}
+
+int dentora::fetch::RecordsLeft()
+{
+    return std::max(0, RecordsToFetch(g_nRxCount) - g_nRxPos / 2);
 }
 
 bool dentora::fetch::FetchDone()
@@ -212,7 +217,9 @@ bool dentora::fetch::FetchDone()
                QStringLiteral("%1 records fetched for the %2 bytes announced%3")
                    .arg(g_captureLog.records.size())
                    .arg(g_captureLog.announcedBytes)
-                   .arg(g_nRxPos < g_nRxCount ? QStringLiteral(", up to the end of the capture buffer") : QString()));
+                   .arg(g_nRxPos / 2 < g_nRxCount / kRecordSize
+                            ? QStringLiteral(", up to the end of the capture buffer")
+                            : QString()));
     return true;
 }
 

@@ -75,11 +75,11 @@ std::vector<Shown> Then(std::vector<Shown> lines, std::initializer_list<Shown> m
     return lines;
 }
 
-// Records the tool should fetch for an announced count: one per two bytes.
+// Records the tool should fetch for an announced count: the whole records
+// in it, three bytes each.
 std::uint64_t RecordsFetchedFor(int count)
 {
-    const int usable = count / 3 * 3;
-    return std::uint64_t((usable + 1) / 2);
+    return std::uint64_t(count / 3);
 }
 
 // The traces the engine model gives for its first `edges` edges, as the
@@ -306,8 +306,8 @@ INSTANTIATE_TEST_SUITE_P(NeverAcknowledgeOrSilent, HaltWhileWaitingTest, ::testi
 
 TEST_F(TestRunDialogTest, CountsOfNoRecordOrOnlyCalibrationDrawOnlyTheSeeds)
 {
-    // 2 rounds down to 0; 3 fetches two records, both calibration.
-    for (const auto& [count, requests] : {std::pair<std::uint16_t, std::uint64_t>{2, 0}, {3, 6}}) {
+    // 2 is no whole record; 3 and 5 are the first calibration record alone, 6 both.
+    for (const auto& [count, requests] : {std::pair<std::uint16_t, std::uint64_t>{2, 0}, {3, 3}, {5, 3}, {6, 6}}) {
         sim::ControllerConfig config;
         config.countOverride = count;
         RunCapture(config);
@@ -325,12 +325,16 @@ TEST_F(TestRunDialogTest, CountBeyondTheBufferStopsAtTheBuffersEnd)
     sim::ControllerConfig config;
     config.countOverride = sim::kOversizedCount;
     RunCapture(config);
-    // Records start at every even position whose three cells fit in the
-    // 8100-byte buffer: 0, 2, ..., 8096.
+    // More records are announced than the buffer holds: they start at every
+    // even position whose three cells fit in its 8100 bytes, 0, 2, ..., 8096.
     const std::uint64_t recordsThatFit = 8096 / 2 + 1;
+    ASSERT_GT(RecordsFetchedFor(sim::kOversizedCount), recordsThatFit);
     EXPECT_EQ(NextByteRequests(), 3 * recordsThatFit);
     EXPECT_EQ(m_shown, Then(kUpToThePlot, {{kFinished, kRunTest}}));
     ExpectTracesOfFirstEdges(recordsThatFit - 2);
+    EXPECT_TRUE(m_status->toolTip().endsWith(
+        QStringLiteral("4049 records fetched for the 12300 bytes announced, up to the end of the capture buffer.")))
+        << m_status->toolTip().toStdString();
 }
 
 TEST_F(TestRunDialogTest, RecordOutOfSequenceAbortsKeepingTheEdgesBeforeIt)
@@ -367,15 +371,19 @@ TEST_F(TestRunDialogTest, LostAnswerEndsTheTestWithoutInventingATickCount)
     EXPECT_EQ(CurrentCaptureLog().records.size(), 5u);
 }
 
-TEST_F(TestRunDialogTest, LogEndingBeforeTheFetchDoesEndsTheTestAsUnanswered)
+// A controller that serves exactly its announced log and then falls silent
+// is asked for no byte beyond it.
+TEST_F(TestRunDialogTest, ControllerSilentPastItsLogFinishesCleanly)
 {
     sim::ControllerConfig config;
     config.records = 10;
     config.faults.logEndsEarly = true;
     RunCapture(config);
-    EXPECT_EQ(m_shown, Then(kUpToThePlot, {{kNoAnswer, kHaltTest}, {kFinished, kRunTest}}));
-    EXPECT_EQ(NextByteRequests(), 3u * 10 + 1);
+    EXPECT_EQ(m_shown, Then(kUpToThePlot, {{kFinished, kRunTest}}));
+    EXPECT_EQ(NextByteRequests(), 3u * 10);
     ExpectTracesOfFirstEdges(10 - 2);
+    EXPECT_EQ(CurrentCaptureLog().outcome, dentora::TestOutcome::kFinished);
+    EXPECT_EQ(CurrentCaptureLog().records.size(), 10u);
 }
 
 TEST_F(TestRunDialogTest, UnansweredCountEndsTheTestBeforeAnythingIsPlotted)
@@ -563,7 +571,7 @@ TEST_F(TestRunDialogTest, ToolTipTellsAFinishedTestFromAHaltedOne)
     config.records = 20;
     RunCapture(config);
     EXPECT_TRUE(
-        m_status->toolTip().endsWith(QStringLiteral(" finished: 30 records fetched for the 60 bytes announced.")))
+        m_status->toolTip().endsWith(QStringLiteral(" finished: 20 records fetched for the 60 bytes announced.")))
         << m_status->toolTip().toStdString();
 
     ConnectController(config);
@@ -585,7 +593,7 @@ TEST_F(TestRunDialogTest, ToolTipTellsAFinishedTestFromAHaltedOne)
 TEST_F(TestRunDialogTest, SecondCaptureIsShownFromTheStartAndFollowedAsTheFirst)
 {
     sim::ControllerConfig config;
-    config.records = 400;
+    config.records = 600;
     std::vector<std::map<int, float>> windowStartAt(2);  // by fetch position
     std::vector<bool> tracesSeenEarly(2, false);
     for (std::size_t run = 0; run < 2; ++run) {

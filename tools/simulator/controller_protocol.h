@@ -32,8 +32,9 @@ inline constexpr std::uint8_t kCountCommand = 'n';
 inline constexpr std::uint8_t kNextByteCommand = 'a';
 inline constexpr std::uint8_t kAcknowledge = 'd';
 
-// A count larger than the tool's 8100-byte capture buffer.
-inline constexpr std::uint16_t kOversizedCount = 9000;
+// A count of more records (4100) than the tool's 8100-byte capture buffer
+// holds (4049).
+inline constexpr std::uint16_t kOversizedCount = 12300;
 
 // Ways the controller can misbehave. Positions count from 0 since the last
 // 'g': record 0 is the first calibration record, byte 0 its type byte.
