@@ -9,8 +9,6 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <algorithm>
-
 #ifdef DENTORA_HAVE_SIMULATOR
 #include "simulator/pty_controller.h"
 
