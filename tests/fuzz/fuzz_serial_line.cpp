@@ -13,6 +13,7 @@ struct FuzzController {
     std::size_t next = 0;
     std::size_t unsolicitedLeft = 0;
     std::vector<std::uint8_t> writes;
+    FuzzWaits waited;
 
     void Answer(dentora::MemoryCommLine& line, std::size_t count)
     {
@@ -39,6 +40,9 @@ public:
             Break(QStringLiteral("the device went away"));
         const bool read = MemoryCommLine::ReadByte(destination, timeoutMs);
         m_reads += read ? 1 : 0;
+        // A line that is still there makes the tool wait out the time-out.
+        if (!read && !Broken())
+            Controller().waited.onReadsMs += std::uint64_t(timeoutMs);
         return read;
     }
 
@@ -73,6 +77,12 @@ void StartFuzzLine(const FuzzLineScript& script)
     Controller() = FuzzController{};
     Controller().script = script;
     dentora::SetCommLineOpener(OpenFuzzLine);
+    SetSleepHandler([](DWORD milliseconds) { Controller().waited.pausedMs += milliseconds; });
+}
+
+FuzzWaits FuzzLineWaits()
+{
+    return Controller().waited;
 }
 
 bool FuzzLineOpen()
@@ -89,7 +99,3 @@ const std::vector<std::uint8_t>& FuzzLineWrites()
 {
     return Controller().writes;
 }
-
-// The test run pauses after an out-of-sequence record so that the user can
-// read why it stopped; the fuzzer has no reader and must not wait.
-void Sleep(DWORD) {}
