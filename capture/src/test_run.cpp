@@ -116,23 +116,32 @@ void Purge()
     g_nTestState = kSendGo;
 }
 
+// Once a poll has gone without the acknowledge, "Waiting for Done..." stands
+// until it comes: set back for each poll's read, the line the user is told
+// to look for would show only between reads.
+bool g_waitingForDone = false;
+
 void SendGo()
 {
     SetStatus(QStringLiteral("Step 2: Send out go command"));
     SendCommand(kGoCommand);
+    g_waitingForDone = false;
     if (LinkStillThere())
         g_nTestState = kAwaitDone;
 }
 
 void AwaitDone()
 {
-    SetStatus(QStringLiteral("Step 3: Get acknowledge back"));
+    if (!g_waitingForDone)
+        SetStatus(QStringLiteral("Step 3: Get acknowledge back"));
     if (ReadCommByte(&g_RxBuf[0]) && g_RxBuf[0] == kAcknowledge) {
         g_nTestState = kAskCount;
         return;
     }
-    if (LinkStillThere())
-        SetStatus(QStringLiteral("Step 3: Waiting for Done..."));
+    if (!LinkStillThere() || g_waitingForDone)
+        return;
+    g_waitingForDone = true;
+    SetStatus(QStringLiteral("Step 3: Waiting for Done..."));
 }
 
 void AskCount()

@@ -179,17 +179,19 @@ protected:
     void TickUntilIdle() { ASSERT_TRUE(m_driver->TickUntilIdle()) << "the test run did not end"; }
 
     // Starts the controller and types its device into the port box.
-    void ConnectController(sim::ControllerConfig config)
+    void ConnectController(sim::ControllerConfig config,
+                           std::chrono::milliseconds acknowledgeDelay = std::chrono::milliseconds(30))
     {
-        config.acknowledgeDelay = std::chrono::milliseconds(30);
+        config.acknowledgeDelay = acknowledgeDelay;
         m_controller = std::make_unique<sim::PtyController>(config);
         const std::string path = m_controller->Start();
         m_portList->setEditText(QString::fromStdString(path));
     }
 
-    void RunCapture(const sim::ControllerConfig& config)
+    void RunCapture(const sim::ControllerConfig& config,
+                    std::chrono::milliseconds acknowledgeDelay = std::chrono::milliseconds(30))
     {
-        ConnectController(config);
+        ConnectController(config, acknowledgeDelay);
         m_button->click();
         ASSERT_NE(g_nTestState, kIdle) << m_status->text().toStdString();
         TickUntilIdle();
@@ -267,8 +269,7 @@ TEST_F(TestRunDialogTest, NoiseBeforeTheAcknowledgeIsWaitedThrough)
     RunCapture(config);
 
     std::vector<Shown> expected(kUpToThePlot.begin(), kUpToThePlot.begin() + 5);
-    for (int noise = 0; noise < 3; ++noise)
-        expected.insert(expected.end(), {{kWaiting, kHaltTest}, {kAwaitDone, kHaltTest}});
+    expected.push_back({kWaiting, kHaltTest});
     expected.insert(expected.end(), kUpToThePlot.begin() + 5, kUpToThePlot.end());
     expected.push_back({kFinished, kRunTest});
     EXPECT_EQ(m_shown, expected);
@@ -563,6 +564,39 @@ TEST_F(TestRunDialogTest, AbortLinesAreSeenForTheirPauseAndTheToolTipKeepsTheRea
         m_shown.clear();
         SetUp();
     }
+}
+
+// While the controller takes its time to acknowledge, every line the status
+// box paints is taken down: "Waiting for Done..." stands from the first poll
+// without the acknowledge until the acknowledge, not set back for each
+// poll's 250 ms read; a halt then replaces it at once.
+TEST_F(TestRunDialogTest, WaitForTheAcknowledgeIsShownSteadily)
+{
+    constexpr auto kAcknowledgeDelay = std::chrono::milliseconds(1500);
+    QCoreApplication::processEvents();  // the window on the screen
+    PaintedStatus acknowledged(m_status);
+    RunCapture(sim::ControllerConfig{}, kAcknowledgeDelay);
+    const std::vector<std::string> expected = {
+        kRunning.toStdString(),  kOpened.toStdString(),    kPurge.toStdString(),
+        kSendGo.toStdString(),   kAwaitDone.toStdString(), kWaiting.toStdString(),
+        kAskCount.toStdString(), kPlot.toStdString(),      kFinished.toStdString()};
+    EXPECT_EQ(acknowledged.Texts(), expected);
+    // The first poll's read takes 250 ms of the delay; generous below the rest.
+    EXPECT_GE(acknowledged.ShownForMs(kWaiting), 1000);
+
+    PaintedStatus halted(m_status);
+    sim::ControllerConfig neverAcknowledging;
+    neverAcknowledging.faults.neverAcknowledge = true;
+    ConnectController(neverAcknowledging);
+    m_button->click();
+    for (int tick = 0; tick < 5; ++tick)  // purge, go, three polls
+        Tick();
+    m_button->click();
+    EXPECT_EQ(halted.Texts().back(), kRunning.toStdString()) << "the halt's line waited for a tick";
+    TickUntilIdle();
+    std::vector<std::string> haltedLines(expected.begin(), expected.begin() + 6);
+    haltedLines.insert(haltedLines.end(), {kRunning.toStdString(), kFinished.toStdString()});
+    EXPECT_EQ(halted.Texts(), haltedLines);
 }
 
 TEST_F(TestRunDialogTest, ToolTipTellsAFinishedTestFromAHaltedOne)
