@@ -1,6 +1,7 @@
 // The test run end to end: the real dialog, headless, against the simulated
 // engine controller on a pseudo-terminal typed into the port box. Ticks are
 // delivered through the dialog's own timer, as fast as they can be handled.
+#include "capture/fetch_options.h"
 #include "capture/test_run.h"
 #include "chart/chart_wnd.h"
 #include "dialog_driver.h"
@@ -24,6 +25,11 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <map>
@@ -666,6 +672,62 @@ TEST_F(TestRunDialogTest, SecondCaptureIsShownFromTheStartAndFollowedAsTheFirst)
         ASSERT_EQ(second->second, start) << "at fetch position " << position;
     }
     EXPECT_GT(compared, 500);
+}
+
+// Processes that keep every core busy beside the test, each ending by
+// itself after a bounded time should the test not end it.
+class BusyProcesses {
+public:
+    BusyProcesses(int count, unsigned mostSeconds)
+    {
+        for (int i = 0; i < count; ++i) {
+            const pid_t child = ::fork();
+            if (child == 0) {
+                ::alarm(mostSeconds);
+                for (volatile unsigned long spin = 0;; spin = spin + 1) {
+                }
+            }
+            if (child > 0)
+                m_children.push_back(child);
+        }
+    }
+    ~BusyProcesses()
+    {
+        for (const pid_t child : m_children) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, nullptr, 0);
+        }
+    }
+    std::size_t Count() const { return m_children.size(); }
+
+private:
+    std::vector<pid_t> m_children;
+};
+
+// With twice as many busy processes as cores, the controller's every answer
+// still reaches the capture, at both paces: no answer that came is called
+// missing.
+TEST_F(TestRunDialogTest, BusyMachineLosesNoAnswer)
+{
+    const int cores = int(std::max(1L, ::sysconf(_SC_NPROCESSORS_ONLN)));
+    const BusyProcesses load(2 * cores, 240);
+    ASSERT_EQ(load.Count(), std::size_t(2 * cores));
+    struct Pace {
+        dentora::FetchOptions options;
+        int records;
+    };
+    const std::vector<Pace> paces = {{{false, 3}, 600}, {{true, 1}, 1500}, {{true, 3}, 1500}};
+    for (const Pace& pace : paces) {
+        SCOPED_TRACE(pace.options.fast ? "fast at depth " + std::to_string(pace.options.ahead) : "one record per tick");
+        dentora::SetFetchOptions(pace.options);
+        sim::ControllerConfig config;
+        config.records = unsigned(pace.records);
+        RunCapture(config);
+        EXPECT_EQ(CurrentCaptureLog().outcome, dentora::TestOutcome::kFinished) << m_status->toolTip().toStdString();
+        EXPECT_EQ(CurrentCaptureLog().records.size(), std::size_t(pace.records));
+        m_shown.clear();
+    }
+    dentora::SetFetchOptions({});
 }
 
 // Enter in the port box's edit field runs the test instead of pressing the

@@ -10,9 +10,8 @@
 //   'n'  answers the log's byte count, two bytes, low byte first.
 //   'a'  answers the next byte of the log (three per record).
 //   Any other byte is ignored.
-// The tool asks for more records than the count announces, so the log goes
-// on with the running engine for as long as 'a' is asked, unless the
-// "log ends early" fault is set.
+// Asked past the announced count, the log goes on with the running engine
+// for as long as 'a' is asked, unless the "log ends early" fault is set.
 #pragma once
 
 #include "simulator/engine_model.h"
