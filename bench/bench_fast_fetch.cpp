@@ -14,6 +14,7 @@
 #include "simulator/pty_controller.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QJsonDocument>
@@ -44,13 +45,16 @@ struct FetchFigures {
     bool finished = false;
 };
 
+// Made once and kept for the run, until the application goes: its windows
+// (and the chart's, a child of it) must not outlive the application.
 CAnalyzerDlg& Dialog()
 {
-    static auto* dialog = [] {
-        auto* made = new CAnalyzerDlg;
-        made->CreateModeless();
-        return made;
-    }();
+    static std::unique_ptr<CAnalyzerDlg> dialog;
+    if (!dialog) {
+        dialog = std::make_unique<CAnalyzerDlg>();
+        dialog->CreateModeless();
+        qAddPostRoutine([] { dialog.reset(); });
+    }
     return *dialog;
 }
 
