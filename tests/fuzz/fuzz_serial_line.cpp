@@ -12,7 +12,7 @@ struct FuzzController {
     FuzzLineScript script;
     std::size_t next = 0;
     std::size_t unsolicitedLeft = 0;
-    std::vector<std::uint8_t> writes;
+    bool written = false;  // the tool has written to the line
     FuzzWaits waited;
 
     void Answer(dentora::MemoryCommLine& line, std::size_t count)
@@ -55,12 +55,12 @@ std::unique_ptr<dentora::CommLine> OpenFuzzLine(const QString&, QString*)
     FuzzController& controller = Controller();
     auto line = std::make_unique<FuzzLine>(
         [](unsigned char byte, dentora::MemoryCommLine& line) {
-            Controller().writes.push_back(byte);
+            Controller().written = true;
             Controller().Answer(line, byte == 'n' ? 2 : 1);
         },
         [](dentora::MemoryCommLine& line) {
             FuzzController& controller = Controller();
-            if (controller.writes.empty() || controller.unsolicitedLeft == 0)
+            if (!controller.written || controller.unsolicitedLeft == 0)
                 return;
             --controller.unsolicitedLeft;
             controller.Answer(line, 1);
@@ -93,9 +93,4 @@ bool FuzzLineOpen()
 bool FuzzLineAnswersUsedUp()
 {
     return Controller().next >= Controller().script.size;
-}
-
-const std::vector<std::uint8_t>& FuzzLineWrites()
-{
-    return Controller().writes;
 }

@@ -10,7 +10,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <vector>
 
 struct FuzzLineScript {
     const std::uint8_t* answers = nullptr;
@@ -35,4 +34,3 @@ void StartFuzzLine(const FuzzLineScript& script);
 FuzzWaits FuzzLineWaits();
 bool FuzzLineOpen();
 bool FuzzLineAnswersUsedUp();
-const std::vector<std::uint8_t>& FuzzLineWrites();
