@@ -9,8 +9,6 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <algorithm>
-
 #ifdef DENTORA_HAVE_SIMULATOR
 #include "simulator/pty_controller.h"
 
@@ -70,11 +68,8 @@ SnapshotRun::SnapshotRun(CAnalyzerDlg& dialog, QString path, int countWaitMs)
 
 qint64 SnapshotRun::FetchAllowanceMs(int announcedBytes)
 {
-    // One record per tick from every second byte position, as far as the
-    // count and the capture buffer go.
-    const int usable = std::min(announcedBytes / 3 * 3, kRxBufferSize - 2);
-    const qint64 records = (usable + 1) / 2;
-    return 2 * records * kTickMs + kFetchSlackMs;
+    // One record per tick.
+    return 2 * qint64(RecordsToFetch(announcedBytes)) * kTickMs + kFetchSlackMs;
 }
 
 void SnapshotRun::Arm()

@@ -7,10 +7,12 @@
 #include "chart/chart_image.h"
 #include "simulator/engine_model.h"
 
+#include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
+#include <memory>
 #include <stdexcept>
 
 namespace {
@@ -50,10 +52,16 @@ struct Fixture {
     dentora::CaptureLog capture = LongestCapture();
 };
 
+// Kept for the run, until the application goes: the dialog's windows must
+// not outlive it.
 Fixture& Shared()
 {
-    static Fixture fixture;
-    return fixture;
+    static std::unique_ptr<Fixture> fixture;
+    if (!fixture) {
+        fixture = std::make_unique<Fixture>();
+        qAddPostRoutine([] { fixture.reset(); });
+    }
+    return *fixture;
 }
 
 void Check(benchmark::State& state, bool done, const QString& error)

@@ -44,17 +44,10 @@ void NoteFastTick()
     g_pace.lastPos = g_nRxPos;
 }
 
-// Whole records, as many as the depth lets wait at once (at least one),
-// never reaching past the announced log: a controller that falls silent
-// there loses no record it sent.
+// Whole records, as many as the depth lets wait at once (at least one).
 int BatchRecords()
 {
-    int records = std::max(1, g_options.ahead / kRecordSize);
-    const int record = g_nRxPos / 2;
-    const int announcedRecords = g_nRxCount / kRecordSize;
-    if (record < announcedRecords)
-        records = std::min(records, announcedRecords - record);
-    return std::min(records, RecordsLeft());
+    return std::min(std::max(1, g_options.ahead / kRecordSize), RecordsLeft());
 }
 
 // With every request answered, any byte waiting is one nobody asked for.

@@ -117,23 +117,32 @@ void Purge()
     g_nTestState = kSendGo;
 }
 
+// Once a poll has gone without the acknowledge, "Waiting for Done..." stands
+// until it comes: set back for each poll's read, the line the user is told
+// to look for would show only between reads.
+bool g_waitingForDone = false;
+
 void SendGo()
 {
     SetStatus(QStringLiteral("Step 2: Send out go command"));
     SendCommand(kGoCommand);
+    g_waitingForDone = false;
     if (LinkStillThere())
         g_nTestState = kAwaitDone;
 }
 
 void AwaitDone()
 {
-    SetStatus(QStringLiteral("Step 3: Get acknowledge back"));
+    if (!g_waitingForDone)
+        SetStatus(QStringLiteral("Step 3: Get acknowledge back"));
     if (ReadCommByte(&g_RxBuf[0]) && g_RxBuf[0] == kAcknowledge) {
         g_nTestState = kAskCount;
         return;
     }
-    if (LinkStillThere())
-        SetStatus(QStringLiteral("Step 3: Waiting for Done..."));
+    if (!LinkStillThere() || g_waitingForDone)
+        return;
+    g_waitingForDone = true;
+    SetStatus(QStringLiteral("Step 3: Waiting for Done..."));
 }
 
 void AskCount()
@@ -196,12 +205,17 @@ void Finish()
 
 }  // namespace
 
-int dentora::fetch::RecordsLeft()
+int RecordsToFetch(int announcedBytes)
 {
     // A record fills three cells from the fetch position, which moves on by
-    // two per record; the buffer ends the fetch as the count does.
-    const int end = std::min(g_nRxCount, kRxBufferSize - dentora::fetch::kRecordSize + 1);
-    return end > g_nRxPos ? (end - g_nRxPos + 1) / 2 : 0;
+    // two per record: the buffer holds those starting at 0, 2, ..., 8096.
+    constexpr int kRecordsTheBufferHolds = (kRxBufferSize - kRecordSize) / 2 + 1;
+    return std::min(std::max(0, announcedBytes) / kRecordSize, kRecordsTheBufferHolds);
+}
+
+int dentora::fetch::RecordsLeft()
+{
+    return std::max(0, RecordsToFetch(g_nRxCount) - g_nRxPos / 2);
 }
 
 bool dentora::fetch::FetchDone()
@@ -213,7 +227,9 @@ bool dentora::fetch::FetchDone()
                QStringLiteral("%1 records fetched for the %2 bytes announced%3")
                    .arg(g_captureLog.records.size())
                    .arg(g_captureLog.announcedBytes)
-                   .arg(g_nRxPos < g_nRxCount ? QStringLiteral(", up to the end of the capture buffer") : QString()));
+                   .arg(g_nRxPos / 2 < g_nRxCount / kRecordSize
+                            ? QStringLiteral(", up to the end of the capture buffer")
+                            : QString()));
     return true;
 }
 

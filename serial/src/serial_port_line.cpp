@@ -1,6 +1,6 @@
 #include "serial_port_line.h"
 
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 
 #include <utility>
 
@@ -33,23 +33,31 @@ void SerialPortLine::NoteFailure()
     m_failure = QStringLiteral("%1: %2").arg(m_path, m_port->errorString());
 }
 
-bool SerialPortLine::ReadByte(unsigned char* destination, int timeoutMs)
+bool SerialPortLine::WaitForByte(int timeoutMs)
 {
-    if (m_broken)
-        return false;
-    QElapsedTimer waited;
-    waited.start();
-    // Bytes an earlier wait already took off the line are in the port's buffer.
+    QDeadlineTimer deadline(timeoutMs);
+    // Bytes an earlier wait already took off the line are in the port's
+    // buffer. A wait can end without a byte and after the deadline (the
+    // thread held off the processor under load, a pending write completed
+    // instead): the system is asked once more for what it has received
+    // before a byte is called missing.
     while (m_port->bytesAvailable() == 0) {
-        const qint64 remaining = timeoutMs - waited.elapsed();
-        if (remaining <= 0)
-            return false;
+        const bool lastLook = deadline.hasExpired();
         m_port->clearError();
-        if (!m_port->waitForReadyRead(int(remaining)) && PortFailed()) {
+        if (!m_port->waitForReadyRead(int(deadline.remainingTime())) && PortFailed()) {
             NoteFailure();
             return false;
         }
+        if (lastLook)
+            return m_port->bytesAvailable() > 0;
     }
+    return true;
+}
+
+bool SerialPortLine::ReadByte(unsigned char* destination, int timeoutMs)
+{
+    if (m_broken || !WaitForByte(timeoutMs))
+        return false;
     char byte = 0;
     if (m_port->read(&byte, 1) != 1) {
         NoteFailure();
@@ -61,17 +69,8 @@ bool SerialPortLine::ReadByte(unsigned char* destination, int timeoutMs)
 
 bool SerialPortLine::ByteWaiting()
 {
-    if (m_broken)
-        return false;
-    if (m_port->bytesAvailable() > 0)
-        return true;
     // Takes in what the system has received, without waiting for more.
-    m_port->clearError();
-    if (!m_port->waitForReadyRead(0) && PortFailed()) {
-        NoteFailure();
-        return false;
-    }
-    return m_port->bytesAvailable() > 0;
+    return !m_broken && WaitForByte(0);
 }
 
 bool SerialPortLine::Write(const unsigned char* bytes, int count)

@@ -25,6 +25,8 @@ private:
     // Errors after which the port is of no more use; a time-out is not one.
     bool PortFailed() const;
     void NoteFailure();
+    // True once a byte is in the port's buffer, within timeoutMs.
+    bool WaitForByte(int timeoutMs);
 
     std::unique_ptr<QSerialPort> m_port;
     QString m_path;

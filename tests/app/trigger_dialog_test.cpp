@@ -39,7 +39,7 @@ using dentora::AnomalyKind;
 // The engine every test runs: a 36-1 wheel at 1500 rpm, 300 records fetched.
 const QStringList kEngine = {
     QStringLiteral("--rpm"),     QStringLiteral("1500"), QStringLiteral("--missing-teeth"), QStringLiteral("1"),
-    QStringLiteral("--records"), QStringLiteral("200"),  QStringLiteral("--ack-delay"),     QStringLiteral("30")};
+    QStringLiteral("--records"), QStringLiteral("300"),  QStringLiteral("--ack-delay"),     QStringLiteral("30")};
 constexpr std::uint64_t kGlitchTooth = 40;
 
 sim::EngineConfig Engine()

@@ -118,9 +118,9 @@ TEST(CliCapture, FinishedCaptureExitsZeroWithStatusLinesOnStandardError)
         EXPECT_GE(at, from) << line.toStdString() << " missing or out of order in\n" << run.err.toStdString();
         from = std::max(from, at);
     }
-    // 60 bytes announced: a record at every other byte position, 30 records.
+    // 60 bytes announced: 20 records of three bytes.
     EXPECT_TRUE(run.out.contains(QStringLiteral("outcome:    finished"))) << run.out.toStdString();
-    EXPECT_TRUE(run.out.contains(QStringLiteral("records:    30 "))) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("records:    20 "))) << run.out.toStdString();
     EXPECT_FALSE(run.out.contains(QStringLiteral("Step"))) << "status lines belong on standard error";
 }
 
@@ -185,6 +185,10 @@ void Vanish(sim::ControllerConfig& c)
 {
     c.faults.vanishAfterRecord = 4;
 }
+void EndEarly(sim::ControllerConfig& c)
+{
+    c.faults.logEndsEarly = true;
+}
 
 const QStringList kWaitOneSecond = {QStringLiteral("--timeout"), QStringLiteral("1")};
 const QStringList kDeepAhead = {QStringLiteral("--ahead"), QStringLiteral("48")};
@@ -201,6 +205,8 @@ INSTANTIATE_TEST_SUITE_P(
     Simulator, CliCaptureFault,
     ::testing::Values(
         FaultCase{"Clean", nullptr, {}, 0, "ok", ">>> Finished <<<", nullptr, nullptr},
+        FaultCase{"SilentPastItsLog", EndEarly, {}, 0, "ok", ">>> Finished <<<", nullptr, nullptr},
+        FaultCase{"SilentPastItsLogAtTickPace", EndEarly, kTickPace, 0, "ok", ">>> Finished <<<", nullptr, nullptr},
         FaultCase{"NoAcknowledge", NeverAcknowledge, kWaitOneSecond, 4, "no-answer", ">>> Finished <<<", kAckTimeout,
                   kAckTimeout},
         FaultCase{"CountIgnored", IgnoreCount, {}, 4, "no-answer", ">>> Finished <<<", nullptr, kNoAnswer},
@@ -282,9 +288,9 @@ TEST(CliCapture, ProgressIsABarOnATerminalAndPlainLinesOtherwise)
     const QStringList arguments = {kCapture, kPortOption, Device(*controller)};
     const CliResult terminal = RunCliWithTerminalStderr(arguments);
     EXPECT_EQ(terminal.exitCode, 0) << terminal.err.toStdString();
-    static const QRegularExpression bar(QStringLiteral("\r\\[#*-*\\] \\d+/90 records  \\d+ rec/s  \\d+:\\d\\d left"));
+    static const QRegularExpression bar(QStringLiteral("\r\\[#*-*\\] \\d+/60 records  \\d+ rec/s  \\d+:\\d\\d left"));
     EXPECT_GE(terminal.err.count(bar), 3) << terminal.err.toStdString();
-    EXPECT_TRUE(terminal.err.contains(QStringLiteral("[########################] 90/90 records")));
+    EXPECT_TRUE(terminal.err.contains(QStringLiteral("[########################] 60/60 records")));
     EXPECT_FALSE(terminal.err.contains(QStringLiteral("Fetched ")));
     EXPECT_TRUE(terminal.out.contains(QStringLiteral("outcome:    finished")));
 
@@ -292,9 +298,9 @@ TEST(CliCapture, ProgressIsABarOnATerminalAndPlainLinesOtherwise)
     EXPECT_EQ(piped.exitCode, 0);
     EXPECT_FALSE(piped.err.contains(QLatin1Char('\r')));
     EXPECT_FALSE(piped.err.contains(QStringLiteral("rec/s")));
-    static const QRegularExpression line(QStringLiteral("\nFetched \\d+ of 90 records\n"));
+    static const QRegularExpression line(QStringLiteral("\nFetched \\d+ of 60 records\n"));
     EXPECT_GE(piped.err.count(line), 5) << piped.err.toStdString();
-    EXPECT_TRUE(piped.err.contains(QStringLiteral("Fetched 90 of 90 records\n")));
+    EXPECT_TRUE(piped.err.contains(QStringLiteral("Fetched 60 of 60 records\n")));
 }
 
 // COM numbers as the dialog's port list gives them.

@@ -12,7 +12,8 @@ struct FuzzController {
     FuzzLineScript script;
     std::size_t next = 0;
     std::size_t unsolicitedLeft = 0;
-    std::vector<std::uint8_t> writes;
+    bool written = false;  // the tool has written to the line
+    FuzzWaits waited;
 
     void Answer(dentora::MemoryCommLine& line, std::size_t count)
     {
@@ -39,6 +40,9 @@ public:
             Break(QStringLiteral("the device went away"));
         const bool read = MemoryCommLine::ReadByte(destination, timeoutMs);
         m_reads += read ? 1 : 0;
+        // A line that is still there makes the tool wait out the time-out.
+        if (!read && !Broken())
+            Controller().waited.onReadsMs += std::uint64_t(timeoutMs);
         return read;
     }
 
@@ -51,12 +55,12 @@ std::unique_ptr<dentora::CommLine> OpenFuzzLine(const QString&, QString*)
     FuzzController& controller = Controller();
     auto line = std::make_unique<FuzzLine>(
         [](unsigned char byte, dentora::MemoryCommLine& line) {
-            Controller().writes.push_back(byte);
+            Controller().written = true;
             Controller().Answer(line, byte == 'n' ? 2 : 1);
         },
         [](dentora::MemoryCommLine& line) {
             FuzzController& controller = Controller();
-            if (controller.writes.empty() || controller.unsolicitedLeft == 0)
+            if (!controller.written || controller.unsolicitedLeft == 0)
                 return;
             --controller.unsolicitedLeft;
             controller.Answer(line, 1);
@@ -73,6 +77,12 @@ void StartFuzzLine(const FuzzLineScript& script)
     Controller() = FuzzController{};
     Controller().script = script;
     dentora::SetCommLineOpener(OpenFuzzLine);
+    SetSleepHandler([](DWORD milliseconds) { Controller().waited.pausedMs += milliseconds; });
+}
+
+FuzzWaits FuzzLineWaits()
+{
+    return Controller().waited;
 }
 
 bool FuzzLineOpen()
@@ -84,12 +94,3 @@ bool FuzzLineAnswersUsedUp()
 {
     return Controller().next >= Controller().script.size;
 }
-
-const std::vector<std::uint8_t>& FuzzLineWrites()
-{
-    return Controller().writes;
-}
-
-// The test run pauses after an out-of-sequence record so that the user can
-// read why it stopped; the fuzzer has no reader and must not wait.
-void Sleep(DWORD) {}

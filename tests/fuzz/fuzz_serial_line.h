@@ -3,12 +3,13 @@
 // that answers "n" with the next two bytes of the fuzz input and every other
 // byte written with the next one, and while the tool waits with nothing to
 // read, sends a few of them on its own. Answers run out at the input's end.
+// Nothing really waits: a read that times out and the tool's Sleep move a
+// clock of the fuzzer's on instead.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <vector>
 
 struct FuzzLineScript {
     const std::uint8_t* answers = nullptr;
@@ -21,9 +22,15 @@ struct FuzzLineScript {
     std::optional<std::size_t> vanishAfterReads;
 };
 
-// Makes OpenCommPort open a new line following script; its answers must
-// outlive it.
+// The time the tool has waited since the line was started, in milliseconds.
+struct FuzzWaits {
+    std::uint64_t onReadsMs = 0;  // reads that timed out
+    std::uint64_t pausedMs = 0;   // Sleep
+};
+
+// Makes OpenCommPort open a new line following script, and Sleep move the
+// clock on; its answers must outlive it.
 void StartFuzzLine(const FuzzLineScript& script);
+FuzzWaits FuzzLineWaits();
 bool FuzzLineOpen();
 bool FuzzLineAnswersUsedUp();
-const std::vector<std::uint8_t>& FuzzLineWrites();

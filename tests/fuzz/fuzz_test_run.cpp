@@ -3,8 +3,11 @@
 // memory behind the link's own entry points. On every
 // input: no store outside the capture buffer (AddressSanitizer, and the
 // fetch position checked after every tick), only finite chart points, the
-// window inside the extent, and a test run that ends: on its own, or, once
-// the answers are used up, at the user's "Halt Test" like a real user would.
+// window inside the extent, a tick that keeps the window waiting for no
+// more than one read's time-out and an abort line's pause, and a test run
+// that ends: on its own, or, once the answers are used up, at the user's
+// "Halt Test" like a real user would. Nothing really waits (see
+// fuzz_serial_line.h).
 #include "fuzz_serial_line.h"
 #include "fuzz_support.h"
 
@@ -12,9 +15,7 @@
 #include "capture/fetch_options.h"
 #include "capture/test_run.h"
 #include "fresh_state.h"
-
-#include <QLineEdit>
-#include <QPushButton>
+#include "serial/serial_link.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -22,19 +23,35 @@
 
 namespace {
 
-// The dialog's run button and status box, made once.
+// Typed into the port box: a path is opened as typed, without the port
+// list's look at every serial device of the system.
+const QString kFuzzDevice = QStringLiteral("/dev/fuzz-line");
+
+// An abort line stands this long before "Finished" replaces it.
+constexpr std::uint64_t kAbortPauseMs = 1000;
+
+bool IsAbortLine(const QString& status)
+{
+    return status.endsWith(QStringLiteral(" - Abort <<<"));
+}
+
+// The run button and the status box keep their texts without widgets, as
+// dentora-cli's do: laying out a text is no part of the protocol.
 struct DialogControls {
-    QPushButton button;
-    QLineEdit status;
     CWnd runButton;
     CWnd statusBox;
-
-    DialogControls()
-    {
-        runButton.Attach(&button, &FuzzHostWindow(), 1002);
-        statusBox.Attach(&status, &FuzzHostWindow(), 1003);
-    }
 };
+
+// How long one tick kept the window waiting: a read that times out ends
+// what the tick does, and only an abort line is paused on.
+void RequireShortWaits(const FuzzWaits& before, const FuzzWaits& after, const QString& status)
+{
+    Require(after.onReadsMs - before.onReadsMs <= std::uint64_t(kReadTimeoutMs),
+            "a tick waited for more than one read that timed out");
+    const std::uint64_t paused = after.pausedMs - before.pausedMs;
+    Require(paused == 0 || (paused == kAbortPauseMs && IsAbortLine(status)),
+            "a tick paused, but not for one abort line");
+}
 
 // The chart and the trace levels as the dialog sets them up at start-up.
 void SetUpChart()
@@ -82,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     script.size = answers.size();
     StartFuzzLine(script);
 
-    RunTestClicked(&FuzzHostWindow(), 0, QString());
+    RunTestClicked(&FuzzHostWindow(), -1, kFuzzDevice);
     Require(g_nTestState == kPurge && FuzzLineOpen(), "the test did not start on an open line");
 
     // Every tick but a handful reads at least one answer, or ends the test
@@ -97,19 +114,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         waits = g_nTestState == kAwaitDone ? waits + 1 : 0;
         const bool waitingInVain = waits > kPatienceForDone || (waits > 0 && FuzzLineAnswersUsedUp());
         if (!halted && (tick == haltAtTick || waitingInVain)) {
-            RunTestClicked(&FuzzHostWindow(), 0, QString());
+            RunTestClicked(&FuzzHostWindow(), -1, kFuzzDevice);
             halted = true;
         }
+        const FuzzWaits before = FuzzLineWaits();
         TestRunTick(&FuzzHostWindow());
+        RequireShortWaits(before, FuzzLineWaits(), controls.statusBox.GetWindowText());
         RequireInvariantsOfATick();
     }
     // Points are only added during a test, so once at its end finds them all.
     RequireFinitePoints(g_chart, {kCrankLine, kCamLine, kSpareLine});
     Require(!FuzzLineOpen(), "the port stayed open after the test ended");
-    const QString status = controls.status.text();
+    const QString status = controls.statusBox.GetWindowText();
     Require(status == QStringLiteral(">>> Finished <<<") || status.contains(QStringLiteral("port lost")),
             "the test ended without saying so");
-    Require(controls.button.text() == QStringLiteral("Run Test"), "the button still says Halt Test");
+    Require(controls.runButton.GetWindowText() == QStringLiteral("Run Test"), "the button still says Halt Test");
     DeliverPostedEvents();
     return 0;
 }

@@ -79,8 +79,9 @@ Capture HostileCapture(std::mt19937& random)
         capture.outcome = TestOutcome::kOutOfSequence;
         break;
     case 5:
+        // Silent once its log is served: nothing more is asked of it.
         config.faults.logEndsEarly = true;
-        capture.outcome = TestOutcome::kNoAnswer;
+        capture.outcome = TestOutcome::kFinished;
         break;
     case 6:
         (random() % 2 ? config.faults.neverAcknowledge : config.faults.silent) = true;

@@ -10,9 +10,8 @@
 //   'n'  answers the log's byte count, two bytes, low byte first.
 //   'a'  answers the next byte of the log (three per record).
 //   Any other byte is ignored.
-// The tool asks for more records than the count announces, so the log goes
-// on with the running engine for as long as 'a' is asked, unless the
-// "log ends early" fault is set.
+// Asked past the announced count, the log goes on with the running engine
+// for as long as 'a' is asked, unless the "log ends early" fault is set.
 #pragma once
 
 #include "simulator/engine_model.h"
@@ -32,8 +31,9 @@ inline constexpr std::uint8_t kCountCommand = 'n';
 inline constexpr std::uint8_t kNextByteCommand = 'a';
 inline constexpr std::uint8_t kAcknowledge = 'd';
 
-// A count larger than the tool's 8100-byte capture buffer.
-inline constexpr std::uint16_t kOversizedCount = 9000;
+// A count of more records (4100) than the tool's 8100-byte capture buffer
+// holds (4049).
+inline constexpr std::uint16_t kOversizedCount = 12300;
 
 // Ways the controller can misbehave. Positions count from 0 since the last
 // 'g': record 0 is the first calibration record, byte 0 its type byte.

@@ -35,6 +35,10 @@ extern CWnd* g_pStatus;
 // a device typed into the port box instead of a selection, or empty.
 void RunTestClicked(CWnd* owner, int portSelection, const QString& typedDevice);
 
+// The records a test fetches for a count of announcedBytes: every whole
+// record of the log, as far as the capture buffer holds them (4049).
+int RecordsToFetch(int announcedBytes);
+
 // One timer tick: performs exactly one state of the test run.
 void TestRunTick(CWnd* owner);
 

@@ -3,6 +3,9 @@
 
 #include "platform/wintypes.h"
 
-// Defined in a translation unit of its own, so that a harness that must not
-// wait (a fuzzer) can link its own in place of it.
 void Sleep(DWORD milliseconds);
+
+// Makes Sleep call handler instead of blocking: a harness that must not wait
+// (a fuzzer) advances a clock of its own there. Null brings back the wait.
+using SleepHandler = void (*)(DWORD milliseconds);
+void SetSleepHandler(SleepHandler handler);

@@ -24,7 +24,7 @@ public:
 
     // Bytes from the far end, readable from now on.
     void Queue(const unsigned char* bytes, std::size_t count);
-    void Queue(unsigned char byte) { Queue(&byte, 1); }
+    void Queue(unsigned char byte) { m_queued.push_back(byte); }
     // As when the device goes away: reads and writes fail from now on.
     void Break(const QString& reason);
 
