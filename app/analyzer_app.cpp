@@ -5,6 +5,7 @@
 #include "capture/fetch_options.h"
 #include "capture/test_run.h"
 #include "demo_mode.h"
+#include "import_dialog.h"
 #include "res/resource.h"
 
 #include <QCoreApplication>
@@ -34,7 +35,8 @@ const char kUsage[] =
     "  --ahead N        fetch fast with at most N requests waiting for their\n"
     "                   answers, 1 to 64 (default 3, one record); use less for a\n"
     "                   controller that cannot buffer requests\n"
-    "  --open FILE      start with the capture saved in FILE (.dentora) on the chart\n"
+    "  --open FILE      start with the capture saved in FILE (.dentora) on the chart, or\n"
+    "                   a VCD, logic-analyser CSV, composite or tooth log imported\n"
     "  --snapshot FILE  press \"Run Test\" by itself, wait for the capture to\n"
     "                   finish, write a PNG of the window to FILE, print its\n"
     "                   path and exit (0 when the capture finished)\n"
@@ -160,7 +162,8 @@ BOOL CAnalyzerApp::InitInstance()
     // A file that cannot be read ends the start: the user asked for it.
     dentora::CaptureLog opened;
     QString openError;
-    if (!options.open.isEmpty() && !dentora::LoadCaptureFile(options.open, &opened, &openError)) {
+    if (!options.open.isEmpty() &&
+        !dentora::LoadCaptureFile(options.open, &opened, &openError, dentora::ImportAsking(nullptr))) {
         std::fprintf(stderr, "dentora: %s\n", qPrintable(openError));
         m_exitCode = 1;
         return FALSE;

@@ -1,6 +1,7 @@
 // The chart menu's file entries: a file dialog, then the capture's own
 // reader or writer; every refusal and failure is a message box.
 #include "chart_menu.h"
+#include "import_dialog.h"
 
 #include "capture/capture_files.h"
 #include "capture/test_run.h"
@@ -38,7 +39,10 @@ struct FileKind {
     const char* suffix;
 };
 
-const FileKind kCaptureToOpen = {"Open capture", "Dentora captures (*.dentora);;All files (*)", "dentora"};
+const FileKind kCaptureToOpen = {"Open capture",
+                                 "Captures and recordings (*.dentora *.vcd *.csv *.txt *.log);;"
+                                 "Dentora captures (*.dentora);;All files (*)",
+                                 "dentora"};
 const FileKind kCaptureToSave = {"Save capture", "Dentora captures (*.dentora)", "dentora"};
 const FileKind kVcd = {"Export VCD", "Value change dumps (*.vcd)", "vcd"};
 const FileKind kCsv = {"Export CSV", "Comma-separated values (*.csv)", "csv"};
@@ -84,7 +88,7 @@ void OpenCapture(CWnd* owner)
     }
     const QString path = AskForFile(owner, kCaptureToOpen, false);
     QString error;
-    if (!path.isEmpty() && !dentora::OpenCaptureFile(path, &error))
+    if (!path.isEmpty() && !dentora::OpenCaptureFile(path, &error, dentora::ImportAsking(owner->GetSafeWidget())))
         AfxMessageBox(owner, error);
 }
 

@@ -30,6 +30,12 @@ const OptionInfo kPngOption{"--png", "FILE", "write a picture of the chart as th
 const OptionInfo kTickOption{"--tick-us", "T",
                              "one controller tick is T microseconds: the report's engine speed\n"
                              "(unknown without it) and the time axis of --vcd and --csv (default 1)"};
+const OptionInfo kCrankOption{"--crank", "NAME",
+                              "of a file to import: the crank signal, by name or by column number\n"
+                              "from 1, the time column included (default: by name, else most edges)"};
+const OptionInfo kCamOption{"--cam", "NAME", "of a file to import: the cam signal, as --crank"};
+const OptionInfo kInvertCrankOption{"--invert-crank", nullptr, "of a file to import: the crank reads inverted"};
+const OptionInfo kInvertCamOption{"--invert-cam", nullptr, "of a file to import: the cam reads inverted"};
 const OptionInfo kExpectOption{"--expect", "PATTERN",
                                "exit 7 unless the wheel is PATTERN: 36-1, optionally with the cam,\n"
                                "36-1,cam-tooth=6,cam-angle=55,tolerance=2 (degrees)"};
@@ -64,17 +70,33 @@ const std::vector<CommandInfo>& Commands()
           kJsonOption}},
         {"analyze",
          "FILE",
-         "analyze FILE.dentora [--tick-us T] [--expect PATTERN] [--json]",
-         "Prints the trigger report of a capture file: the wheel, the revolutions, the\n"
-         "cam, the engine speed and every anomaly. Exits 0 for any capture it could\n"
-         "read, whatever that capture's outcome, unless --expect does not match.",
-         {kTickOption, kExpectOption, kJsonOption}},
+         "analyze FILE [--tick-us T] [--expect PATTERN] [--crank NAME] [--cam NAME] [--json]",
+         "Prints the trigger report of a capture file, or of a VCD, logic-analyser CSV,\n"
+         "composite or tooth log it imports: the wheel, the revolutions, the cam, the\n"
+         "engine speed and every anomaly. Exits 0 for any capture it could read,\n"
+         "whatever that capture's outcome, unless --expect does not match.",
+         {kTickOption, kExpectOption, kCrankOption, kCamOption, kInvertCrankOption, kInvertCamOption, kJsonOption}},
         {"export",
          "FILE",
-         "export FILE.dentora --vcd F | --csv F | --png F [--tick-us T] [--json]",
-         "Writes a capture file (from capture -o, or the dialog's \"Save capture\") as\n"
-         "VCD, CSV or a picture of the chart; any of them at once.",
-         {kVcdOption, kCsvOption, kPngOption, kTickOption, kJsonOption}},
+         "export FILE --vcd F | --csv F | --png F [--tick-us T] [--crank NAME] [--cam NAME] [--json]",
+         "Writes a capture file (from capture -o, or the dialog's \"Save capture\"), or a\n"
+         "file it imports, as VCD, CSV or a picture of the chart; any of them at once.",
+         {kVcdOption, kCsvOption, kPngOption, kTickOption, kCrankOption, kCamOption, kInvertCrankOption,
+          kInvertCamOption, kJsonOption}},
+        {"import",
+         "FILE",
+         "import FILE -o OUT.dentora [--tick-us T] [--crank NAME] [--cam NAME] [--json]",
+         "Converts a VCD, logic-analyser CSV, composite or tooth log into a capture\n"
+         "file: the crank's and cam's edges as the controller's records, with the tick\n"
+         "length (the shortest of 1, 2, 4, ... us that fits, unless --tick-us), the\n"
+         "source file and the channel mapping kept (docs/file-format.md).",
+         {{"-o", "FILE", "write the capture to FILE (.dentora)"},
+          kTickOption,
+          kCrankOption,
+          kCamOption,
+          kInvertCrankOption,
+          kInvertCamOption,
+          kJsonOption}},
         {"ports",
          nullptr,
          "ports [--json]",
@@ -219,12 +241,25 @@ AnalysisRequest ParseAnalysis(const QMap<QString, QString>& values, bool report)
     return request;
 }
 
+ImportOptions ParseImportOptions(const QMap<QString, QString>& values)
+{
+    ImportOptions options;
+    options.crank = values.value(QStringLiteral("--crank")).toStdString();
+    options.cam = values.value(QStringLiteral("--cam")).toStdString();
+    options.invertCrank = values.contains(QStringLiteral("--invert-crank"));
+    options.invertCam = values.contains(QStringLiteral("--invert-cam"));
+    if (const std::optional<double> micros = ParseTickMicros(values))
+        options.tickNanoseconds = std::uint64_t(*micros * 1000.0 + 0.5);
+    return options;
+}
+
 AnalyzeOptions ParseAnalyze(const QMap<QString, QString>& values)
 {
     AnalyzeOptions options;
     options.input = values.value(QStringLiteral("FILE"));
     if (options.input.isEmpty())
         Refuse(QStringLiteral("analyze needs the capture FILE to read"));
+    options.import = ParseImportOptions(values);
     options.analysis = ParseAnalysis(values, true);
     options.json = values.contains(QStringLiteral("--json"));
     return options;
@@ -252,9 +287,22 @@ ExportOptions ParseExport(const QMap<QString, QString>& values)
     options.input = values.value(QStringLiteral("FILE"));
     if (options.input.isEmpty())
         Refuse(QStringLiteral("export needs the capture FILE to read"));
+    options.import = ParseImportOptions(values);
     options.files = ParseFiles(values);
     if (options.files.vcd.isEmpty() && options.files.csv.isEmpty() && options.files.png.isEmpty())
         Refuse(QStringLiteral("export needs --vcd, --csv or --png"));
+    options.json = values.contains(QStringLiteral("--json"));
+    return options;
+}
+
+ImportCommandOptions ParseImport(const QMap<QString, QString>& values)
+{
+    ImportCommandOptions options;
+    options.input = values.value(QStringLiteral("FILE"));
+    options.output = values.value(QStringLiteral("-o"));
+    if (options.input.isEmpty() || options.output.isEmpty())
+        Refuse(QStringLiteral("import needs the FILE to read and -o OUT.dentora to write"));
+    options.import = ParseImportOptions(values);
     options.json = values.contains(QStringLiteral("--json"));
     return options;
 }
@@ -322,6 +370,9 @@ CommandLine ParseCommandLine(const QStringList& arguments)
     } else if (first == QLatin1String("export")) {
         result.command = Command::kExport;
         result.exportFile = ParseExport(values);
+    } else if (first == QLatin1String("import")) {
+        result.command = Command::kImport;
+        result.importFile = ParseImport(values);
     } else {
         result.command = Command::kPorts;
         result.ports.json = values.contains(QStringLiteral("--json"));

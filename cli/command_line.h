@@ -5,6 +5,7 @@
 #include "analysis_output.h"
 
 #include "capture/fetch_options.h"
+#include "formats/waveform_import.h"
 
 #include <QString>
 #include <QStringList>
@@ -21,7 +22,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-enum class Command { kHelp, kVersion, kCapture, kAnalyze, kExport, kPorts };
+enum class Command { kHelp, kVersion, kCapture, kAnalyze, kExport, kImport, kPorts };
 
 // Files a capture is written to; empty paths are not asked for.
 struct OutputFiles {
@@ -44,14 +45,23 @@ struct CaptureOptions {
 };
 
 struct ExportOptions {
-    QString input;  // the .dentora file
+    QString input;  // the .dentora file, or another tool's file to import
+    ImportOptions import;
     OutputFiles files;
     bool json = false;
 };
 
 struct AnalyzeOptions {
-    QString input;  // the .dentora file
+    QString input;  // the .dentora file, or another tool's file to import
+    ImportOptions import;
     AnalysisRequest analysis;
+    bool json = false;
+};
+
+struct ImportCommandOptions {
+    QString input;   // another tool's file
+    QString output;  // -o, the .dentora file
+    ImportOptions import;
     bool json = false;
 };
 
@@ -65,6 +75,7 @@ struct CommandLine {
     CaptureOptions capture;
     AnalyzeOptions analyze;
     ExportOptions exportFile;
+    ImportCommandOptions importFile;
     PortsOptions ports;
 };
 

@@ -55,6 +55,7 @@ int main(int argc, char** argv)
     case Command::kCapture: return int(RunCaptureCommand(commandLine.capture, console));
     case Command::kAnalyze: return int(RunAnalyzeCommand(commandLine.analyze, console));
     case Command::kExport: return int(RunExportCommand(commandLine.exportFile, console));
+    case Command::kImport: return int(RunImportCommand(commandLine.importFile, console));
     case Command::kPorts: return int(RunPortsCommand(commandLine.ports));
     }
     return 0;

@@ -27,6 +27,8 @@ std::vector<WrittenFile> WriteOutputFiles(const CaptureLog& log, const OutputFil
 {
     if (files.tickNanoseconds)
         SetExportTickNanoseconds(*files.tickNanoseconds);
+    else if (log.tickNanoseconds)
+        SetExportTickNanoseconds(*log.tickNanoseconds);
     using Writer = bool (*)(const QString&, const CaptureLog&, QString*);
     const struct {
         const char* kind;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace dentora {
 namespace {
@@ -37,8 +38,8 @@ bool NamedCam(const std::string& name)
 
 int FindNamed(const ImportedWaveforms& waveforms, bool (*named)(const std::string&))
 {
-    for (std::size_t i = 0; i < waveforms.signals.size(); ++i) {
-        if (waveforms.signals[i].levels && named(waveforms.signals[i].name))
+    for (std::size_t i = 0; i < waveforms.traces.size(); ++i) {
+        if (waveforms.traces[i].levels && named(waveforms.traces[i].name))
             return int(i);
     }
     return -1;
@@ -53,10 +54,10 @@ bool ResolveSignal(const ImportedWaveforms& waveforms, const std::string& wanted
         return number ? std::to_string(signal.column) == wanted
                       : import::Lowered(signal.name) == import::Lowered(wanted);
     };
-    const auto found = std::find_if(waveforms.signals.begin(), waveforms.signals.end(), matches);
-    if (found == waveforms.signals.end()) {
+    const auto found = std::find_if(waveforms.traces.begin(), waveforms.traces.end(), matches);
+    if (found == waveforms.traces.end()) {
         std::string names;
-        for (const ImportSignal& signal : waveforms.signals)
+        for (const ImportSignal& signal : waveforms.traces)
             names += (names.empty() ? "" : ", ") + signal.name +
                 (signal.column > 0 ? " (column " + std::to_string(signal.column) + ")" : "");
         *error = {0,
@@ -70,7 +71,7 @@ bool ResolveSignal(const ImportedWaveforms& waveforms, const std::string& wanted
                       " is not a column of 0 and 1 (see this line)"};
         return false;
     }
-    *index = int(found - waveforms.signals.begin());
+    *index = int(found - waveforms.traces.begin());
     return true;
 }
 
@@ -78,11 +79,11 @@ bool ResolveSignal(const ImportedWaveforms& waveforms, const std::string& wanted
 int MostEdges(const ImportedWaveforms& waveforms, int other)
 {
     int best = -1;
-    for (std::size_t i = 0; i < waveforms.signals.size(); ++i) {
-        const ImportSignal& signal = waveforms.signals[i];
+    for (std::size_t i = 0; i < waveforms.traces.size(); ++i) {
+        const ImportSignal& signal = waveforms.traces[i];
         if (!signal.levels || int(i) == other)
             continue;
-        if (best < 0 || signal.edges > waveforms.signals[std::size_t(best)].edges)
+        if (best < 0 || signal.edges > waveforms.traces[std::size_t(best)].edges)
             best = int(i);
     }
     return best;
@@ -137,25 +138,26 @@ std::vector<TickEdge> TickEdges(const ImportSignal& signal, double start, double
     return edges;
 }
 
-// Two crank records, each a tooth period as the controller counts its first teeth.
+// Two crank records, each a tooth period as the controller counts its
+// first teeth; periods too long for a count (a starter's first turns) are
+// passed over, as they would saturate the controller's counter.
 void AddCalibration(const std::vector<TickEdge>& crank, std::vector<TriggerRecord>* records)
 {
-    std::vector<std::uint64_t> rises;
+    std::vector<std::uint64_t> periods;
+    std::optional<std::uint64_t> lastRise;
     for (const TickEdge& edge : crank) {
-        if (edge.high && rises.size() < 3)
-            rises.push_back(edge.tick);
+        if (!edge.high || periods.size() == 2)
+            continue;
+        if (lastRise && edge.tick - *lastRise <= kMostTicks && edge.tick > *lastRise)
+            periods.push_back(edge.tick - *lastRise);
+        lastRise = edge.tick;
     }
-    std::uint64_t first = 1000;
-    std::uint64_t second = 1000;
-    if (rises.size() >= 2)
-        first = second = rises[1] - rises[0];
-    if (rises.size() >= 3)
-        second = rises[2] - rises[1];
-    const auto count = [](std::uint64_t ticks) {
-        return std::uint16_t(std::clamp<std::uint64_t>(ticks, 1, kMostTicks));
-    };
-    records->push_back({kCrankRise, count(first)});
-    records->push_back({kCrankFall, count(second)});
+    // Without two teeth there is nothing to measure: a millisecond's worth at 1 µs.
+    constexpr std::uint16_t kNoTooth = 1000;
+    const std::uint16_t first = periods.empty() ? kNoTooth : std::uint16_t(periods[0]);
+    const std::uint16_t second = periods.size() < 2 ? first : std::uint16_t(periods[1]);
+    records->push_back({kCrankRise, first});
+    records->push_back({kCrankFall, second});
 }
 
 void AppendRecords(const std::vector<TickEdge>& crank, const std::vector<TickEdge>& cam,
@@ -201,7 +203,7 @@ bool ChooseSignals(const ImportedWaveforms& waveforms, const ImportOptions& opti
         chosen.crank = MostEdges(waveforms, chosen.cam);
     if (chosen.cam < 0 && !camSaid) {
         chosen.cam = MostEdges(waveforms, chosen.crank);
-        if (chosen.cam >= 0 && waveforms.signals[std::size_t(chosen.cam)].edges == 0)
+        if (chosen.cam >= 0 && waveforms.traces[std::size_t(chosen.cam)].edges == 0)
             chosen.cam = -1;
     }
     if (chosen.crank < 0) {
@@ -209,11 +211,11 @@ bool ChooseSignals(const ImportedWaveforms& waveforms, const ImportOptions& opti
         return false;
     }
     if (chosen.crank == chosen.cam) {
-        *error = {0, "the crank and the cam are the same signal, " + waveforms.signals[std::size_t(chosen.crank)].name};
+        *error = {0, "the crank and the cam are the same signal, " + waveforms.traces[std::size_t(chosen.crank)].name};
         return false;
     }
     std::size_t levelSignals = 0;
-    for (const ImportSignal& signal : waveforms.signals)
+    for (const ImportSignal& signal : waveforms.traces)
         levelSignals += signal.levels ? 1 : 0;
     chosen.leftOpen = !crankSaid && !camSaid && levelSignals > 1;
     *choice = chosen;
@@ -225,7 +227,7 @@ std::uint64_t ChooseTickNanoseconds(const ImportedWaveforms& waveforms, const Si
     double longest = 0.0;
     for (const int index : {choice.crank, choice.cam}) {
         if (index >= 0)
-            longest = std::max(longest, LongestFittingInterval(waveforms.signals[std::size_t(index)]));
+            longest = std::max(longest, LongestFittingInterval(waveforms.traces[std::size_t(index)]));
     }
     std::uint64_t tick = 1000;
     // One tick less than the most, for the rounding of both ends.
@@ -237,13 +239,13 @@ std::uint64_t ChooseTickNanoseconds(const ImportedWaveforms& waveforms, const Si
 bool MakeImportedCapture(const ImportedWaveforms& waveforms, const SignalChoice& choice, const ImportOptions& options,
                          const std::string& fileName, CaptureData* capture, ImportError* error)
 {
-    if (choice.crank < 0 || std::size_t(choice.crank) >= waveforms.signals.size() ||
-        choice.cam >= int(waveforms.signals.size())) {
+    if (choice.crank < 0 || std::size_t(choice.crank) >= waveforms.traces.size() ||
+        choice.cam >= int(waveforms.traces.size())) {
         *error = {0, "no crank signal was chosen"};
         return false;
     }
-    const ImportSignal& crankSignal = waveforms.signals[std::size_t(choice.crank)];
-    const ImportSignal* camSignal = choice.cam >= 0 ? &waveforms.signals[std::size_t(choice.cam)] : nullptr;
+    const ImportSignal& crankSignal = waveforms.traces[std::size_t(choice.crank)];
+    const ImportSignal* camSignal = choice.cam >= 0 ? &waveforms.traces[std::size_t(choice.cam)] : nullptr;
     const std::uint64_t tick =
         options.tickNanoseconds ? *options.tickNanoseconds : ChooseTickNanoseconds(waveforms, choice);
     const double secondsPerTick = waveforms.timesInTicks ? 1.0 : double(tick) * 1e-9;

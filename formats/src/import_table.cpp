@@ -273,7 +273,7 @@ bool TableReader::NamedHeader(const std::vector<std::string_view>& fields, Wavef
         m_signalOfField.assign(fields.size(), -1);
         if (m_toothField < 0 || !sink.AddSignal("tooth", m_toothField + 1, error))
             return false;
-        sink.Waveforms().signals.back().risesOnly = true;
+        sink.Waveforms().traces.back().risesOnly = true;
         return true;
     }
     if (m_dialect == Dialect::kDentora)
@@ -307,9 +307,9 @@ bool TableReader::AddSignals(const std::vector<std::string_view>& names, Wavefor
             continue;
         if (!sink.AddSignal(name, int(field) + 1, error))
             return false;
-        m_signalOfField[field] = int(sink.Waveforms().signals.size()) - 1;
+        m_signalOfField[field] = int(sink.Waveforms().traces.size()) - 1;
     }
-    if (sink.Waveforms().signals.empty()) {
+    if (sink.Waveforms().traces.empty()) {
         *error = "the table has a time column and nothing else";
         return false;
     }

@@ -143,13 +143,13 @@ bool VcdReader::Declaration(WaveformSink& sink, std::string* error)
         std::string name = m_words[3];
         if (m_words.size() >= 5 && m_words[4].front() == '[')
             name += m_words[4];
-        for (const ImportSignal& signal : sink.Waveforms().signals) {
+        for (const ImportSignal& signal : sink.Waveforms().traces) {
             if (signal.name == name && !m_scopes.empty())
                 name = m_scopes.back() + "." + name;
         }
         if (!sink.AddSignal(name, 0, error))
             return false;
-        m_wires[code].push_back(sink.Waveforms().signals.size() - 1);
+        m_wires[code].push_back(sink.Waveforms().traces.size() - 1);
     } else if (m_section == "$enddefinitions") {
         if (m_secondsPerUnit == 0.0)
             m_secondsPerUnit = 1e-9;  // the standard's default unit when a file gives none
@@ -216,7 +216,7 @@ bool VcdReader::Finish(int, WaveformSink& sink, std::string* error)
                                    : "the file ends inside " + m_section + ": it is cut short";
         return false;
     }
-    if (sink.Waveforms().signals.empty()) {
+    if (sink.Waveforms().traces.empty()) {
         *error = "the file declares no 1-bit wire";
         return false;
     }

@@ -12,7 +12,7 @@ namespace import {
 
 bool WaveformSink::AddSignal(const std::string& name, int column, std::string* error)
 {
-    for (const ImportSignal& signal : m_waveforms.signals) {
+    for (const ImportSignal& signal : m_waveforms.traces) {
         if (signal.name == name) {
             *error = "two signals are named " + QuotedText(name) + ": rename one, or choose by column number";
             return false;
@@ -21,13 +21,13 @@ bool WaveformSink::AddSignal(const std::string& name, int column, std::string* e
     ImportSignal signal;
     signal.name = name;
     signal.column = column;
-    m_waveforms.signals.push_back(std::move(signal));
+    m_waveforms.traces.push_back(std::move(signal));
     return true;
 }
 
 bool WaveformSink::Value(std::size_t index, double time, bool high, std::string* error)
 {
-    ImportSignal& signal = m_waveforms.signals[index];
+    ImportSignal& signal = m_waveforms.traces[index];
     if (!signal.levels)
         return true;
     if (!signal.valueSeen) {
@@ -45,7 +45,7 @@ bool WaveformSink::Edge(std::size_t index, double time, bool high, std::string* 
         *error = "more than " + std::to_string(m_maxEdges) + " edges, the most one capture holds";
         return false;
     }
-    ImportSignal& signal = m_waveforms.signals[index];
+    ImportSignal& signal = m_waveforms.traces[index];
     signal.times.push_back(time);
     signal.highs.push_back(high);
     signal.valueSeen = true;
@@ -56,7 +56,7 @@ bool WaveformSink::Edge(std::size_t index, double time, bool high, std::string* 
 
 void WaveformSink::NotALevel(std::size_t index, int line)
 {
-    ImportSignal& signal = m_waveforms.signals[index];
+    ImportSignal& signal = m_waveforms.traces[index];
     if (!signal.levels)
         return;
     m_edges -= signal.edges;

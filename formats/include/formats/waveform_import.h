@@ -51,7 +51,7 @@ struct ImportSignal {
 
 struct ImportedWaveforms {
     std::string format;  // a name of ImportFormats()
-    std::vector<ImportSignal> signals;
+    std::vector<ImportSignal> traces;
     double startTime = 0.0;          // the file's first time: both clocks start there
     bool timesInTicks = false;       // Dentora's CSV written before its tick length was known
     std::vector<std::string> notes;  // what was skipped (wide vectors, x and z values)
