@@ -148,7 +148,9 @@ bool LoadCaptureFile(const QString& path, CaptureLog* log, QString* error, const
         *error = QStringLiteral("%1: %2").arg(path, file.errorString());
         return false;
     }
-    const bool captureFile = file.peek(kCaptureMagic.size()) == QByteArray(kCaptureMagic.data(), kCaptureMagic.size());
+    // Our own suffix keeps our own messages; any other file is known by its content.
+    const bool captureFile = info.suffix() == QLatin1String("dentora") ||
+        file.peek(qint64(kCaptureMagic.size())) == QByteArray(kCaptureMagic.data(), qsizetype(kCaptureMagic.size()));
     file.close();
     CaptureData data;
     if (captureFile ? !ReadCaptureData(path, &data, error) : !ImportData(path, info, import, &data, error))
