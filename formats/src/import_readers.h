@@ -6,6 +6,7 @@
 #include "formats/waveform_import.h"
 
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,7 @@ public:
     ImportedWaveforms& Waveforms() { return m_waveforms; }
     // A new signal; false (with *error) when one of that name exists.
     bool AddSignal(const std::string& name, int column, std::string* error);
+    bool HasSignal(const std::string& name) const { return m_names.count(name) > 0; }
     // A value of a signal at a time: its first value sets where it starts,
     // each later change is an edge. False when the bound is reached.
     bool Value(std::size_t signal, double time, bool high, std::string* error);
@@ -31,6 +33,7 @@ private:
     ImportedWaveforms& m_waveforms;
     std::size_t m_maxEdges;
     std::size_t m_edges = 0;
+    std::set<std::string> m_names;
 };
 
 class WaveformReader {

@@ -114,11 +114,7 @@ bool VcdReader::Declaration(WaveformSink& sink, std::string* error)
             text += word;
         const std::size_t digits = text.find_first_not_of("0123456789");
         const auto factor = ParseDecimal(std::string_view(text).substr(0, digits));
-        const auto unit = digits == std::string::npos ? std::nullopt : SecondsPerUnit(text.substr(digits));
-        const std::string_view unitText = digits == std::string::npos ? "" : std::string_view(text).substr(digits);
-        const auto perUnit = unitText == "ps" ? std::optional<double>(1e-12)
-            : unitText == "fs"                ? std::optional<double>(1e-15)
-                                              : unit;
+        const auto perUnit = digits == std::string::npos ? std::nullopt : SecondsPerUnit(text.substr(digits));
         if (!factor || !perUnit || *factor <= 0.0) {
             *error = "$timescale " + QuotedText(text) + " is not a time unit such as 1 us";
             return false;
@@ -143,10 +139,8 @@ bool VcdReader::Declaration(WaveformSink& sink, std::string* error)
         std::string name = m_words[3];
         if (m_words.size() >= 5 && m_words[4].front() == '[')
             name += m_words[4];
-        for (const ImportSignal& signal : sink.Waveforms().traces) {
-            if (signal.name == name && !m_scopes.empty())
-                name = m_scopes.back() + "." + name;
-        }
+        if (sink.HasSignal(name) && !m_scopes.empty())
+            name = m_scopes.back() + "." + name;
         if (!sink.AddSignal(name, 0, error))
             return false;
         m_wires[code].push_back(sink.Waveforms().traces.size() - 1);
@@ -211,7 +205,7 @@ void VcdReader::Note(const std::string& note, WaveformSink& sink)
 
 bool VcdReader::Finish(int, WaveformSink& sink, std::string* error)
 {
-    if (m_inDefinitions) {
+    if (m_inDefinitions || !m_section.empty()) {
         *error = m_section.empty() ? "the file ends before $enddefinitions: it is cut short"
                                    : "the file ends inside " + m_section + ": it is cut short";
         return false;

@@ -12,11 +12,9 @@ namespace import {
 
 bool WaveformSink::AddSignal(const std::string& name, int column, std::string* error)
 {
-    for (const ImportSignal& signal : m_waveforms.traces) {
-        if (signal.name == name) {
-            *error = "two signals are named " + QuotedText(name) + ": rename one, or choose by column number";
-            return false;
-        }
+    if (!m_names.insert(name).second) {
+        *error = "two signals are named " + QuotedText(name) + ": rename one, or choose by column number";
+        return false;
     }
     ImportSignal signal;
     signal.name = name;
