@@ -222,6 +222,11 @@ bool TableReader::Header(std::string_view line, WaveformSink& sink, std::string*
     const bool numeric = ParseDecimal(fields.front()).has_value();
     if (!numeric)
         return NamedHeader(fields, sink, error);
+    // Logs whose columns are known by name cannot do without their names.
+    if (m_dialect == Dialect::kDentora || m_dialect == Dialect::kComposite || m_dialect == Dialect::kTooth) {
+        *error = "expected the header naming the columns, found a row of numbers";
+        return false;
+    }
     // No header row: the first line is data already.
     std::vector<std::string_view> names;
     const bool sigrokWithoutTime = m_dialect == Dialect::kSigrok && fields.size() == m_commentChannels.size();
@@ -265,13 +270,21 @@ bool TableReader::NamedHeader(const std::vector<std::string_view>& fields, Wavef
             m_timeUnit = 1e-6;
         }
     }
+    if (m_dialect == Dialect::kComposite && m_timeField < 0) {
+        *error = "a composite log needs its Time column";
+        return false;
+    }
     if (m_dialect == Dialect::kSigrok && m_timeField < 0 && m_samplerate <= 0.0) {
         *error = "a sigrok CSV without a time column needs its \"; Samplerate:\" comment";
         return false;
     }
     if (m_dialect == Dialect::kTooth) {
         m_signalOfField.assign(fields.size(), -1);
-        if (m_toothField < 0 || !sink.AddSignal("tooth", m_toothField + 1, error))
+        if (m_toothField < 0) {
+            *error = "a tooth log needs its ToothTime column";
+            return false;
+        }
+        if (!sink.AddSignal("tooth", m_toothField + 1, error))
             return false;
         sink.Waveforms().traces.back().risesOnly = true;
         return true;
