@@ -40,20 +40,24 @@ void Generate(Write write)
     bool cam = false;
     std::size_t edges = 0;
     for (std::size_t slot = 0; edges < kEdges; ++slot) {
-        const std::size_t inTurn = slot % 60;
+        const bool tooth = slot % 60 < 58;
+        const bool camEdge = (slot % 120) == 20 || (slot % 120) == 21;
         const double start = double(slot) * kToothSeconds;
-        if ((slot % 120) == 20 || (slot % 120) == 21) {
+        if (tooth) {
+            crank = true;
+            write(Row{start, crank, cam});
+            ++edges;
+        }
+        if (camEdge) {
             cam = !cam;
             write(Row{start + kToothSeconds * 0.25, crank, cam});
             ++edges;
         }
-        if (inTurn >= 58)
-            continue;
-        crank = true;
-        write(Row{start, crank, cam});
-        crank = false;
-        write(Row{start + kToothSeconds / 2.0, crank, cam});
-        edges += 2;
+        if (tooth) {
+            crank = false;
+            write(Row{start + kToothSeconds / 2.0, crank, cam});
+            ++edges;
+        }
     }
 }
 
