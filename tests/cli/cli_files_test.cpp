@@ -166,7 +166,7 @@ TEST(CliFiles, FilesThatAreNoCaptureOrCannotBeWrittenExitEight)
 TEST(CliFiles, ImportConvertsARecordingAndRefusesABrokenOne)
 {
     QTemporaryDir dir;
-    const QString recording = QStringLiteral(DENTORA_ENGINES_DIR "/4b11_running.csv");
+    const QString recording = QString::fromUtf8(DENTORA_ENGINES_DIR "/4b11_running.csv");
     const QString converted = dir.filePath(QStringLiteral("4b11.dentora"));
     const CliResult run = RunCli(
         {QStringLiteral("import"), recording, QStringLiteral("-o"), converted, QStringLiteral("--invert-cam"), kJson});
