@@ -28,8 +28,9 @@ const OptionInfo kVcdOption{"--vcd", "FILE", "write the edges as a VCD for wavef
 const OptionInfo kCsvOption{"--csv", "FILE", "write one row per edge as CSV (docs/file-format.md)"};
 const OptionInfo kPngOption{"--png", "FILE", "write a picture of the chart as the dialog draws it (offscreen)"};
 const OptionInfo kTickOption{"--tick-us", "T",
-                             "one controller tick is T microseconds: the report's engine speed\n"
-                             "(unknown without it) and the time axis of --vcd and --csv (default 1)"};
+                             "one controller tick is T microseconds: the report's engine speed, the\n"
+                             "time axis of --vcd and --csv, the ticks a file to import is counted in\n"
+                             "(default: what the capture file keeps; else unknown, and the exports count ticks)"};
 const OptionInfo kCrankOption{"--crank", "NAME",
                               "of a file to import: the crank signal, by name or by column number\n"
                               "from 1, the time column included (default: by name, else most edges)"};
