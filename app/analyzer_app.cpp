@@ -43,7 +43,7 @@ const char kUsage[] =
     "  --tick-us MICROSECONDS\n"
     "                   length of one tick of the controller's counts, so that\n"
     "                   the trigger report gives engine speeds (for this run;\n"
-    "                   \"Tick length...\" changes it, nothing is saved)\n"
+    "                   \"Tick length...\" changes it; a saved capture keeps it)\n"
     "  --version        print the version and exit\n"
     "  --help           print this text and exit\n"
     "\n"
