@@ -1,6 +1,8 @@
 // Other tools' files become captures: sigrok-cli's own VCD and CSV of its
 // demo device, Dentora's exports read back, real engine recordings, the
 // tick arithmetic, and the faults a file can have.
+#include "analysis/trigger_analysis.h"
+#include "analysis/trigger_text.h"
 #include "formats/capture_file.h"
 #include "formats/edges.h"
 #include "formats/waveform_export.h"
@@ -255,6 +257,14 @@ TEST(WaveformImportTest, CompositeAndToothLogs)
                             {dentora::Signal::kCrank, true, 3000}, {dentora::Signal::kCrank, false, 3500},
                             {dentora::Signal::kCrank, true, 4000}, {dentora::Signal::kCrank, false, 4500}};
     EXPECT_EQ(EdgesOf(tooth.capture), teeth);
+
+    // Its report knows no duty: none is shown, and the reason is given.
+    const dentora::TriggerReport report =
+        dentora::AnalyzeTrigger(tooth.capture.records, {1.0, tooth.capture.fallingEdgesReal});
+    const std::string summary = dentora::FormatTriggerSummary(report);
+    EXPECT_NE(summary.find("duty unknown"), std::string::npos) << summary;
+    EXPECT_EQ(summary.find("duty 0."), std::string::npos) << summary;
+    EXPECT_NE(dentora::FormatTooth(report, report.teeth.front()).find("Duty unknown"), std::string::npos);
 
     // The file keeps what was imported, and reads back the same.
     CaptureData again;
