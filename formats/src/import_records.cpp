@@ -201,7 +201,9 @@ bool ChooseSignals(const ImportedWaveforms& waveforms, const ImportOptions& opti
         chosen.cam = FindNamed(waveforms, NamedCam);
     if (chosen.crank < 0)
         chosen.crank = MostEdges(waveforms, chosen.cam);
-    if (chosen.cam < 0 && !camSaid) {
+    // Once the crank is named, other columns (coil and injector flags) stay
+    // out unless chosen: only a file that names nothing gives its second signal.
+    if (chosen.cam < 0 && !camSaid && !crankSaid) {
         chosen.cam = MostEdges(waveforms, chosen.crank);
         if (chosen.cam >= 0 && waveforms.traces[std::size_t(chosen.cam)].edges == 0)
             chosen.cam = -1;

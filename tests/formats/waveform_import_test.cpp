@@ -221,6 +221,10 @@ TEST(WaveformImportTest, ChannelsAreChosenByNameOptionColumnOrEdges)
     EXPECT_EQ(named.capture.source->crank, "crank");
     EXPECT_EQ(named.capture.source->cam, "cam");
 
+    const Imported flags = ImportText("time,crank,injector\n0,0,0\n1e-3,1,1\n2e-3,0,0\n3e-3,1,1\n");
+    ASSERT_TRUE(flags.ok) << flags.error.message;
+    EXPECT_EQ(flags.capture.source->cam, "") << "an injector flag is no cam unless chosen";
+
     ImportOptions analog;
     analog.crank = "rpm";
     const Imported refused = ImportText("timestamp,rpm,cam,crank\n0,900,0,0\n1e-3,901,0,1\n", analog);
