@@ -170,6 +170,36 @@ void BM_ImportCsvOnly(benchmark::State& state)
 }
 BENCHMARK(BM_ImportCsvOnly)->Unit(benchmark::kMillisecond)->Iterations(2);
 
+// The replay onto the chart alone (the decoder's calls, two points per
+// edge), and the trigger analysis alone, of the same capture.
+void BM_ReplayOnly(benchmark::State& state)
+{
+    Fixture& fixture = Shared();
+    dentora::CaptureLog log;
+    QString error;
+    if (!dentora::LoadCaptureFile(fixture.File("engine.vcd"), &log, &error)) {
+        state.SkipWithError(error.toUtf8().constData());
+        return;
+    }
+    for (auto _ : state)
+        LoadCapture(log);
+}
+BENCHMARK(BM_ReplayOnly)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+void BM_AnalyseOnly(benchmark::State& state)
+{
+    Fixture& fixture = Shared();
+    dentora::CaptureLog log;
+    QString error;
+    if (!dentora::LoadCaptureFile(fixture.File("engine.vcd"), &log, &error)) {
+        state.SkipWithError(error.toUtf8().constData());
+        return;
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(dentora::AnalyzeTrigger(log.records, {1.0}).teeth.size());
+}
+BENCHMARK(BM_AnalyseOnly)->Unit(benchmark::kMillisecond)->Iterations(2);
+
 // One paint of the chart with the whole imported capture on it: the cost
 // follows what is in view, not the capture's length.
 void BM_PaintWithImportedCapture(benchmark::State& state)
