@@ -81,7 +81,8 @@ const StartOption kStartOptions[] = {
      "controller that cannot buffer requests",
      SetAhead},
     {"--open", "FILE",
-     "start with the capture saved in FILE (.dentora) on the chart;\n"
+     "start with the capture saved in FILE (.dentora) on the chart,\n"
+     "or a VCD, logic-analyser CSV, composite or tooth log imported;\n"
      "FILE alone, as a file manager gives it, does the same",
      [](Options& o, const QString& v) { o.open = v; }},
     {"--snapshot", "FILE",
@@ -92,7 +93,7 @@ const StartOption kStartOptions[] = {
     {"--tick-us", "MICROSECONDS",
      "length of one tick of the controller's counts, so that\n"
      "the trigger report gives engine speeds (for this run;\n"
-     "\"Tick length...\" changes it, nothing is saved)",
+     "\"Tick length...\" changes it; a saved capture keeps it)",
      SetTickMicros},
     {"--version", nullptr, "print the version and exit", nullptr},
     {"--help", nullptr, "print this text and exit", nullptr},

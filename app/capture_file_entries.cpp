@@ -1,6 +1,7 @@
 // The chart menu's file entries: a file dialog, then the capture's own
 // reader or writer; every refusal and failure is a message box.
 #include "chart_menu.h"
+#include "import_dialog.h"
 
 #include "capture/capture_files.h"
 #include "capture/test_run.h"
@@ -91,7 +92,10 @@ struct FileKind {
     const char* suffix;
 };
 
-const FileKind kCaptureToOpen = {"Open capture", "Dentora captures (*.dentora);;All files (*)", "dentora"};
+const FileKind kCaptureToOpen = {"Open capture",
+                                 "Captures and recordings (*.dentora *.vcd *.csv *.txt *.log);;"
+                                 "Dentora captures (*.dentora);;All files (*)",
+                                 "dentora"};
 const FileKind kCaptureToSave = {"Save capture", "Dentora captures (*.dentora)", "dentora"};
 const FileKind kVcd = {"Export VCD", "Value change dumps (*.vcd)", "vcd"};
 const FileKind kCsv = {"Export CSV", "Comma-separated values (*.csv)", "csv"};
@@ -173,7 +177,8 @@ void SaveImage(CWnd* owner)
 void OpenCaptureOrSayWhy(CWnd* owner, const QString& path)
 {
     QString error;
-    Succeeded(owner, dentora::OpenCaptureFile(path, &error), path, error);
+    Succeeded(owner, dentora::OpenCaptureFile(path, &error, dentora::ImportAsking(owner->GetSafeWidget())), path,
+              error);
 }
 
 void AddCaptureFileEntries(ChartMenu* menu, CWnd* owner)

@@ -37,6 +37,12 @@ void TriggerView::FollowCapture(const CaptureLog& log)
     if (m_report)
         return;
     m_records = log.records;
+    m_fallingEdgesReal = log.fallingEdgesReal;
+    // A capture file's own tick length, as it was set when it was saved.
+    if (log.tickNanoseconds) {
+        m_tickMicros = double(*log.tickNanoseconds) / 1000.0;
+        SetExportTickNanoseconds(*log.tickNanoseconds);
+    }
     Analyze();
 }
 
@@ -44,14 +50,17 @@ void TriggerView::SetTickMicros(std::optional<double> micros)
 {
     m_tickMicros = micros;
     // One tick length for the run: the exports' time axis follows it too.
-    SetExportTickNanoseconds(micros ? std::uint64_t(std::llround(*micros * 1000.0)) : kDefaultTickNanoseconds);
+    if (micros)
+        SetExportTickNanoseconds(std::uint64_t(std::llround(*micros * 1000.0)));
+    else
+        ForgetTickNanoseconds();
     if (m_report)
         Analyze();
 }
 
 void TriggerView::Analyze()
 {
-    m_report = AnalyzeTrigger(m_records, {m_tickMicros});
+    m_report = AnalyzeTrigger(m_records, {m_tickMicros, m_fallingEdgesReal});
     MarkAnomalies(m_chart, *m_report);
     if (m_onReportChanged)
         m_onReportChanged();

@@ -64,6 +64,7 @@ private:
     std::vector<TriggerRecord> m_records;
     std::optional<TriggerReport> m_report;
     std::optional<double> m_tickMicros;
+    bool m_fallingEdgesReal = true;  // false: the capture's falling edges are made up
     std::function<void()> m_onReportChanged;
 };
 

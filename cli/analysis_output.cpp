@@ -49,7 +49,11 @@ QJsonArray AnomaliesJson(const std::vector<Anomaly>& anomalies)
 AnalysisResult AnalyzeCapture(const CaptureLog& log, const AnalysisRequest& request)
 {
     AnalysisResult result;
-    result.report = AnalyzeTrigger(log.records, AnalysisOptions{request.tickMicros});
+    // A tick length given now holds over the one the file kept.
+    std::optional<double> tickMicros = request.tickMicros;
+    if (!tickMicros && log.tickNanoseconds)
+        tickMicros = double(*log.tickNanoseconds) / 1000.0;
+    result.report = AnalyzeTrigger(log.records, AnalysisOptions{tickMicros, log.fallingEdgesReal});
     if (request.expect)
         result.check = CheckWheelPattern(result.report, *request.expect);
     return result;

@@ -12,7 +12,7 @@ ExitStatus RunAnalyzeCommand(const AnalyzeOptions& options, Console& console)
     CaptureLog log;
     QString error;
     const std::vector<WrittenFile> noFiles;
-    if (!LoadCaptureFile(options.input, &log, &error)) {
+    if (!LoadCaptureFile(options.input, &log, &error, {options.import, {}})) {
         console.Error(error);
         PrintAnalyzeResult({ExitStatus::kBadFile, console.FirstError(), log, noFiles}, options.input, options.json);
         return ExitStatus::kBadFile;

@@ -69,6 +69,7 @@ void SetTickMicros(CommandOptions& options, const QString& text)
         Refuse(QStringLiteral("--tick-us wants microseconds from 0.001 to 1000000, not '%1'").arg(text));
     options.analysis.tickMicros = micros;
     options.files.tickNanoseconds = std::uint64_t(micros * 1000.0 + 0.5);
+    options.import.tickNanoseconds = options.files.tickNanoseconds;
 }
 
 void SetExpect(CommandOptions& options, const QString& text)
@@ -89,9 +90,20 @@ const OptionInfo kCsvOption{"--csv", "FILE", "write one row per edge as CSV (doc
 const OptionInfo kPngOption{"--png", "FILE", "write a picture of the chart as the dialog draws it (offscreen)",
                             [](CommandOptions& o, const QString& v) { o.files.png = RequireFileName("--png", v); }};
 const OptionInfo kTickOption{"--tick-us", "T",
-                             "one controller tick is T microseconds: the report's engine speed\n"
-                             "(unknown without it) and the time axis of --vcd and --csv (default 1)",
+                             "one controller tick is T microseconds: the report's engine speed, the\n"
+                             "time axis of --vcd and --csv, the ticks a file to import is counted in\n"
+                             "(default: what the capture file keeps; else unknown, and the exports count ticks)",
                              SetTickMicros};
+const OptionInfo kCrankOption{"--crank", "NAME",
+                              "of a file to import: the crank signal, by name or by column number\n"
+                              "from 1, the time column included (default: by name, else most edges)",
+                              [](CommandOptions& o, const QString& v) { o.import.crank = v.toStdString(); }};
+const OptionInfo kCamOption{"--cam", "NAME", "of a file to import: the cam signal, as --crank",
+                            [](CommandOptions& o, const QString& v) { o.import.cam = v.toStdString(); }};
+const OptionInfo kInvertCrankOption{"--invert-crank", nullptr, "of a file to import: the crank reads inverted",
+                                    [](CommandOptions& o, const QString&) { o.import.invertCrank = true; }};
+const OptionInfo kInvertCamOption{"--invert-cam", nullptr, "of a file to import: the cam reads inverted",
+                                  [](CommandOptions& o, const QString&) { o.import.invertCam = true; }};
 const OptionInfo kExpectOption{"--expect", "PATTERN",
                                "exit 7 unless the wheel is PATTERN: 36-1, optionally with the cam,\n"
                                "36-1,cam-tooth=6,cam-angle=55,tolerance=2 (degrees)",
@@ -149,6 +161,12 @@ void FinishExport(CommandOptions& options, const Given&)
         Refuse(QStringLiteral("export needs --vcd, --csv or --png"));
 }
 
+void FinishImport(CommandOptions& options, const Given&)
+{
+    if (options.input.isEmpty() || options.files.capture.isEmpty())
+        Refuse(QStringLiteral("import needs the FILE to read and -o OUT.dentora to write"));
+}
+
 const std::vector<CommandInfo>& Commands()
 {
     static const std::vector<CommandInfo> commands = {
@@ -162,20 +180,39 @@ const std::vector<CommandInfo>& Commands()
         {"analyze",
          Command::kAnalyze,
          "FILE",
-         "analyze FILE.dentora [--tick-us T] [--expect PATTERN] [--json]",
-         "Prints the trigger report of a capture file: the wheel, the revolutions, the\n"
-         "cam, the engine speed and every anomaly. Exits 0 for any capture it could\n"
-         "read, whatever that capture's outcome, unless --expect does not match.",
-         {kTickOption, kExpectOption, kJsonOption},
+         "analyze FILE [--tick-us T] [--expect PATTERN] [--crank NAME] [--cam NAME] [--json]",
+         "Prints the trigger report of a capture file, or of a VCD, logic-analyser CSV,\n"
+         "composite or tooth log it imports: the wheel, the revolutions, the cam, the\n"
+         "engine speed and every anomaly. Exits 0 for any capture it could read,\n"
+         "whatever that capture's outcome, unless --expect does not match.",
+         {kTickOption, kExpectOption, kCrankOption, kCamOption, kInvertCrankOption, kInvertCamOption, kJsonOption},
          FinishAnalyze},
         {"export",
          Command::kExport,
          "FILE",
-         "export FILE.dentora --vcd F | --csv F | --png F [--tick-us T] [--json]",
-         "Writes a capture file (from capture -o, or the dialog's \"Save capture\") as\n"
-         "VCD, CSV or a picture of the chart; any of them at once.",
-         {kVcdOption, kCsvOption, kPngOption, kTickOption, kJsonOption},
+         "export FILE --vcd F | --csv F | --png F [--tick-us T] [--crank NAME] [--cam NAME] [--json]",
+         "Writes a capture file (from capture -o, or the dialog's \"Save capture\"), or a\n"
+         "file it imports, as VCD, CSV or a picture of the chart; any of them at once.",
+         {kVcdOption, kCsvOption, kPngOption, kTickOption, kCrankOption, kCamOption, kInvertCrankOption,
+          kInvertCamOption, kJsonOption},
          FinishExport},
+        {"import",
+         Command::kImport,
+         "FILE",
+         "import FILE -o OUT.dentora [--tick-us T] [--crank NAME] [--cam NAME] [--json]",
+         "Converts a VCD, logic-analyser CSV, composite or tooth log into a capture\n"
+         "file: the crank's and cam's edges as the controller's records, with the tick\n"
+         "length (the shortest of 1, 2, 4, ... us that fits, unless --tick-us), the\n"
+         "source file and the channel mapping kept (docs/file-format.md).",
+         {{"-o", "FILE", "write the capture to FILE (.dentora)",
+           [](CommandOptions& o, const QString& v) { o.files.capture = RequireFileName("-o", v); }},
+          kTickOption,
+          kCrankOption,
+          kCamOption,
+          kInvertCrankOption,
+          kInvertCamOption,
+          kJsonOption},
+         FinishImport},
         {"ports",
          Command::kPorts,
          nullptr,

@@ -5,6 +5,7 @@
 #include "analysis_output.h"
 
 #include "capture/fetch_options.h"
+#include "formats/waveform_import.h"
 #include "options/option_parser.h"
 
 #include <QString>
@@ -18,7 +19,7 @@ namespace dentora {
 // A mistake on the command line; the message names what was wrong.
 using UsageError = options::UsageError;
 
-enum class Command { kHelp, kVersion, kCapture, kAnalyze, kExport, kPorts };
+enum class Command { kHelp, kVersion, kCapture, kAnalyze, kExport, kImport, kPorts };
 
 // Files a capture is written to; empty paths are not asked for.
 struct OutputFiles {
@@ -34,7 +35,8 @@ struct OutputFiles {
 // What the options of any command set; each command reads its own part.
 struct CommandOptions {
     QString port;                             // capture
-    QString input;                            // analyze, export: the .dentora file
+    QString input;                            // analyze, export, import: the .dentora file or another tool's
+    ImportOptions import;                     // analyze, export, import: how another tool's file is read
     int timeoutSeconds = 30;                  // the wait for the acknowledge; 0 waits until Ctrl+C
     FetchOptions fetch{true, kDefaultAhead};  // fast unless --tick-pace
     OutputFiles files;
@@ -45,6 +47,7 @@ struct CommandOptions {
 using CaptureOptions = CommandOptions;
 using AnalyzeOptions = CommandOptions;
 using ExportOptions = CommandOptions;
+using ImportCommandOptions = CommandOptions;
 using PortsOptions = CommandOptions;
 
 struct CommandLine {

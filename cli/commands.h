@@ -10,6 +10,7 @@ namespace dentora {
 ExitStatus RunCaptureCommand(const CaptureOptions& options, Console& console);
 ExitStatus RunAnalyzeCommand(const AnalyzeOptions& options, Console& console);
 ExitStatus RunExportCommand(const ExportOptions& options, Console& console);
+ExitStatus RunImportCommand(const ImportCommandOptions& options, Console& console);
 ExitStatus RunPortsCommand(const PortsOptions& options);
 
 }  // namespace dentora

@@ -55,6 +55,7 @@ int main(int argc, char** argv)
     case Command::kCapture: return int(RunCaptureCommand(commandLine.options, console));
     case Command::kAnalyze: return int(RunAnalyzeCommand(commandLine.options, console));
     case Command::kExport: return int(RunExportCommand(commandLine.options, console));
+    case Command::kImport: return int(RunImportCommand(commandLine.options, console));
     case Command::kPorts: return int(RunPortsCommand(commandLine.options));
     }
     return 0;

@@ -42,7 +42,7 @@ bool SaveChartPicture(const CaptureLog& log, const QString& path, QString* error
         *error = QStringLiteral("%1: the chart could not be drawn while a test runs").arg(path);
         return false;
     }
-    MarkAnomalies(g_chart, AnalyzeTrigger(log.records, {}));
+    MarkAnomalies(g_chart, AnalyzeTrigger(log.records, {std::nullopt, log.fallingEdgesReal}));
     return SaveChartImage(path, error);
 }
 
@@ -99,6 +99,8 @@ std::vector<WrittenFile> WriteOutputFiles(const CaptureLog& log, const OutputFil
 {
     if (files.tickNanoseconds)
         SetExportTickNanoseconds(*files.tickNanoseconds);
+    else if (log.tickNanoseconds)
+        SetExportTickNanoseconds(*log.tickNanoseconds);
     std::vector<WrittenFile> written;
     for (const OutputRequest& request : Requests(files)) {
         QString error;

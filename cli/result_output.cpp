@@ -157,13 +157,13 @@ void PrintAnalyzeResult(const CaptureResult& result, const QString& input, bool 
     PrintJson(document);
 }
 
-void PrintExportResult(const CaptureResult& result, const QString& input, bool json)
+void PrintExportResult(const CaptureResult& result, const QString& input, bool json, const char* command)
 {
     if (!json) {
         PrintFilesText(result.files);
         return;
     }
-    QJsonObject document = ResultDocument("export", result.status, result.error);
+    QJsonObject document = ResultDocument(command, result.status, result.error);
     document.insert(QStringLiteral("input"), input);
     if (result.log.startedAt.isValid())
         document.insert(QStringLiteral("capture"), CaptureJson(result.log));

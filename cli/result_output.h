@@ -25,8 +25,8 @@ struct CaptureResult {
 void PrintCaptureResult(const CaptureResult& result, bool json);
 // The analyze command's result: the report, or the document with it.
 void PrintAnalyzeResult(const CaptureResult& result, const QString& input, bool json);
-// The export command's result: what was read and what was written.
-void PrintExportResult(const CaptureResult& result, const QString& input, bool json);
+// The export (or import) command's result: what was read and what was written.
+void PrintExportResult(const CaptureResult& result, const QString& input, bool json, const char* command = "export");
 
 // The members every document has: format version, tool, command, status.
 QJsonObject ResultDocument(const char* command, ExitStatus status, const QString& error);

@@ -248,6 +248,11 @@ TriggerReport AnalyzeTrigger(const std::vector<TriggerRecord>& records, const An
         report.tickMicros = options.tickMicros;
     const analysis::SignalEdges edges = analysis::ReadEdges(records, report);
     analysis::FindTeeth(edges, report);
+    report.fallingEdgesReal = options.fallingEdgesReal;
+    if (!options.fallingEdgesReal) {
+        for (CrankTooth& tooth : report.teeth)
+            tooth.duty.reset();
+    }
     const analysis::WheelGeometry geometry = analysis::FindWheel(edges, report);
     analysis::PlaceCam(edges, geometry, report);
     analysis::ComputeSpeed(report);

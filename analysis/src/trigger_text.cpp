@@ -26,7 +26,7 @@ std::string WheelLine(const WheelSummary& wheel)
         std::to_string(wheel.revolutionsAgreeing) + " agree";
 }
 
-std::string TeethLine(const std::vector<CrankTooth>& teeth)
+std::string TeethLine(const std::vector<CrankTooth>& teeth, bool fallingEdgesReal)
 {
     if (teeth.empty())
         return "Teeth: none (fewer than two rising crank edges)";
@@ -46,7 +46,9 @@ std::string TeethLine(const std::vector<CrankTooth>& teeth)
     }
     std::string line = "Teeth: " + std::to_string(teeth.size()) + " periods; one tooth " + std::to_string(shortest) +
         " to " + std::to_string(longest) + " ticks";
-    if (dutyLow <= dutyHigh)
+    if (!fallingEdgesReal)
+        line += ", duty unknown (the log has rising edges only)";
+    else if (dutyLow <= dutyHigh)
         line += ", duty " + Fixed(dutyLow, 2) + " to " + Fixed(dutyHigh, 2);
     return line;
 }
@@ -104,7 +106,9 @@ std::string FormatTooth(const TriggerReport& report, const CrankTooth& tooth)
     if (!tooth.trusted)
         text += " (not to be trusted: a saturated count)";
     text += "\nRatio to the previous tooth " + (tooth.ratio ? Fixed(*tooth.ratio, 2) : std::string("unknown"));
-    text += "\nDuty " + (tooth.duty ? Fixed(*tooth.duty, 2) : std::string("unknown (its falling edge is lost)"));
+    const char* unknownDuty =
+        report.fallingEdgesReal ? "unknown (its falling edge is lost)" : "unknown (the log has rising edges only)";
+    text += "\nDuty " + (tooth.duty ? Fixed(*tooth.duty, 2) : std::string(unknownDuty));
     return text;
 }
 
@@ -116,7 +120,7 @@ std::string FormatTriggerSummary(const TriggerReport& report)
         out << "; 1 tick = " << Fixed(report.chartUnitsPerTick, 5) << " chart units)\n";
     else
         out << "; no time scale: they are missing or sum to zero)\n";
-    out << WheelLine(report.wheel) << "\n" << TeethLine(report.teeth) << "\n";
+    out << WheelLine(report.wheel) << "\n" << TeethLine(report.teeth, report.fallingEdgesReal) << "\n";
     WriteCam(out, report.cam);
     out << SpeedLine(report) << "\n";
     return out.str();

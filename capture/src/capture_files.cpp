@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 
 namespace dentora {
 namespace {
@@ -19,7 +20,7 @@ namespace {
 static_assert(kMaxCaptureRecords == (kRxBufferSize - 3) / 2 + 1, "a file holds what one test can fetch");
 
 constexpr std::uint64_t kMaxTickNanoseconds = 1000000000;
-std::uint64_t g_exportTickNanoseconds = kDefaultTickNanoseconds;
+std::optional<std::uint64_t> g_knownTickNanoseconds;
 
 QByteArray Bytes(const std::string& text)
 {
@@ -40,10 +41,6 @@ QString WriteFailure(const QString& path, QString reason)
 bool ReadWholeFile(const QString& path, QByteArray* bytes, QString* error)
 {
     const QFileInfo info(path);
-    if (info.exists() && !info.isFile()) {
-        *error = QStringLiteral("%1: not a file").arg(path);
-        return false;
-    }
     // The size first: a huge file is refused without being read.
     if (info.size() > qint64(kMaxCaptureFileBytes)) {
         *error = QStringLiteral("%1: the file is %2 bytes, more than any capture can be (%3)")
@@ -62,6 +59,46 @@ bool ReadWholeFile(const QString& path, QByteArray* bytes, QString* error)
         *error = QStringLiteral("%1: %2").arg(path, file.errorString());
         return false;
     }
+    return true;
+}
+
+constexpr std::string_view kCaptureMagic = "dentora-capture";
+
+QString Located(const QString& path, int line, const std::string& message)
+{
+    const QString where = line > 0 ? QStringLiteral("%1, line %2").arg(path).arg(line) : path;
+    return QStringLiteral("%1: %2").arg(where, QString::fromStdString(message));
+}
+
+bool ReadCaptureData(const QString& path, CaptureData* data, QString* error)
+{
+    QByteArray bytes;
+    if (!ReadWholeFile(path, &bytes, error))
+        return false;
+    CaptureFileError fault;
+    if (!ReadCaptureFile(std::string_view(bytes.constData(), std::size_t(bytes.size())), data, &fault)) {
+        *error = Located(path, fault.line, fault.message);
+        return false;
+    }
+    return true;
+}
+
+// Another tool's file, streamed: only its edges are kept, whatever its size.
+bool ImportData(const QString& path, const QFileInfo& info, const ImportRequest& import, CaptureData* data,
+                QString* error)
+{
+    std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
+    if (!in) {
+        *error = QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    ImportError fault;
+    if (!ImportWaveformFile(in, info.fileName().toStdString(), import.options, import.ask, data, &fault)) {
+        *error = Located(path, fault.line, fault.message);
+        return false;
+    }
+    // The file's own time is the nearest there is to when the test ran.
+    data->startedAtUtc = info.lastModified().toUTC().toString(Qt::ISODateWithMs).toStdString();
     return true;
 }
 
@@ -98,21 +135,32 @@ CaptureData ToCaptureData(const CaptureLog& log)
     data.startedAtUtc = log.startedAt.toUTC().toString(Qt::ISODateWithMs).toStdString();
     data.outcome = log.outcome;
     data.outcomeDetail = log.outcomeDetail.toStdString();
+    // A tick length the user set since holds over the one the file kept.
+    data.tickNanoseconds = g_knownTickNanoseconds ? g_knownTickNanoseconds : log.tickNanoseconds;
+    data.fallingEdgesReal = log.fallingEdgesReal;
+    data.source = log.source;
     return data;
 }
 
-bool LoadCaptureFile(const QString& path, CaptureLog* log, QString* error)
+bool LoadCaptureFile(const QString& path, CaptureLog* log, QString* error, const ImportRequest& import)
 {
-    QByteArray bytes;
-    if (!ReadWholeFile(path, &bytes, error))
-        return false;
-    CaptureData data;
-    CaptureFileError fault;
-    if (!ReadCaptureFile(std::string_view(bytes.constData(), std::size_t(bytes.size())), &data, &fault)) {
-        const QString where = fault.line > 0 ? QStringLiteral("%1, line %2").arg(path).arg(fault.line) : path;
-        *error = QStringLiteral("%1: %2").arg(where, QString::fromStdString(fault.message));
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        *error = QStringLiteral("%1: not a file").arg(path);
         return false;
     }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return false;
+    }
+    // Our own suffix keeps our own messages; any other file is known by its content.
+    const bool captureFile = info.suffix() == QLatin1String("dentora") ||
+        file.peek(qint64(kCaptureMagic.size())) == QByteArray(kCaptureMagic.data(), qsizetype(kCaptureMagic.size()));
+    file.close();
+    CaptureData data;
+    if (captureFile ? !ReadCaptureData(path, &data, error) : !ImportData(path, info, import, &data, error))
+        return false;
     CaptureLog loaded;
     loaded.records = std::move(data.records);
     loaded.announcedBytes = data.announcedBytes;
@@ -121,18 +169,29 @@ bool LoadCaptureFile(const QString& path, CaptureLog* log, QString* error)
     loaded.outcome = data.outcome;
     loaded.outcomeDetail = QString::fromStdString(data.outcomeDetail);
     loaded.file = path;
+    loaded.tickNanoseconds = data.tickNanoseconds;
+    loaded.fallingEdgesReal = data.fallingEdgesReal;
+    loaded.source = std::move(data.source);
     *log = std::move(loaded);
     return true;
 }
 
-bool OpenCaptureFile(const QString& path, QString* error)
+bool OpenCaptureFile(const QString& path, QString* error, const ImportRequest& import)
 {
     if (g_nTestState != kIdle) {
         *error = QStringLiteral("Cannot open %1 while a test runs: press \"Halt Test\" first.").arg(path);
         return false;
     }
     CaptureLog log;
-    return LoadCaptureFile(path, &log, error) && LoadCapture(std::move(log));
+    if (!LoadCaptureFile(path, &log, error, import))
+        return false;
+    const std::optional<std::uint64_t> tick = log.tickNanoseconds;
+    if (!LoadCapture(std::move(log)))
+        return false;
+    // The file's tick length is the user's from now on, as if set again.
+    if (tick)
+        SetExportTickNanoseconds(*tick);
+    return true;
 }
 
 bool SaveCaptureFile(const QString& path, const CaptureLog& log, QString* error)
@@ -145,14 +204,17 @@ bool ExportVcdFile(const QString& path, const CaptureLog& log, QString* error)
 {
     if (!IsSaveable(log, path, error))
         return false;
-    const std::string vcd = WriteVcd(ToCaptureData(log), g_exportTickNanoseconds, "Dentora " DENTORA_VERSION);
+    const CaptureData data = ToCaptureData(log);
+    const std::string vcd = WriteVcd(data, data.tickNanoseconds, "Dentora " DENTORA_VERSION);
     return WriteFileAtomically(path, Bytes(vcd), error);
 }
 
 bool ExportCsvFile(const QString& path, const CaptureLog& log, QString* error)
 {
-    return IsSaveable(log, path, error) &&
-        WriteFileAtomically(path, Bytes(WriteCsv(ToCaptureData(log), g_exportTickNanoseconds)), error);
+    if (!IsSaveable(log, path, error))
+        return false;
+    const CaptureData data = ToCaptureData(log);
+    return WriteFileAtomically(path, Bytes(WriteCsv(data, data.tickNanoseconds)), error);
 }
 
 bool SaveChartImage(const QString& path, QString* error)
@@ -213,14 +275,24 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* 
 
 std::uint64_t ExportTickNanoseconds()
 {
-    return g_exportTickNanoseconds;
+    return g_knownTickNanoseconds.value_or(kDefaultTickNanoseconds);
+}
+
+std::optional<std::uint64_t> KnownTickNanoseconds()
+{
+    return g_knownTickNanoseconds;
+}
+
+void ForgetTickNanoseconds()
+{
+    g_knownTickNanoseconds.reset();
 }
 
 bool SetExportTickNanoseconds(std::uint64_t nanoseconds)
 {
     if (nanoseconds < 1 || nanoseconds > kMaxTickNanoseconds)
         return false;
-    g_exportTickNanoseconds = nanoseconds;
+    g_knownTickNanoseconds = nanoseconds;
     return true;
 }
 

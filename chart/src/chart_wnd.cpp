@@ -255,8 +255,21 @@ void CChartWnd::ClampView()
         m_xMax = float(double(m_xStart) + double(m_xSpan));
 }
 
+void CChartWnd::HoldViewUpdates(BOOL hold)
+{
+    m_viewUpdatesHeld = hold;
+    if (!hold && m_viewUpdateMissed) {
+        m_viewUpdateMissed = FALSE;
+        UpdateScrollBar();
+    }
+}
+
 void CChartWnd::UpdateScrollBar()
 {
+    if (m_viewUpdatesHeld) {
+        m_viewUpdateMissed = TRUE;
+        return;
+    }
     const double extent = double(m_xMax) - double(m_xMin);
     SCROLLINFO info;
     info.fMask = SIF_ALL;
@@ -280,6 +293,10 @@ std::optional<QString> CChartWnd::OnToolTipNeeded(CPoint point)
 
 void CChartWnd::NotifyParent()
 {
+    if (m_viewUpdatesHeld) {
+        m_viewUpdateMissed = TRUE;  // UpdateScrollBar tells the parent at the end
+        return;
+    }
     if (!m_notifyParent || !IsWindow())
         return;
     CWnd* parent = GetParent();

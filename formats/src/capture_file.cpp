@@ -11,6 +11,9 @@ constexpr std::string_view kMagic = "dentora-capture";
 constexpr std::string_view kEndLine = "end";
 constexpr unsigned long kMaxTicks = 65535;
 constexpr unsigned long kMaxAnnouncedBytes = 65535;
+constexpr unsigned long kMaxTickNanoseconds = 1000000000;
+constexpr std::string_view kUnknownWord = "unknown";
+constexpr std::string_view kControllerWord = "controller";
 
 struct OutcomeName {
     TestOutcome outcome;
@@ -125,14 +128,45 @@ std::string Quoted(std::string_view text)
     return "\"" + shown + (text.size() > kShown ? "...\"" : "\"");
 }
 
+// A capture that version 1 can hold is written as version 1, which every
+// Dentora reads.
+bool NeedsVersion2(const CaptureData& capture)
+{
+    return capture.tickNanoseconds || !capture.fallingEdgesReal || capture.source;
+}
+
+std::string EscapedOrEmpty(const std::string& text)
+{
+    return text.empty() ? std::string("%") : EscapeText(text);
+}
+
+std::string Version2Fields(const CaptureData& capture)
+{
+    std::string out = "tick-ns " +
+        (capture.tickNanoseconds ? std::to_string(*capture.tickNanoseconds) : std::string(kUnknownWord)) + "\n";
+    out += std::string("falling-edges ") + (capture.fallingEdgesReal ? "real" : "made-up") + "\n";
+    if (!capture.source)
+        return out + "source-format " + std::string(kControllerWord) + "\n";
+    const ImportSource& source = *capture.source;
+    out += "source-format " + source.format + "\n";
+    out += "source-file " + EscapedOrEmpty(source.file) + "\n";
+    out += "crank-signal " + EscapedOrEmpty(source.crank) + "\n";
+    out += "cam-signal " + EscapedOrEmpty(source.cam) + "\n";
+    const char* inverted =
+        source.crankInverted ? (source.camInverted ? "crank,cam" : "crank") : (source.camInverted ? "cam" : "none");
+    return out + "inverted " + inverted + "\n";
+}
+
 class Parser {
 public:
-    explicit Parser(std::string_view bytes) { SplitLines(bytes); }
+    explicit Parser(std::string_view bytes) : m_rest(bytes), m_sawLastLine(bytes.empty()) {}
 
     bool Parse(CaptureData* capture, CaptureFileError* error);
 
 private:
-    void SplitLines(std::string_view bytes);
+    // The next line without its line break, read lazily so that a large
+    // import costs no index of its lines.
+    std::optional<std::string_view> TakeLine();
     bool Fail(int line, std::string message);
     // The next line, or a failure naming what was expected there.
     std::optional<std::string_view> Next(const std::string& expected);
@@ -140,27 +174,37 @@ private:
     std::optional<unsigned long> NumberField(std::string_view key, unsigned long most);
     // A text field written with %XX escapes; a lone "%" is the empty text.
     std::optional<std::string> EscapedField(std::string_view key);
+    std::optional<bool> WordField(std::string_view key, std::string_view yes, std::string_view no);
     bool ParseHeader(CaptureData* capture);
+    bool ParseVersion2Fields(CaptureData* capture);
+    bool ParseSource(CaptureData* capture);
     bool ParseRecords(CaptureData* capture);
     bool ParseEnd();
 
-    std::vector<std::string_view> m_lines;
-    std::size_t m_next = 0;  // index of the next line to read
+    std::string_view m_rest;  // the bytes after the last line taken
+    bool m_sawLastLine = false;
+    std::size_t m_next = 0;  // lines taken so far
+    int m_version = 0;
     CaptureFileError m_error;
 };
 
-void Parser::SplitLines(std::string_view bytes)
+std::optional<std::string_view> Parser::TakeLine()
 {
-    while (!bytes.empty()) {
-        const std::size_t end = bytes.find('\n');
-        std::string_view line = bytes.substr(0, end);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        m_lines.push_back(line);
-        if (end == std::string_view::npos)
-            break;
-        bytes.remove_prefix(end + 1);
+    if (m_rest.empty() && m_sawLastLine)
+        return std::nullopt;
+    const std::size_t end = m_rest.find('\n');
+    std::string_view line = m_rest.substr(0, end);
+    if (end == std::string_view::npos) {
+        m_rest = {};
+        m_sawLastLine = true;
+    } else {
+        m_rest.remove_prefix(end + 1);
+        m_sawLastLine = m_rest.empty();
     }
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    ++m_next;
+    return line;
 }
 
 bool Parser::Fail(int line, std::string message)
@@ -172,11 +216,12 @@ bool Parser::Fail(int line, std::string message)
 std::optional<std::string_view> Parser::Next(const std::string& expected)
 {
     const int lineNumber = int(m_next) + 1;
-    if (m_next >= m_lines.size()) {
+    const auto taken = TakeLine();
+    if (!taken) {
         Fail(lineNumber, "the file ends where " + expected + " should follow (it is cut short)");
         return std::nullopt;
     }
-    const std::string_view line = m_lines[m_next++];
+    const std::string_view line = *taken;
     for (std::size_t column = 0; column < line.size(); ++column) {
         const auto byte = static_cast<unsigned char>(line[column]);
         if (byte < ' ' || byte == 0x7F) {
@@ -236,10 +281,11 @@ bool Parser::ParseHeader(CaptureData* capture)
         return false;
     }
     const auto number = ParseNumber(*version);
-    if (!number || *number != unsigned(kCaptureFileVersion))
+    if (!number || *number < 1 || *number > unsigned(kCaptureFileVersion))
         return Fail(1,
-                    "version " + Quoted(*version) + " is not one this Dentora reads (it reads version " +
+                    "version " + Quoted(*version) + " is not one this Dentora reads (it reads versions 1 to " +
                         std::to_string(kCaptureFileVersion) + ")");
+    m_version = int(*number);
     const auto port = EscapedField("port");
     if (!port)
         return false;
@@ -268,12 +314,73 @@ bool Parser::ParseHeader(CaptureData* capture)
     capture->port = *port;
     capture->startedAtUtc = std::string(*startedAt);
     capture->announcedBytes = int(*announced);
+    return m_version < 2 || ParseVersion2Fields(capture);
+}
+
+std::optional<bool> Parser::WordField(std::string_view key, std::string_view yes, std::string_view no)
+{
+    const auto value = Field(key);
+    if (!value)
+        return std::nullopt;
+    if (*value != yes && *value != no) {
+        Fail(int(m_next),
+             std::string(key) + " " + Quoted(*value) + " is neither " + std::string(yes) + " nor " + std::string(no));
+        return std::nullopt;
+    }
+    return *value == yes;
+}
+
+bool Parser::ParseVersion2Fields(CaptureData* capture)
+{
+    const auto tick = Field("tick-ns");
+    if (!tick)
+        return false;
+    if (*tick != kUnknownWord) {
+        const auto nanoseconds = ParseNumber(*tick);
+        if (!nanoseconds || *nanoseconds < 1 || *nanoseconds > kMaxTickNanoseconds)
+            return Fail(int(m_next),
+                        "tick-ns " + Quoted(*tick) + " is neither unknown nor a number from 1 to " +
+                            std::to_string(kMaxTickNanoseconds));
+        capture->tickNanoseconds = *nanoseconds;
+    }
+    const auto real = WordField("falling-edges", "real", "made-up");
+    if (!real)
+        return false;
+    capture->fallingEdgesReal = *real;
+    return ParseSource(capture);
+}
+
+bool Parser::ParseSource(CaptureData* capture)
+{
+    const auto format = Field("source-format");
+    if (!format)
+        return false;
+    if (*format == kControllerWord)
+        return true;
+    if (format->find_first_of(" %") != std::string_view::npos)
+        return Fail(int(m_next), "source-format " + Quoted(*format) + " is not a format's name");
+    ImportSource source;
+    source.format = std::string(*format);
+    const auto file = EscapedField("source-file");
+    const auto crank = file ? EscapedField("crank-signal") : std::nullopt;
+    const auto cam = crank ? EscapedField("cam-signal") : std::nullopt;
+    const auto inverted = cam ? Field("inverted") : std::nullopt;
+    if (!inverted)
+        return false;
+    if (*inverted != "none" && *inverted != "crank" && *inverted != "cam" && *inverted != "crank,cam")
+        return Fail(int(m_next), "inverted " + Quoted(*inverted) + " is not none, crank, cam or crank,cam");
+    source.file = *file;
+    source.crank = *crank;
+    source.cam = *cam;
+    source.crankInverted = inverted->substr(0, 5) == "crank";
+    source.camInverted = inverted->size() >= 3 && inverted->substr(inverted->size() - 3) == "cam";
+    capture->source = std::move(source);
     return true;
 }
 
 bool Parser::ParseRecords(CaptureData* capture)
 {
-    const auto count = NumberField("records", kMaxCaptureRecords);
+    const auto count = NumberField("records", capture->MostRecords());
     if (!count)
         return false;
     capture->records.reserve(*count);
@@ -301,16 +408,16 @@ bool Parser::ParseEnd()
         return false;
     if (*end != kEndLine)
         return Fail(int(m_next), "expected \"end\" after the last record, found " + Quoted(*end));
-    // Only an empty line, the final newline, may follow.
-    if (m_next < m_lines.size() && !(m_next + 1 == m_lines.size() && m_lines[m_next].empty()))
-        return Fail(int(m_next) + 1, "unexpected text after \"end\"");
+    // Nothing may follow but the final line break.
+    if (TakeLine())
+        return Fail(int(m_next), "unexpected text after \"end\"");
     return true;
 }
 
 bool Parser::Parse(CaptureData* capture, CaptureFileError* error)
 {
     CaptureData parsed;
-    if (m_lines.empty())
+    if (m_rest.empty())
         Fail(0, "the file is empty");
     else if (ParseHeader(&parsed) && ParseRecords(&parsed) && ParseEnd()) {
         *capture = std::move(parsed);
@@ -336,7 +443,7 @@ std::string WriteCaptureFile(const CaptureData& capture)
     const char* outcome = OutcomeWord(capture.outcome);
     std::string out;
     out.reserve(128 + capture.port.size() + capture.outcomeDetail.size() + capture.records.size() * 9);
-    out += std::string(kMagic) + " " + std::to_string(kCaptureFileVersion) + "\n";
+    out += std::string(kMagic) + " " + (NeedsVersion2(capture) ? "2" : "1") + "\n";
     // An empty port would leave nothing after the key: "%" stands for it.
     out += "port " + (capture.port.empty() ? std::string("%") : EscapeText(capture.port)) + "\n";
     out += "started-at " + capture.startedAtUtc + "\n";
@@ -344,6 +451,8 @@ std::string WriteCaptureFile(const CaptureData& capture)
     out += std::string("outcome ") + (outcome ? outcome : "unknown") + "\n";
     out += "outcome-detail " +
         (capture.outcomeDetail.empty() ? std::string("%") : EscapeText(capture.outcomeDetail, true)) + "\n";
+    if (NeedsVersion2(capture))
+        out += Version2Fields(capture);
     out += "records " + std::to_string(capture.records.size()) + "\n";
     for (const TriggerRecord& record : capture.records) {
         out += char(record.type);

@@ -67,18 +67,21 @@ std::string Microseconds(std::uint64_t nanoseconds)
 
 }  // namespace
 
-std::string WriteVcd(const CaptureData& capture, std::uint64_t tickNanoseconds, const std::string& toolVersion)
+std::string WriteVcd(const CaptureData& capture, std::optional<std::uint64_t> tickNanoseconds,
+                     const std::string& toolVersion)
 {
-    const TimeUnit& timescale = TimescaleFor(tickNanoseconds);
-    const std::uint64_t unitsPerTick = tickNanoseconds / timescale.nanoseconds;
+    const TimeUnit& timescale = TimescaleFor(tickNanoseconds.value_or(kDefaultTickNanoseconds));
+    const std::uint64_t unitsPerTick = tickNanoseconds.value_or(kDefaultTickNanoseconds) / timescale.nanoseconds;
+    const std::string tickText = tickNanoseconds
+        ? "One controller tick is " + TickLengthText(*tickNanoseconds) + ";"
+        : std::string("The tick length is not known: one time unit here is one controller tick, not 1 us;");
     const char* outcome = OutcomeWord(capture.outcome);
     std::string out;
     out += "$date " + VcdText(capture.startedAtUtc) + " $end\n";
     out += "$version " + VcdText(toolVersion) + " $end\n";
     out += "$comment Trigger capture from " + VcdText(capture.port) + ", " + std::to_string(capture.records.size()) +
-        " records, outcome " + (outcome ? outcome : "running") + ". One controller tick is " +
-        TickLengthText(tickNanoseconds) + "; each signal's time is the sum of its own tick counts after the two " +
-        "calibration records. $end\n";
+        " records, outcome " + (outcome ? outcome : "running") + ". " + tickText +
+        " each signal's time is the sum of its own tick counts after the two calibration records. $end\n";
     out += std::string("$timescale ") + timescale.name + " $end\n";
     out += "$scope module dentora $end\n";
     out += std::string("$var wire 1 ") + kCrankId + " crank $end\n";
@@ -119,16 +122,19 @@ std::string WriteVcd(const CaptureData& capture, std::uint64_t tickNanoseconds, 
     return out;
 }
 
-std::string WriteCsv(const CaptureData& capture, std::uint64_t tickNanoseconds)
+std::string WriteCsv(const CaptureData& capture, std::optional<std::uint64_t> tickNanoseconds)
 {
-    std::string out = "Record,Time,ToothTime,PriLevel,SecLevel,Trigger\n#,us,us,0/1,0/1,\n";
+    std::string out = std::string("Record,Time,ToothTime,PriLevel,SecLevel,Trigger\n") +
+        (tickNanoseconds ? "#,us,us,0/1,0/1,\n" : "#,tick,tick,0/1,0/1,\n");
+    const auto time = [&](std::uint64_t ticks) {
+        return tickNanoseconds ? Microseconds(ticks * *tickNanoseconds) : std::to_string(ticks);
+    };
     bool levels[2] = {false, false};
     for (const Edge& edge : EdgesInTimeOrder(capture.records)) {
         const bool crank = edge.signal == Signal::kCrank;
         levels[crank ? 0 : 1] = edge.high;
-        out += std::to_string(edge.record) + ',' + Microseconds(edge.time * tickNanoseconds) + ',' +
-            Microseconds(std::uint64_t(edge.toothTicks) * tickNanoseconds) + ',' + (levels[0] ? '1' : '0') + ',' +
-            (levels[1] ? '1' : '0') + ',' + (crank ? "crank" : "cam") + '\n';
+        out += std::to_string(edge.record) + ',' + time(edge.time) + ',' + time(edge.toothTicks) + ',' +
+            (levels[0] ? '1' : '0') + ',' + (levels[1] ? '1' : '0') + ',' + (crank ? "crank" : "cam") + '\n';
     }
     return out;
 }

@@ -14,6 +14,8 @@
 #include "simulator/pty_controller.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -152,6 +154,9 @@ protected:
             } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
                 messages += box->text();
                 box->done(QMessageBox::Ok);
+            } else if (auto* dialog = qobject_cast<QDialog*>(modal);
+                       dialog && dialog->windowTitle() == QStringLiteral("Import") && m_answerImport) {
+                m_answerImport(dialog);
             }
         });
         answerer.start(10);
@@ -172,6 +177,7 @@ protected:
     QTemporaryDir m_files;
     std::unique_ptr<sim::PtyController> m_controller;
     int m_fileDialogs = 0;
+    std::function<void(QDialog*)> m_answerImport;  // what a user does in the import dialog
 };
 
 using Points = std::map<float, float>;
@@ -321,6 +327,57 @@ TEST_F(CaptureFilesTest, BadFilesAreRefusedNamingTheFileAndLeaveTheChartAsItWas)
     // The file dialog lets no missing file through; --open can name one.
     EXPECT_FALSE(dentora::OpenCaptureFile(File("missing.dentora"), &error));
     EXPECT_TRUE(error.startsWith(File("missing.dentora") + QStringLiteral(": "))) << error.toStdString();
+}
+
+// A recording sigrok-cli made: its wires are named D0 and D1, so the import
+// dialog asks which is which; the user takes D1 as the crank and D0, inverted,
+// as the cam. The chart shows every edge; saved and reopened, it is the same.
+TEST_F(CaptureFilesTest, RecordingOfAnotherToolOpensThroughTheImportDialog)
+{
+    const ProcessRun sigrok = RunProgram(QStringLiteral("sigrok-cli"),
+                                         {"-d", "demo", "--channels", "D0,D1", "--config", "samplerate=1M", "--samples",
+                                          "3000", "-O", "vcd", "-o", File("demo.vcd")});
+    ASSERT_EQ(sigrok.exitCode, 0) << sigrok.err.toStdString();
+    QStringList offered;
+    m_answerImport = [&](QDialog* dialog) {
+        const QList<QComboBox*> boxes = dialog->findChildren<QComboBox*>();
+        ASSERT_EQ(boxes.size(), 2);
+        for (int i = 0; i < boxes[0]->count(); ++i)
+            offered.push_back(boxes[0]->itemText(i));
+        boxes[0]->setCurrentIndex(1);  // crank: D1
+        boxes[1]->setCurrentIndex(1);  // cam: D0
+        dialog->findChildren<QCheckBox*>()[1]->setChecked(true);
+        dialog->accept();
+    };
+    const QString message = ChooseFromChartMenu(QStringLiteral("Open capture\u2026"), File("demo.vcd"));
+    ASSERT_TRUE(message.isEmpty()) << message.toStdString();
+    ASSERT_EQ(offered.size(), 2);
+    EXPECT_TRUE(offered[0].startsWith(QStringLiteral("D0 ("))) << offered[0].toStdString();
+    const dentora::CaptureLog opened = CurrentCaptureLog();
+    ASSERT_TRUE(opened.source);
+    EXPECT_EQ(opened.source->crank, "D1");
+    EXPECT_EQ(opened.source->cam, "D0");
+    EXPECT_TRUE(opened.source->camInverted);
+    std::size_t crankRecords = 0;
+    for (std::size_t i = 2; i < opened.records.size(); ++i)
+        crankRecords += opened.records[i].type == 'R' || opened.records[i].type == 'F' ? 1 : 0;
+    // Two points per edge, after the seed point every trace starts with.
+    EXPECT_EQ(g_chart.LinePoints(1)->size(), 1 + 2 * crankRecords);
+
+    QString error;
+    ASSERT_TRUE(dentora::SaveCaptureFile(File("demo.dentora"), opened, &error)) << error.toStdString();
+    ASSERT_TRUE(dentora::OpenCaptureFile(File("demo.dentora"), &error)) << error.toStdString();
+    EXPECT_EQ(CurrentCaptureLog().records, opened.records);
+    EXPECT_EQ(CurrentCaptureLog().tickNanoseconds, std::optional<std::uint64_t>(1000));
+    EXPECT_EQ(dentora::KnownTickNanoseconds(), std::optional<std::uint64_t>(1000)) << "the file's tick length is used";
+
+    // A recording with a fault is refused naming the line; the chart stays.
+    Write(File("back.csv"), "time,crank,cam\n0,0,0\n0.002,1,0\n0.001,0,1\n");
+    const Points crank = *g_chart.LinePoints(1);
+    const QString refused = ChooseFromChartMenu(QStringLiteral("Open capture\u2026"), File("back.csv"));
+    EXPECT_TRUE(refused.startsWith(File("back.csv") + QStringLiteral(", line 4: time goes back")))
+        << refused.toStdString();
+    EXPECT_TRUE(*g_chart.LinePoints(1) == crank);
 }
 
 TEST_F(CaptureFilesTest, OpeningIsRefusedWhileATestRuns)

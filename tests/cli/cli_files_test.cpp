@@ -234,6 +234,43 @@ TEST(CliFiles, NothingIsWrittenOrSentWhenTheCaptureCannotStartOrBeKept)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2) << "only the earlier files";
 }
 
+// A real engine's logic-analyser recording converted, then analysed from
+// the capture file with the tick length the import kept; a recording with a
+// fault exits 8 naming its line, and nothing is written.
+TEST(CliFiles, ImportConvertsARecordingAndRefusesABrokenOne)
+{
+    QTemporaryDir dir;
+    const QString recording = QString::fromUtf8(DENTORA_ENGINES_DIR "/4b11_running.csv");
+    const QString converted = dir.filePath(QStringLiteral("4b11.dentora"));
+    const CliResult run = RunCli(
+        {QStringLiteral("import"), recording, QStringLiteral("-o"), converted, QStringLiteral("--invert-cam"), kJson});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(SchemaViolations(run.out), QString()) << run.out.toStdString();
+    const CaptureLog log = Load(converted);
+    ASSERT_TRUE(log.source);
+    EXPECT_EQ(log.source->crank, "Channel 0");
+    EXPECT_TRUE(log.source->camInverted);
+    EXPECT_EQ(log.tickNanoseconds, std::optional<std::uint64_t>(1000));
+    // The report takes the tick length the file kept (its speed needs it).
+    const CliResult analysed = RunCli({QStringLiteral("analyze"), converted, kJson});
+    ASSERT_EQ(analysed.exitCode, 0) << analysed.err.toStdString();
+    const QJsonObject analysis =
+        QJsonDocument::fromJson(analysed.out.toUtf8()).object()[QStringLiteral("analysis")].toObject();
+    EXPECT_EQ(analysis[QStringLiteral("tickMicros")].toDouble(), 1.0) << analysed.out.toStdString();
+
+    const QString broken = dir.filePath(QStringLiteral("broken.csv"));
+    QFile file(broken);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("time,crank\n0,0\n0.001,1\n0.002\n");
+    file.close();
+    const QString refused = dir.filePath(QStringLiteral("refused.dentora"));
+    const CliResult bad = RunCli({QStringLiteral("import"), broken, QStringLiteral("-o"), refused});
+    EXPECT_EQ(bad.exitCode, 8);
+    EXPECT_TRUE(bad.err.startsWith(QStringLiteral("dentora-cli: ") + broken + QStringLiteral(", line 4: ")))
+        << bad.err.toStdString();
+    EXPECT_FALSE(QFile::exists(refused));
+}
+
 TEST(CliFiles, ExportUsageErrorsExitTwo)
 {
     const QList<QPair<QStringList, QString>> cases = {

@@ -56,6 +56,41 @@ TEST(CaptureFileTest, WhatIsWrittenIsReadBackExactly)
     EXPECT_EQ(read.records, longest.records);
 }
 
+// Version 2 keeps a known tick length and what an import was; only an
+// imported capture may hold more records than the controller's buffer.
+TEST(CaptureFileTest, Version2KeepsTickAndSourceAndLiftsTheBoundForImportsOnly)
+{
+    CaptureData fetched = SampleCapture();
+    EXPECT_EQ(dentora::WriteCaptureFile(fetched).rfind("dentora-capture 1\n", 0), 0u) << "nothing needs version 2";
+    fetched.tickNanoseconds = 4000;
+    CaptureData imported = SampleCapture();
+    imported.records.assign(dentora::kMaxCaptureRecords + 1, TriggerRecord{'R', 7});
+    imported.fallingEdgesReal = false;
+    imported.source = dentora::ImportSource{"log 1%.csv", "tooth-log", "tooth", "", true, false};
+    for (const CaptureData& capture : {fetched, imported}) {
+        const std::string text = dentora::WriteCaptureFile(capture);
+        EXPECT_EQ(text.rfind("dentora-capture 2\n", 0), 0u);
+        CaptureData read;
+        CaptureFileError error;
+        ASSERT_TRUE(dentora::ReadCaptureFile(text, &read, &error)) << error.line << ": " << error.message;
+        ExpectSame(read, capture);
+        EXPECT_EQ(read.tickNanoseconds, capture.tickNanoseconds);
+        EXPECT_EQ(read.fallingEdgesReal, capture.fallingEdgesReal);
+        EXPECT_EQ(read.source.has_value(), capture.source.has_value());
+        if (read.source) {
+            EXPECT_EQ(read.source->file, "log 1%.csv");
+            EXPECT_EQ(read.source->format, "tooth-log");
+            EXPECT_TRUE(read.source->crankInverted);
+            EXPECT_FALSE(read.source->camInverted);
+        }
+    }
+    fetched.records.assign(dentora::kMaxCaptureRecords + 1, TriggerRecord{'R', 7});
+    CaptureData read;
+    CaptureFileError error;
+    EXPECT_FALSE(dentora::ReadCaptureFile(dentora::WriteCaptureFile(fetched), &read, &error));
+    EXPECT_NE(error.message.find("records"), std::string::npos) << error.message;
+}
+
 TEST(CaptureFileTest, ReadsLinesEndedTheWindowsWay)
 {
     std::string text = dentora::WriteCaptureFile(SampleCapture());
@@ -111,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(
                              10),
                  1, "not a Dentora capture"},
         BadInput{"NulInsideALine", kHeader.substr(0, 20) + std::string(1, '\0') + "x\n", 2, "control character 0x00"},
-        BadInput{"NewerVersion", "dentora-capture 2\n", 1, "version \"2\" is not one this Dentora reads"},
+        BadInput{"NewerVersion", "dentora-capture 3\n", 1, "version \"3\" is not one this Dentora reads"},
         BadInput{"CutInTheHeader", kHeader.substr(0, 40), 3, "started-at"},
         BadInput{"CutInTheRecords", kHeader + "records 3\nR 10\nF 20\n", 10, "record 2 of records 0 to 2"},
         BadInput{"CutBeforeTheEnd", kHeader + "records 1\nR 10\n", 9, "cut short"},

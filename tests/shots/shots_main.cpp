@@ -6,11 +6,16 @@
 // made as small as it goes.
 // With --report, instead: the trigger report beside the dialog, its first
 // anomaly chosen so the chart shows its mark, and the tooltip of the tooth
-// next to it. Run it on a display (Xvfb will do); scripts/screenshot does.
+// next to it. With --open FILE, instead: FILE opened as "Open capture..."
+// opens it (import.png: the import dialog, when the file leaves the crank
+// and cam open; open.png: the window with the capture drawn). Run it on a
+// display (Xvfb will do); scripts/screenshot does.
 #include "analyzer_app.h"
 #include "analyzer_dlg.h"
+#include "capture/capture_files.h"
 #include "capture/test_run.h"
 #include "chart/chart_wnd.h"
+#include "import_dialog.h"
 #include "platform/wnd_testing.h"
 #include "res/resource.h"
 #include "trigger_report_window.h"
@@ -37,7 +42,9 @@
 namespace {
 
 constexpr int kCaptureTimeoutMs = 5 * 60 * 1000;
-const char kUsage[] = "Usage: dentora-shots --port DEVICE --out DIRECTORY [--report]\n";
+const char kUsage[] =
+    "Usage: dentora-shots --port DEVICE --out DIRECTORY [--report]\n"
+    "       dentora-shots --open FILE --out DIRECTORY\n";
 
 bool WritePicture(const QPixmap& picture, const QString& path)
 {
@@ -177,6 +184,7 @@ bool SaveCaptureShots(CAnalyzerDlg& dialog, const QDir& out)
 
 struct ShotsOptions {
     QString port;
+    QString open;
     QString outDirectory;
     bool report = false;
 };
@@ -190,8 +198,10 @@ std::optional<ShotsOptions> ParseArguments(QStringList arguments)
             options.port = arguments[i + 1];
         else if (arguments[i] == QLatin1String("--out"))
             options.outDirectory = arguments[i + 1];
+        else if (arguments[i] == QLatin1String("--open"))
+            options.open = arguments[i + 1];
     }
-    if (options.port.isEmpty() || options.outDirectory.isEmpty() || arguments.size() != 4)
+    if (options.port.isEmpty() == options.open.isEmpty() || options.outDirectory.isEmpty() || arguments.size() != 4)
         return std::nullopt;
     return options;
 }
@@ -209,6 +219,32 @@ bool RunCapture(CAnalyzerDlg& dialog)
     }
     QTest::qWait(300);
     return true;
+}
+
+// The file opened as the chart menu's "Open capture..." does: the import
+// dialog, when it asks, pictured with the screen and accepted as suggested.
+bool SaveOpenShots(CAnalyzerDlg& dialog, const QString& file, const QDir& out)
+{
+    QWidget* window = dialog.GetSafeWidget();
+    bool pictured = true;
+    dentora::ImportRequest request = dentora::ImportAsking(window);
+    const dentora::AskSignals ask = request.ask;
+    request.ask = [&](const dentora::ImportedWaveforms& waveforms, const dentora::SignalChoice& suggested,
+                      dentora::ImportOptions* options) {
+        QTimer::singleShot(500, [&] {
+            pictured = WritePicture(window->screen()->grabWindow(0), out.filePath(QStringLiteral("import.png")));
+            if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                modal->accept();
+        });
+        return ask(waveforms, suggested, options);
+    };
+    QString error;
+    if (!dentora::OpenCaptureFile(file, &error, request)) {
+        std::fprintf(stderr, "dentora-shots: %s\n", qPrintable(error));
+        return false;
+    }
+    QTest::qWait(500);
+    return pictured && Save(window, out.filePath(QStringLiteral("open.png")));
 }
 
 }  // namespace
@@ -235,6 +271,8 @@ int main(int argc, char** argv)
         std::fputs("dentora-shots: the window did not appear\n", stderr);
         return 1;
     }
+    if (!options->open.isEmpty())
+        return SaveOpenShots(dialog, options->open, out) ? 0 : 1;
     if (!RunCapture(dialog))
         return 1;
     if (options->report)

@@ -16,6 +16,7 @@ namespace dentora {
 
 struct AnalysisOptions {
     std::optional<double> tickMicros;  // length of one tick in µs; without it rpm is unknown
+    bool fallingEdgesReal = true;      // false for a tooth log: no duty is worked out
 };
 
 enum class TriggerChannel { kCrank, kCam };
@@ -103,6 +104,7 @@ struct TriggerReport {
     std::size_t records = 0;
     double chartUnitsPerTick = 0.0;  // 0 when the calibration is missing or sums to zero
     std::optional<double> tickMicros;
+    bool fallingEdgesReal = true;   // as the options said; false: every duty is unknown
     std::vector<CrankTooth> teeth;  // by time, glitch edges left out
     WheelSummary wheel;
     CamSummary cam;

@@ -6,6 +6,7 @@
 
 #include "capture/capture_log.h"
 #include "formats/capture_data.h"
+#include "formats/waveform_import.h"
 
 #include <QByteArray>
 #include <QString>
@@ -16,13 +17,23 @@ namespace dentora {
 
 CaptureData ToCaptureData(const CaptureLog& log);
 
-// Reads a capture file into *log; on failure *log is untouched and *error
-// names the file and the line at fault.
-bool LoadCaptureFile(const QString& path, CaptureLog* log, QString* error);
+// How a file of another tool becomes a capture: the options of the command
+// line, and who to ask when the file leaves the crank and cam open (nobody:
+// the signal with more edges is the crank).
+struct ImportRequest {
+    ImportOptions options;
+    AskSignals ask;
+};
 
-// Reads a capture file, makes it the current capture and draws it on the
-// chart. Refused while a test runs; a failure leaves the chart as it was.
-bool OpenCaptureFile(const QString& path, QString* error);
+// Reads a capture file, or imports another tool's file (docs/file-format.md
+// lists them), into *log; on failure *log is untouched and *error names the
+// file and the line at fault.
+bool LoadCaptureFile(const QString& path, CaptureLog* log, QString* error, const ImportRequest& import = {});
+
+// Reads a file as LoadCaptureFile does, makes it the current capture and
+// draws it on the chart. Refused while a test runs; a failure leaves the
+// chart as it was.
+bool OpenCaptureFile(const QString& path, QString* error, const ImportRequest& import = {});
 
 // True for a capture whose test has ended (or that was opened); otherwise
 // *reason says why there is nothing whole to write yet.
@@ -45,8 +56,12 @@ bool CheckWritable(const QString& path, QString* error);
 bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error);
 
 // The length of one controller tick that the exports put on their time
-// axis, 1 ns to 1 s; 1 us until set.
+// axis, 1 ns to 1 s; 1 us until set. Until it is set (by the user, or by a
+// capture file that keeps it) the exports count in ticks and say so, and a
+// saved capture keeps it unknown.
 std::uint64_t ExportTickNanoseconds();
+std::optional<std::uint64_t> KnownTickNanoseconds();
 bool SetExportTickNanoseconds(std::uint64_t nanoseconds);
+void ForgetTickNanoseconds();
 
 }  // namespace dentora

@@ -9,6 +9,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace dentora {
@@ -19,8 +21,11 @@ struct CaptureLog {
     QString port;                        // the device the test opened
     QDateTime startedAt;                 // when "Run Test" opened the port
     TestOutcome outcome = TestOutcome::kRunning;
-    QString outcomeDetail;  // why it ended so, in words for the user; empty while running
-    QString file;           // the capture file it was read from or last saved to; empty until then
+    QString outcomeDetail;                         // why it ended so, in words for the user; empty while running
+    std::optional<std::uint64_t> tickNanoseconds;  // as the capture file kept it, or as an import chose it
+    bool fallingEdgesReal = true;                  // false for a tooth log's made-up falling edges
+    std::optional<ImportSource> source;            // for a capture imported from another tool's file
+    QString file;  // the capture file it was read from or last saved to; empty until then
 };
 
 }  // namespace dentora

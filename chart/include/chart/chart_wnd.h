@@ -51,6 +51,11 @@ public:
     // ClearPoints alone keeps the window where it is.
     void ResetView();
 
+    // While a whole series is added at once (a capture replayed), the scroll
+    // bar and the parent follow only once, when the hold ends: the same end
+    // state without a scroll-bar update and two posted messages per point.
+    void HoldViewUpdates(BOOL hold);
+
     // What the chart shows, for whoever has to know (status, tests, tools).
     float XStart() const { return m_xStart; }
     float XSpan() const { return m_xSpan; }
@@ -123,6 +128,8 @@ private:
     COLORREF m_backColor = 0;
     BOOL m_gridOn = TRUE;
     BOOL m_notifyParent = FALSE;
+    BOOL m_viewUpdatesHeld = FALSE;
+    BOOL m_viewUpdateMissed = FALSE;
     unsigned int m_xGridDivisions = 7;
     unsigned int m_yGridDivisions = 14;
     std::set<UINT> m_lineIds;

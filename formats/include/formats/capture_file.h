@@ -10,9 +10,12 @@
 
 namespace dentora {
 
-inline constexpr int kCaptureFileVersion = 1;
-// Far above the largest capture (about 40 KB): anything bigger is not one.
-inline constexpr std::size_t kMaxCaptureFileBytes = 1024 * 1024;
+// The newest version written and read; version 1 is read too, and written
+// for a capture that needs nothing of version 2.
+inline constexpr int kCaptureFileVersion = 2;
+// Above the largest imported capture (kMaxImportedRecords lines of at most
+// eight bytes and a line break): anything bigger is not one.
+inline constexpr std::size_t kMaxCaptureFileBytes = 80 * 1024 * 1024;
 
 struct CaptureFileError {
     int line = 0;         // 1-based; 0 when the fault is the file as a whole
