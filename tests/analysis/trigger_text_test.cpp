@@ -48,11 +48,12 @@ TEST(TriggerText, ToothSummaryGivesMicrosecondsAndRpmOnlyWithATickLength)
     ASSERT_EQ(gap.number, 35);
     EXPECT_EQ(FormatTooth(timed, gap),
               "Tooth 35 after the gap, before a gap of 1\n"
+              "At 340.0° on the wheel, measured 340.0°\n"
               "Period 500 ticks = 2000.0 µs, 1667 rpm\n"
               "Ratio to the previous tooth 2.00\nDuty 0.25");
     const TriggerReport untimed = AnalyzeTrigger(records);
     EXPECT_EQ(FormatTooth(untimed, untimed.teeth[35]),
-              "Tooth 1 after the gap\nPeriod 250 ticks\n"
+              "Tooth 1 after the gap\nAt 0.0° on the wheel, measured 0.0°\nPeriod 250 ticks\n"
               "Ratio to the previous tooth 0.50\nDuty 0.50");
 }
 
