@@ -83,10 +83,12 @@ void NumberFromCam(WheelFit& fit, int sync, double toothOneAngle)
     for (RiseFit& rise : fit.rises) {
         if (rise.role != RiseRole::kTooth || rise.sync != sync)
             continue;
-        const double relative = rise.angle - toothOneAngle;
-        const double turns = std::floor((relative + 0.5 * pitch) / 360.0);
-        rise.revolution = std::int64_t(turns) + 1000;
-        rise.index = int(std::lround((relative - turns * 360.0) / pitch)) % teeth;
+        // The tooth whose period holds the cam pulse is tooth 1, also when
+        // the pulse comes right at its end.
+        const auto position = std::int64_t(std::ceil((rise.angle - toothOneAngle) / pitch - 0.5 - 1e-9));
+        const std::int64_t turns = position >= 0 ? position / teeth : -((-position + teeth - 1) / teeth);
+        rise.revolution = turns;
+        rise.index = int(position - turns * teeth);
     }
 }
 
