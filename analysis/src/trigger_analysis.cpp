@@ -128,7 +128,9 @@ CrankRises RisingCrankEdges(const SignalEdges& edges)
             continue;
         if (!found.rises.empty())
             found.rises.back().trustedPeriod = !saturatedSince;
-        found.rises.push_back({double(edge.time.ticks), true});
+        const bool fallFollows = i + 1 < edges.crank.size() && !edges.crank[i + 1].rising;
+        const double high = fallFollows ? double(edges.crank[i + 1].time.ticks - edge.time.ticks) : 0.0;
+        found.rises.push_back({double(edge.time.ticks), true, high});
         found.edgeIndex.push_back(i);
         saturatedSince = false;
     }

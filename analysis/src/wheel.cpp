@@ -53,17 +53,17 @@ std::vector<WheelDefinition> Candidates(const std::vector<CrankRise>& rises, con
     return wheels;
 }
 
-// The better fit first: a larger share of revolutions explained, then more
-// of them, a cam that agrees, fewer faults, fewer glitches; then the
-// library's order.
+// The better fit first: a larger share of revolutions explained, then a
+// cam that agrees, more revolutions, fewer faults, fewer glitches; then
+// the library's order.
 bool Better(const WheelFit& a, const WheelFit& b)
 {
     if (a.Confidence() != b.Confidence())
         return a.Confidence() > b.Confidence();
-    if (a.revolutionsFitting != b.revolutionsFitting)
-        return a.revolutionsFitting > b.revolutionsFitting;
     if (a.camAgrees != b.camAgrees)
         return a.camAgrees;
+    if (a.revolutionsFitting != b.revolutionsFitting)
+        return a.revolutionsFitting > b.revolutionsFitting;
     if (a.faults != b.faults)
         return a.faults < b.faults;
     return a.glitches < b.glitches;
@@ -118,6 +118,8 @@ void ReportRise(const SignalEdges& edges, const CrankRises& rises, const WheelFi
               "a crank edge inside a period the wheel gives as one tooth: a glitch edge, left out");
     if (rise.role == RiseRole::kExtraTooth)
         AddAt(report, AnomalyKind::kMissingGap, edge, "a tooth where the wheel's gap should be");
+    if (rise.role == RiseRole::kStrayTooth)
+        AddAt(report, AnomalyKind::kToothSpacing, edge, "a pulse as long as a tooth where the wheel has none");
     if (rise.role != RiseRole::kTooth || i + 1 >= rises.edgeIndex.size())
         return;
     const SignalEdge& end = edges.crank[rises.edgeIndex[i + 1]];
@@ -151,7 +153,7 @@ void CountTeeth(const SignalEdges& edges, const CrankRises& rises, const WheelFi
             start = std::ptrdiff_t(i);
             counted = 0;
         }
-        if (rise.role == RiseRole::kExtraTooth || rise.role == RiseRole::kTooth)
+        if (rise.role == RiseRole::kExtraTooth || rise.role == RiseRole::kStrayTooth || rise.role == RiseRole::kTooth)
             ++counted;
     }
 }
@@ -168,7 +170,7 @@ std::optional<double> Duty(const std::vector<SignalEdge>& crank, std::size_t ris
 
 bool KeptRise(const WheelFit* fit, std::size_t i)
 {
-    return !fit || (fit->rises[i].role != RiseRole::kGlitch && fit->rises[i].role != RiseRole::kExtraTooth);
+    return !fit || fit->rises[i].role == RiseRole::kTooth || fit->rises[i].role == RiseRole::kUnsynced;
 }
 
 void Number(const WheelFit& fit, const RiseFit& rise, CrankTooth& tooth)

@@ -15,6 +15,9 @@ namespace {
 constexpr double kCamWidthTolerance = 15.0;
 // A share of a cycle's cam spacings that must fit for the cam to agree.
 constexpr double kCamAgreement = 0.75;
+// Smaller N-M wheels are the library's alone: with few teeth a loose fit
+// would take another wheel's teeth for its own.
+constexpr int kLeastGenericPositions = 8;
 // Neighbours on each side for the rough speed that finds the gaps.
 constexpr std::ptrdiff_t kGapNeighbours = 4;
 
@@ -226,8 +229,10 @@ std::vector<WheelDefinition> GenericCandidates(const std::vector<CrankRise>& ris
         ranked.push_back({count, wheel});
     std::sort(ranked.rbegin(), ranked.rend());
     std::vector<std::string> names;
-    for (std::size_t i = 0; i < std::min<std::size_t>(2, ranked.size()); ++i)
-        names.push_back(std::to_string(ranked[i].second.first) + "-" + std::to_string(ranked[i].second.second));
+    for (std::size_t i = 0; i < std::min<std::size_t>(2, ranked.size()); ++i) {
+        if (ranked[i].second.first >= kLeastGenericPositions)
+            names.push_back(std::to_string(ranked[i].second.first) + "-" + std::to_string(ranked[i].second.second));
+    }
     if (const int perCycle = PositionsPerCamPulse(rises, spans, cam); perCycle >= 2 && perCycle % 2 == 0)
         names.push_back(std::to_string(perCycle / 2) + "+1");
     std::vector<WheelDefinition> candidates;

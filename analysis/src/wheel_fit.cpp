@@ -22,10 +22,17 @@ constexpr double kToleranceShare = 0.45;
 // A period longer than this many times the wheel's longest spacing is a
 // stall: the sync ends there and starts over after it.
 constexpr double kStallFactor = 3.0;
+// A pulse cut into a tooth's period is noise while its high time over that
+// period stays under this share of the teeth's typical duty; longer, it is
+// a tooth the wheel lacks.
+constexpr double kGlitchHighShare = 0.25;
+// Places a sync start is tried at before the walk moves on.
+constexpr std::size_t kSyncTries = 8;
 // A sync starts where this many periods in a row fit the wheel outright.
 constexpr std::size_t kSyncRun = 4;
-// At most this many glitch edges in a revolution still let it fit: a noise
-// pulse is the sensor's fault, not the wheel's.
+// At most this many edges that cut a tooth's period, of a capture without
+// falling edges, still let a revolution fit: noise is the sensor's fault,
+// not the wheel's, but without the duty it cannot be told from a tooth.
 constexpr int kGlitchesPerFittingRevolution = 1;
 
 double Resolution(const std::vector<double>& spacing)
@@ -53,6 +60,15 @@ public:
         m_tolerance = kToleranceShare * Resolution(m_spacing);
         m_longest = *std::max_element(m_spacing.begin(), m_spacing.end());
         m_pitch = *std::min_element(m_spacing.begin(), m_spacing.end());
+        std::vector<double> duties;
+        for (std::size_t i = 0; i + 1 < rises.size(); ++i) {
+            if (rises[i].highTicks > 0.0 && rises[i].trustedPeriod && Period(i) > 0.0)
+                duties.push_back(rises[i].highTicks / Period(i));
+        }
+        if (!duties.empty()) {
+            std::nth_element(duties.begin(), duties.begin() + std::ptrdiff_t(duties.size() / 2), duties.end());
+            m_typicalDuty = duties[duties.size() / 2];
+        }
     }
 
     WheelFit Run()
@@ -112,23 +128,38 @@ private:
         return ratio > kStallFactor * m_longest ? Decision::kStall : Decision::kMisfit;
     }
 
-    // The phase whose walk over the first two revolutions needs the fewest
-    // edges taken out, teeth lost or periods that fit nowhere.
+    // Whether the kSyncRun periods from `from` fit the wheel outright at `phase`.
+    bool Opens(std::size_t from, int phase) const
+    {
+        for (std::size_t j = 0; j < kSyncRun; ++j) {
+            const int k = phase + int(j);
+            if (Decide(from + j, k, Scale(from + j, k)) != Decision::kFits)
+                return false;
+        }
+        return true;
+    }
+
+    // Of the phases the first periods fit outright, the one whose walk over
+    // the first two revolutions needs the fewest edges taken out, teeth lost
+    // or periods that fit nowhere; -1 when no phase fits those periods.
     int BestPhase(std::size_t from) const
     {
         const std::size_t last = std::min(m_end, from + std::size_t(2 * m_teeth + 4));
-        int best = 0;
+        int best = -1;
         int bestFaults = 0;
-        for (int phase = 0; phase < m_teeth; ++phase) {
+        const int phases = m_fit.wheel.Uniform() ? 1 : m_teeth;
+        for (int phase = 0; phase < phases; ++phase) {
+            if (!Opens(from, phase))
+                continue;
             int faults = 0;
             int k = phase;
-            for (std::size_t i = from; i < last && (phase == 0 || faults < bestFaults);) {
+            for (std::size_t i = from; i < last && (best < 0 || faults < bestFaults);) {
                 const Decision decision = Decide(i, k, Scale(i, k));
                 faults += decision == Decision::kFits ? 0 : 1;
                 i += decision == Decision::kCut ? 2 : 1;
                 k += decision == Decision::kLost ? 2 : 1;
             }
-            if (phase == 0 || faults < bestFaults) {
+            if (best < 0 || faults < bestFaults) {
                 best = phase;
                 bestFaults = faults;
             }
@@ -142,24 +173,22 @@ private:
     // Returns the start, or m_end when there is none.
     std::size_t StartSync(std::size_t from)
     {
-        const std::size_t lastTry = std::min(m_end, from + std::size_t(2 * m_teeth));
+        m_synced = false;
+        const std::size_t lastTry = std::min(m_end, from + kSyncTries);
         for (std::size_t start = from; start < lastTry && m_end - start >= std::size_t(m_teeth) + 2; ++start) {
             m_begin = start;
-            m_k = BestPhase(start);
-            std::size_t fitting = 0;
-            while (fitting < kSyncRun &&
-                   Decide(start + fitting, m_k + int(fitting), Scale(start + fitting, m_k + int(fitting))) ==
-                       Decision::kFits)
-                ++fitting;
-            if (fitting < kSyncRun)
+            const int phase = BestPhase(start);
+            if (phase < 0)
                 continue;
+            m_k = phase;
             m_revolution += 2;
             ++m_sync;
+            m_synced = true;
             m_cycleOpen = m_k == 0;
             ResetCycle();
             return start;
         }
-        return m_end;
+        return m_end - from >= std::size_t(m_teeth) + 2 ? lastTry : m_end;
     }
 
     void ResetCycle()
@@ -197,21 +226,35 @@ private:
             Step();
     }
 
-    // The edge ending period i cuts one of the wheel's periods in two.
+    // The edge ending period i cuts one of the wheel's periods in two: a
+    // noise pulse when it stays high only briefly, a tooth in the wheel's gap
+    // or a stray tooth when it stays high as long as a tooth.
     void Drop(std::size_t i, double scale)
     {
+        const double high = m_rises[i + 1].highTicks;
+        const bool dutyKnown = high > 0.0 && m_typicalDuty > 0.0;
+        RiseRole& role = m_fit.rises[i + 1].role;
+        const double duty = high / (Period(i) + Period(i + 1));
+        if (dutyKnown && duty < kGlitchHighShare * m_typicalDuty) {
+            role = RiseRole::kGlitch;
+            ++m_fit.glitches;
+            return;
+        }
         const double before = Period(i) / scale;
         const double positions = std::round(before / m_pitch);
         const bool inGap =
             Expected(m_k) >= 1.5 * m_pitch && positions >= 1.0 && std::abs(before - positions * m_pitch) <= m_tolerance;
-        m_fit.rises[i + 1].role = inGap ? RiseRole::kExtraTooth : RiseRole::kGlitch;
-        if (inGap) {
-            m_clean = false;
-            ++m_fit.faults;
-        } else {
-            ++m_cycleGlitches;
+        if (!inGap && !dutyKnown) {
+            // Without the duty a glitch cannot be told from a tooth: a
+            // revolution may hold one.
+            role = RiseRole::kGlitch;
             ++m_fit.glitches;
+            ++m_cycleGlitches;
+            return;
         }
+        role = inGap ? RiseRole::kExtraTooth : RiseRole::kStrayTooth;
+        m_clean = false;
+        ++m_fit.faults;
     }
 
     // Walks from `begin` to the end of the trusted run or a stall; returns
@@ -222,6 +265,10 @@ private:
         if (m_end - begin < std::size_t(m_teeth) + 2)
             return m_end;
         for (std::size_t i = StartSync(begin); i < m_end;) {
+            if (!m_synced) {
+                i = StartSync(i);
+                continue;
+            }
             const double scale = Scale(i, m_k);
             switch (Decide(i, m_k, scale)) {
             case Decision::kFits: Accept(i++, 0, false); break;
@@ -252,6 +299,8 @@ private:
     double m_tolerance = 0.0;
     double m_longest = 0.0;
     double m_pitch = 0.0;
+    double m_typicalDuty = 0.0;  // the teeth's median high time over period; 0 without falling edges
+    bool m_synced = false;
     std::size_t m_begin = 0;
     std::size_t m_end = 0;
     int m_k = 0;

@@ -15,6 +15,7 @@ namespace dentora::analysis {
 struct CrankRise {
     double ticks = 0.0;
     bool trustedPeriod = true;  // no saturated count before the next rise
+    double highTicks = 0.0;     // to the falling edge that follows; 0 when none does
 };
 
 enum class RiseRole : std::uint8_t {
@@ -22,6 +23,7 @@ enum class RiseRole : std::uint8_t {
     kTooth,       // a tooth of the wheel
     kGlitch,      // an edge inside one tooth's period: left out
     kExtraTooth,  // a tooth where the wheel has an empty position: left out, counted
+    kStrayTooth,  // a pulse as long as a tooth's inside one of the wheel's periods: left out
 };
 
 struct RiseFit {

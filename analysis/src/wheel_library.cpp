@@ -40,7 +40,6 @@ const std::vector<SlottedEntry>& SlottedEntries()
         {"36-2-2-2", {13, 2, 16, 2, 1, 2}, "Mazda and Nissan; rusEFI trigger_subaru.cpp initialize36_2_2_2"},
         {"subaru-ez30", {19, 2, 10, 2, 1, 2}, "Subaru EZ30 36-2-2-2; rusEFI trigger_subaru.cpp initializeSubaruEZ30"},
         {"44-2-2", {20, 2, 20, 2}, "Renix four-cylinder; rusEFI trigger_renix.cpp"},
-        {"66-2-2-2", {20, 2, 20, 2, 20, 2}, "Renix six-cylinder; rusEFI trigger_renix.cpp"},
         {"36-2-1",
          {16, 2, 17, 1},
          "Mitsubishi 4B11 and 3A92; rusEFI trigger_mitsubishi.cpp initialize36_2_1 and the recording "
@@ -161,10 +160,13 @@ std::optional<WheelDefinition> GenericWheel(const std::string& name)
 
 }  // namespace
 
+// Within 2 % of even: closer than any speed the crank keeps from one tooth
+// to the next, so the crank alone cannot tell where such a wheel turns.
 bool WheelDefinition::Uniform() const
 {
+    const double even = 360.0 / double(rises.size());
     for (std::size_t k = 0; k < rises.size(); ++k) {
-        if (std::abs(Spacing(k) - 360.0 / double(rises.size())) > 1e-6)
+        if (std::abs(Spacing(k) - even) > 0.02 * even)
             return false;
     }
     return true;
