@@ -31,8 +31,13 @@ const OptionInfo kTickOption{"--tick-us", "T",
                              "one controller tick is T microseconds: the report's engine speed\n"
                              "(unknown without it) and the time axis of --vcd and --csv (default 1)"};
 const OptionInfo kExpectOption{"--expect", "PATTERN",
-                               "exit 7 unless the wheel is PATTERN: 36-1, optionally with the cam,\n"
-                               "36-1,cam-tooth=6,cam-angle=55,tolerance=2 (degrees)"};
+                               "exit 7 unless the wheel is PATTERN and healthy (no anomaly): a wheel\n"
+                               "library name (36-1, 36-2-2-2, gm-24x, miata-nb, ...; docs/analysis.md),\n"
+                               "optionally with the cam: 36-1,cam-tooth=7,cam-angle=60,tolerance=2 (degrees)"};
+const OptionInfo kAllowOption{"--allow", "KIND[,KIND...]",
+                              "with --expect: anomalies of these kinds do not fail it (glitch, lost-edge,\n"
+                              "unexpected-gap, missing-gap, tooth-spacing, tooth-count, cam-moved,\n"
+                              "saturated-count, bad-record)"};
 
 const std::vector<CommandInfo>& Commands()
 {
@@ -57,6 +62,7 @@ const std::vector<CommandInfo>& Commands()
           kPngOption,
           {"--report", nullptr, "print the trigger report: wheel, cam, speed, anomalies"},
           kExpectOption,
+          kAllowOption,
           kTickOption,
           {"--timeout", "S",
            "give up when the controller has not acknowledged the capture within S seconds\n"
@@ -64,11 +70,11 @@ const std::vector<CommandInfo>& Commands()
           kJsonOption}},
         {"analyze",
          "FILE",
-         "analyze FILE.dentora [--tick-us T] [--expect PATTERN] [--json]",
+         "analyze FILE.dentora [--tick-us T] [--expect PATTERN [--allow KINDS]] [--json]",
          "Prints the trigger report of a capture file: the wheel, the revolutions, the\n"
          "cam, the engine speed and every anomaly. Exits 0 for any capture it could\n"
          "read, whatever that capture's outcome, unless --expect does not match.",
-         {kTickOption, kExpectOption, kJsonOption}},
+         {kTickOption, kExpectOption, kAllowOption, kJsonOption}},
         {"export",
          "FILE",
          "export FILE.dentora --vcd F | --csv F | --png F [--tick-us T] [--json]",
@@ -215,6 +221,15 @@ AnalysisRequest ParseAnalysis(const QMap<QString, QString>& values, bool report)
         request.expect = ParseWheelPattern(request.expectText.toStdString(), &error);
         if (!request.expect)
             Refuse(QStringLiteral("--expect: %1").arg(QString::fromStdString(error)));
+    }
+    if (values.contains(QStringLiteral("--allow"))) {
+        if (!request.expect)
+            Refuse(QStringLiteral("--allow is for --expect"));
+        std::string error;
+        const auto kinds = ParseAnomalyKinds(values.value(QStringLiteral("--allow")).toStdString(), &error);
+        if (!kinds)
+            Refuse(QStringLiteral("--allow: %1").arg(QString::fromStdString(error)));
+        request.allowed = *kinds;
     }
     return request;
 }
