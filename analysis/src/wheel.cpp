@@ -21,6 +21,10 @@ constexpr double kLeastMargin = 0.25;
 constexpr int kLeastTeeth = 24;
 // Candidates the report lists.
 constexpr std::size_t kCandidatesShown = 4;
+// A capture longer than this many rising edges (a full fetch holds about
+// 2,000) is first fitted on these by every wheel, then by the best few.
+constexpr std::size_t kTrialRises = 3000;
+constexpr std::size_t kShortlist = 4;
 
 // A's spacings are B's repeated: a generic 22-2 is half of a Renix 44-2-2.
 bool RepeatsWithin(const WheelDefinition& part, const WheelDefinition& whole)
@@ -67,6 +71,30 @@ bool Better(const WheelFit& a, const WheelFit& b)
     if (a.faults != b.faults)
         return a.faults < b.faults;
     return a.glitches < b.glitches;
+}
+
+// On a long capture every wheel is tried on its first rises only, and the
+// closest few go on to the whole capture.
+std::vector<WheelDefinition> Shortlist(const std::vector<WheelDefinition>& candidates,
+                                       const std::vector<CrankRise>& rises, const std::vector<CamRise>& cam)
+{
+    const std::vector<CrankRise> trial(rises.begin(), rises.begin() + std::ptrdiff_t(kTrialRises));
+    const double end = trial.back().ticks;
+    std::vector<CamRise> trialCam;
+    for (const CamRise& pulse : cam) {
+        if (pulse.ticks < end)
+            trialCam.push_back(pulse);
+    }
+    std::vector<WheelFit> fits;
+    for (const WheelDefinition& candidate : candidates) {
+        fits.push_back(FitWheel(candidate, trial));
+        FitCam(fits.back(), trial, trialCam);
+    }
+    std::stable_sort(fits.begin(), fits.end(), Better);
+    std::vector<WheelDefinition> shortlist;
+    for (std::size_t i = 0; i < std::min(fits.size(), kShortlist); ++i)
+        shortlist.push_back(fits[i].wheel);
+    return shortlist;
 }
 
 bool Sure(const WheelFit& best, const WheelFit* runnerUp)
@@ -196,8 +224,11 @@ std::optional<WheelFit> IdentifyWheel(const std::vector<CrankRise>& rises, const
 {
     if (rises.size() < 3)
         return std::nullopt;
+    std::vector<WheelDefinition> candidates = Candidates(rises, cam);
+    if (rises.size() > kTrialRises)
+        candidates = Shortlist(candidates, rises, cam);
     std::vector<WheelFit> fits;
-    for (const WheelDefinition& candidate : Candidates(rises, cam)) {
+    for (const WheelDefinition& candidate : candidates) {
         WheelFit fit = FitWheel(candidate, rises);
         FitCam(fit, rises, cam);
         if (fit.revolutionsSeen > 0)

@@ -188,7 +188,9 @@ private:
             ResetCycle();
             return start;
         }
-        return m_end - from >= std::size_t(m_teeth) + 2 ? lastTry : m_end;
+        // Nothing opens here: try again half a revolution on, so that a
+        // wheel that fits nowhere costs little.
+        return std::min(m_end, lastTry + std::size_t(m_teeth / 2));
     }
 
     void ResetCycle()
