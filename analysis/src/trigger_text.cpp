@@ -1,5 +1,8 @@
 #include "analysis/trigger_text.h"
 
+#include "analysis/wheel_library.h"
+
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -128,6 +131,21 @@ std::string SpeedLine(const TriggerReport& report)
         " µs per tick)";
 }
 
+// "After the gap" says where tooth 1 is only on a wheel with one gap.
+int GapsOf(const std::string& name)
+{
+    const std::optional<WheelDefinition> wheel = WheelNamed(name);
+    if (!wheel)
+        return 0;
+    double least = 360.0;
+    for (std::size_t k = 0; k < wheel->rises.size(); ++k)
+        least = std::min(least, wheel->Spacing(k));
+    int gaps = 0;
+    for (std::size_t k = 0; k < wheel->rises.size(); ++k)
+        gaps += wheel->Spacing(k) >= 1.5 * least ? 1 : 0;
+    return gaps;
+}
+
 }  // namespace
 
 std::string FormatAnomaly(const Anomaly& anomaly)
@@ -139,10 +157,11 @@ std::string FormatAnomaly(const Anomaly& anomaly)
 std::string FormatTooth(const TriggerReport& report, const CrankTooth& tooth)
 {
     const WheelSummary& wheel = report.wheel;
+    const bool oneGap = wheel.teethMissing > 0 && GapsOf(wheel.name) == 1;
     std::string text = tooth.number == 0
         ? "Tooth " + std::to_string(&tooth - report.teeth.data() + 1) + " of the capture (the wheel is unknown)"
-        : wheel.teethMissing > 0 ? "Tooth " + std::to_string(tooth.number) + " after the gap"
-                                 : "Tooth " + std::to_string(tooth.number) + " of " + wheel.name;
+        : oneGap ? "Tooth " + std::to_string(tooth.number) + " after the gap"
+                 : "Tooth " + std::to_string(tooth.number) + " of " + wheel.name;
     if (tooth.span > 1 && wheel.teethMissing > 0)
         text += ", before a gap of " + std::to_string(tooth.span - 1);
     if (tooth.expectedAngle) {
