@@ -296,6 +296,8 @@ void MeasureAngles(const WheelFit& fit, TriggerReport& report)
             continue;
         const double start = double(teeth[first].rise.ticks);
         const double length = double(teeth[last].rise.ticks) - start;
+        if (length <= 0.0)
+            continue;
         for (std::size_t i = first; i < last; ++i)
             teeth[i].measuredAngle = 360.0 * (double(teeth[i].rise.ticks) - start) / length;
         const double chartPerTick = report.chartUnitsPerTick;
