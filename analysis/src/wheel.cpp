@@ -22,8 +22,9 @@ constexpr int kLeastTeeth = 24;
 // Candidates the report lists.
 constexpr std::size_t kCandidatesShown = 4;
 // A capture longer than this many rising edges (a full fetch holds about
-// 2,000) is first fitted on these by every wheel, then by the best few.
-constexpr std::size_t kTrialRises = 3000;
+// 2,000; these are a dozen revolutions of most wheels) is first fitted on
+// these by every wheel, then on the whole by the best few.
+constexpr std::size_t kTrialRises = 800;
 constexpr std::size_t kShortlist = 4;
 
 // A's spacings are B's repeated: a generic 22-2 is half of a Renix 44-2-2.
