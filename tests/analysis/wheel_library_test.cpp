@@ -33,8 +33,8 @@ sim::EngineConfig RealStart(sim::EngineConfig config)
     config = Cranking(config);
     config.rpm = 250;
     config.topRpm = 1500;
-    config.compression = 0.1;
-    config.jitter = 0.05;
+    config.realism.compression = 0.1;
+    config.realism.jitter = 0.05;
     return config;
 }
 
@@ -106,16 +106,16 @@ TEST(WheelIdentification, GapWheelsAreNamedThroughCompressionAndNoise)
 {
     for (const char* name : {"36-1", "60-2"}) {
         sim::EngineConfig config = RealStart(NamedWheel(name));
-        config.compression = 0.4;
-        config.jitter = 0;
-        config.noiseEveryTeeth = 40;
+        config.realism.compression = 0.4;
+        config.realism.jitter = 0;
+        config.realism.noiseEveryTeeth = 40;
         const TriggerReport report = AnalyzeTrigger(GeneratedCapture(config, kRecords), {config.tickMicros});
         EXPECT_EQ(report.wheel.Pattern(), name) << FormatTriggerSummary(report);
         EXPECT_GE(KindsOf(report).count(AnomalyKind::kGlitch), 1u);
     }
     sim::EngineConfig jittery = RealStart(NamedWheel("36-2"));
-    jittery.compression = 0;
-    jittery.jitter = 0.2;
+    jittery.realism.compression = 0;
+    jittery.realism.jitter = 0.2;
     EXPECT_EQ(AnalyzeTrigger(GeneratedCapture(jittery, kRecords)).wheel.Pattern(), "36-2");
 }
 
@@ -123,7 +123,7 @@ TEST(WheelIdentification, AStallEndsOneSyncAndTheNextStartsOverWithoutBlame)
 {
     sim::EngineConfig config = NamedWheel("36-2-2-2");
     config.rpm = 600;
-    config.stallInRevolution = 20;
+    config.realism.stallInRevolution = 20;
     const TriggerReport report = AnalyzeTrigger(GeneratedCapture(config, kRecords), {config.tickMicros});
     EXPECT_EQ(report.wheel.Pattern(), "36-2-2-2");
     EXPECT_EQ(report.wheel.revolutionsAgreeing, report.wheel.revolutionsSeen);

@@ -93,13 +93,15 @@ const std::vector<Flag>& EngineFlags()
         {"--compression", "SHARE",
          "speed swing of the compression strokes, e.g. 0.4 for +-40 % while cranking (default 0)",
          [](SimulatorOptions& o, const std::string& v) {
-             o.controller.engine.compression = ParseNumber("--compression", v);
+             o.controller.engine.realism.compression = ParseNumber("--compression", v);
          }},
         {"--jitter", "SHARE", "each tooth early or late by up to half this share of a tooth, at most 0.34 (default 0)",
-         [](SimulatorOptions& o, const std::string& v) { o.controller.engine.jitter = ParseNumber("--jitter", v); }},
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.engine.realism.jitter = ParseNumber("--jitter", v);
+         }},
         {"--noise-every", "N", "a noise pulse a twentieth of a tooth wide after every N-th tooth (default 0: none)",
          [](SimulatorOptions& o, const std::string& v) {
-             o.controller.engine.noiseEveryTeeth = ParseInt("--noise-every", v);
+             o.controller.engine.realism.noiseEveryTeeth = ParseInt("--noise-every", v);
          }},
         {"--cam-start", "DEGREES",
          "crank degrees from tooth 1's rising edge to the cam pulse's, as the analysis measures (default 60)",

@@ -86,21 +86,17 @@ std::uint64_t LongestCrankInterval(const EngineTiming& timing)
 
 void ResolveRealism(const EngineConfig& config, EngineTiming& timing)
 {
-    Require(std::isfinite(config.compression) && config.compression >= 0 && config.compression <= 0.6,
+    const EngineRealism& realism = config.realism;
+    Require(std::isfinite(realism.compression) && realism.compression >= 0 && realism.compression <= 0.6,
             "compression must lie in [0, 0.6]");
-    Require(config.cylinders >= 1 && config.cylinders <= 16, "cylinders must lie in [1, 16]");
-    Require(std::isfinite(config.jitter) && config.jitter >= 0 && config.jitter <= 0.34,
+    Require(realism.cylinders >= 1 && realism.cylinders <= 16, "cylinders must lie in [1, 16]");
+    Require(std::isfinite(realism.jitter) && realism.jitter >= 0 && realism.jitter <= 0.34,
             "jitter must lie in [0, 0.34] of a tooth");
-    Require(config.noiseEveryTeeth >= 0, "noise pulses need a positive tooth count");
-    Require(std::isfinite(config.stallSeconds) && config.stallSeconds >= 0 && config.stallSeconds <= 60,
+    Require(realism.noiseEveryTeeth >= 0, "noise pulses need a positive tooth count");
+    Require(std::isfinite(realism.stallSeconds) && realism.stallSeconds >= 0 && realism.stallSeconds <= 60,
             "a stall lasts 0 to 60 seconds");
-    timing.compression = config.compression;
-    timing.cylinders = config.cylinders;
-    timing.jitter = config.jitter;
-    timing.noiseEveryTeeth = config.noiseEveryTeeth;
-    timing.stallInRevolution = config.stallInRevolution;
-    timing.stallTicks = config.stallSeconds * 1e6 / config.tickMicros;
-    timing.seed = config.seed;
+    timing.realism = realism;
+    timing.stallTicks = realism.stallSeconds * 1e6 / config.tickMicros;
 }
 
 void ResolveFaults(const EngineConfig& config, EngineTiming& timing)
@@ -243,15 +239,16 @@ double CrankAngleTick(const EngineTiming& timing, double degrees)
     const double start = SlotStartTick(timing, slot);
     const double length = SlotStartTick(timing, slot + 1) - start;
     double tick = start + (slots - whole) * length;
-    if (timing.compression > 0) {
+    if (timing.realism.compression > 0) {
         // Speed (1 + c sin) over the strokes: time runs (1 - c sin), the
         // integral of which is this cosine, scaled by the local ticks per radian.
-        const double strokes = timing.cylinders / 2.0;
+        const double strokes = timing.realism.cylinders / 2.0;
         const double radians = degrees * M_PI / 180.0;
         const double ticksPerRadian = length * timing.teeth / (2.0 * M_PI);
-        tick += timing.compression * ticksPerRadian * (std::cos(strokes * radians) - 1.0) / strokes;
+        tick += timing.realism.compression * ticksPerRadian * (std::cos(strokes * radians) - 1.0) / strokes;
     }
-    if (timing.stallInRevolution && degrees >= (static_cast<double>(*timing.stallInRevolution) + 0.5) * 360.0)
+    if (timing.realism.stallInRevolution &&
+        degrees >= (static_cast<double>(*timing.realism.stallInRevolution) + 0.5) * 360.0)
         tick += timing.stallTicks;
     return tick;
 }
@@ -294,7 +291,7 @@ void CrankEdges::PushTooth(double riseDegrees, double fallDegrees, double nextRi
     if (m_timing.faults.missingTooth == tooth)
         return;
     const double spacing = 360.0 / static_cast<double>(m_timing.shape.teeth.size());
-    const double shift = m_timing.jitter > 0 ? Jitter() * m_timing.jitter * spacing : 0.0;
+    const double shift = m_timing.realism.jitter > 0 ? Jitter() * m_timing.realism.jitter * spacing : 0.0;
     const double rise = CrankAngleTick(m_timing, riseDegrees + shift);
     const double fall = CrankAngleTick(m_timing, fallDegrees + shift);
     PushPulse(rise, fall - rise);
@@ -302,7 +299,7 @@ void CrankEdges::PushTooth(double riseDegrees, double fallDegrees, double nextRi
     const double low = nextRise - fall;
     if (m_timing.faults.glitchAfterTooth == tooth)
         PushPulse(fall + low / 2, std::max(1.0, low / 10));  // halfway through the low time, a tenth of it wide
-    else if (m_timing.noiseEveryTeeth > 0 && (tooth + 1) % std::uint64_t(m_timing.noiseEveryTeeth) == 0)
+    else if (m_timing.realism.noiseEveryTeeth > 0 && (tooth + 1) % std::uint64_t(m_timing.realism.noiseEveryTeeth) == 0)
         PushPulse(fall + low / 2, std::max(1.0, (CrankAngleTick(m_timing, fallDegrees + spacing) - fall) / 20));
 }
 

@@ -39,6 +39,25 @@ struct SignalFaults {
     std::optional<std::size_t> lostEdgeAtRecord;  // that record's edge is never logged (0: first calibration record)
 };
 
+// What makes a real engine's trigger less than a clean wheel at one speed.
+struct EngineRealism {
+    // A real start: each compression stroke slows the crank and the next
+    // expansion speeds it up, by up to this share of the mean speed (0.4:
+    // +-40 %); cylinders / 2 strokes per revolution.
+    double compression = 0.0;
+    int cylinders = 4;
+    // Each tooth comes early or late by up to half this share of a mean
+    // tooth spacing, so a period varies by up to this share (1/3 at most).
+    double jitter = 0.0;
+    // A noise pulse a twentieth of a tooth wide after every n-th tooth; 0: none.
+    int noiseEveryTeeth = 0;
+    // The engine stops half a revolution before that revolution ends, and
+    // turns on after stallSeconds.
+    std::optional<std::uint64_t> stallInRevolution;
+    double stallSeconds = 1.0;
+    std::uint32_t seed = 1;  // of the jitter
+};
+
 struct EngineConfig {
     double rpm = 3000.0;
     // Speed gained per revolution, as a fraction (0.3: a cranking start that
@@ -62,21 +81,7 @@ struct EngineConfig {
     // speeds fit; a 1 us tick would refuse anything below about 1850 rpm.
     double tickMicros = 4.0;
     SignalFaults faults;
-    // A real start: each compression stroke slows the crank and the next
-    // expansion speeds it up, by up to this share of the mean speed (0.4:
-    // +-40 %); cylinders / 2 strokes per revolution.
-    double compression = 0.0;
-    int cylinders = 4;
-    // Each tooth comes early or late by up to half this share of a mean
-    // tooth spacing, so a period varies by up to this share (1/3 at most).
-    double jitter = 0.0;
-    // A noise pulse a twentieth of a tooth wide after every n-th tooth; 0: none.
-    int noiseEveryTeeth = 0;
-    // The engine stops half a revolution before that revolution ends, and
-    // turns on after stallSeconds.
-    std::optional<std::uint64_t> stallInRevolution;
-    double stallSeconds = 1.0;
-    std::uint32_t seed = 1;  // of the jitter
+    EngineRealism realism;
 };
 
 // The configuration resolved to whole ticks. The tooth period is rounded to
@@ -101,13 +106,8 @@ struct EngineTiming {
     double crankLowFraction = 0.5;  // crankLowTicks / toothTicks
     SignalFaults faults;
     WheelShape shape;  // the crank's teeth in degrees, the configured wheel's too
-    double compression = 0.0;
-    int cylinders = 4;
-    double jitter = 0.0;
-    int noiseEveryTeeth = 0;
-    std::optional<std::uint64_t> stallInRevolution;
+    EngineRealism realism;
     double stallTicks = 0.0;
-    std::uint32_t seed = 1;
 };
 
 // Resolves and validates a configuration. Throws std::invalid_argument,
@@ -172,7 +172,7 @@ private:
 // The crank wheel: one revolution at a time, with the crank faults.
 class CrankEdges : public SignalEdges {
 public:
-    explicit CrankEdges(const EngineTiming& timing) : m_timing(timing), m_random(timing.seed) {}
+    explicit CrankEdges(const EngineTiming& timing) : m_timing(timing), m_random(timing.realism.seed) {}
 
 private:
     void ProduceMore() override;
