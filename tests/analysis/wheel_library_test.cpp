@@ -66,6 +66,25 @@ TEST_P(LibraryWheel, SteadyIsNamedWithEveryToothAtTheEngineSpeed)
     EXPECT_NEAR(*report.speed.minRpm, rpm, tolerance);
     EXPECT_NEAR(*report.speed.maxRpm, rpm, tolerance);
     EXPECT_EQ(report.speed.regime, SpeedRegime::kRunning);
+
+    // At a steady speed each tooth comes where the wheel puts it, and the
+    // overlay's expected rising edges lie on the real ones.
+    for (const CrankTooth& tooth : report.teeth) {
+        if (tooth.measuredAngle)
+            ASSERT_NEAR(*tooth.measuredAngle, *tooth.expectedAngle, 0.5) << "tooth " << tooth.number;
+    }
+    ASSERT_FALSE(report.expectedCrankEdges.empty());
+    for (const ExpectedCrankEdge& edge : report.expectedCrankEdges) {
+        if (!edge.rising)
+            continue;
+        const std::ptrdiff_t at = std::lower_bound(report.teeth.begin(), report.teeth.end(), edge.at.ticks,
+                                                   [](const CrankTooth& tooth, std::uint64_t ticks) {
+                                                       return tooth.rise.ticks + 2 < ticks;
+                                                   }) -
+            report.teeth.begin();
+        ASSERT_LT(std::size_t(at), report.teeth.size());
+        ASSERT_NEAR(double(report.teeth[std::size_t(at)].rise.ticks), double(edge.at.ticks), 2.0);
+    }
 }
 
 TEST_P(LibraryWheel, StartIsNamedFromCrankingOn)
