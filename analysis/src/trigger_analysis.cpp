@@ -47,8 +47,8 @@ std::string SignalName(bool crank)
 }  // namespace
 
 // A sensor wired the other way round puts the wheel's pattern on the
-// falling edges; where those fit better than the rising ones, the teeth
-// are read on them.
+// falling edges; where the rising ones fit no wheel for sure and the
+// falling ones fit an uneven one, the teeth are read on them.
 void TryFallingEdges(const std::vector<CamRise>& cam, SignalEdges& edges, CrankRises& rises,
                      std::optional<WheelFit>& fit, WheelSummary& wheel)
 {
@@ -58,7 +58,9 @@ void TryFallingEdges(const std::vector<CamRise>& cam, SignalEdges& edges, CrankR
     CrankRises falls = RisingCrankEdges(inverted);
     WheelSummary fallsWheel;
     std::optional<WheelFit> fallsFit = IdentifyWheel(falls.rises, cam, fallsWheel);
-    if (!fallsFit || (fit && fallsFit->Confidence() <= fit->Confidence()))
+    // Even falling edges are what a wheel of fixed falls (GM 24x) shows, not
+    // a sign of an inverted sensor.
+    if (!fallsFit || fallsFit->wheel.Uniform() || (fit && fallsFit->Confidence() <= fit->Confidence()))
         return;
     fallsWheel.fallingEdges = true;
     edges = std::move(inverted);
@@ -174,7 +176,7 @@ TriggerReport AnalyzeTrigger(const std::vector<TriggerRecord>& records, const An
     const std::vector<analysis::CamRise> cam = analysis::RisingCamEdges(edges);
     analysis::CrankRises rises = analysis::RisingCrankEdges(edges);
     std::optional<analysis::WheelFit> fit = analysis::IdentifyWheel(rises.rises, cam, report.wheel);
-    if (!fit || fit->Confidence() < 1.0)
+    if (!fit)
         analysis::TryFallingEdges(cam, edges, rises, fit, report.wheel);
     analysis::BuildTeeth(edges, rises, fit ? &*fit : nullptr, report);
     if (fit)
