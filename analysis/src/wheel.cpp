@@ -107,6 +107,15 @@ bool Sure(const WheelFit& best, const WheelFit* runnerUp)
         (best.camAgrees && !runnerUp->camAgrees);
 }
 
+// A cam of several pulses that agrees with one wheel is that wheel's
+// evidence: naming another, whose crank merely fits better, is a guess.
+bool CamSpeaksForAnother(const WheelFit& best, const std::vector<WheelFit>& fits)
+{
+    return std::any_of(fits.begin(), fits.end(), [&](const WheelFit& fit) {
+        return fit.camAgrees && fit.wheel.cam.size() >= 2 && fit.wheel.name != best.wheel.name;
+    });
+}
+
 void Describe(const WheelFit& fit, WheelSummary& wheel)
 {
     wheel.name = fit.wheel.name;
@@ -239,7 +248,8 @@ std::optional<WheelFit> IdentifyWheel(const std::vector<CrankRise>& rises, const
     for (std::size_t i = 0; i < std::min(fits.size(), kCandidatesShown); ++i)
         wheel.candidates.push_back(
             {fits[i].wheel.name, fits[i].revolutionsSeen, fits[i].revolutionsFitting, fits[i].camAgrees});
-    if (fits.empty() || !Sure(fits.front(), fits.size() > 1 ? &fits[1] : nullptr))
+    if (fits.empty() || !Sure(fits.front(), fits.size() > 1 ? &fits[1] : nullptr) ||
+        CamSpeaksForAnother(fits.front(), fits))
         return std::nullopt;
     Describe(fits.front(), wheel);
     return std::move(fits.front());

@@ -107,6 +107,19 @@ TEST_P(LibraryWheel, StartIsNamedFromCrankingOn)
     }
 }
 
+// Beyond what the fit follows, the verdict may be unknown, never another wheel.
+TEST_P(LibraryWheel, HardStartsAreNamedRightOrNotAtAll)
+{
+    for (const auto& [compression, jitter] : {std::pair{0.4, 0.0}, std::pair{0.0, 0.33}, std::pair{0.3, 0.2}}) {
+        sim::EngineConfig config = RealStart(NamedWheel(GetParam()));
+        config.realism.compression = compression;
+        config.realism.jitter = jitter;
+        const std::string named = AnalyzeTrigger(GeneratedCapture(config, kRecords)).wheel.Pattern();
+        EXPECT_TRUE(named == GetParam() || named == "unknown")
+            << "named " << named << " at compression " << compression << ", jitter " << jitter;
+    }
+}
+
 std::vector<std::string> LibraryNames()
 {
     std::vector<std::string> names;
