@@ -39,6 +39,49 @@ void BM_AnalyzeTrigger(benchmark::State& state)
 }
 BENCHMARK(BM_AnalyzeTrigger)->Unit(benchmark::kMicrosecond);
 
+// Records of a wheel the simulator draws, for the whole library's fit.
+std::vector<dentora::TriggerRecord> WheelCapture(const char* wheel, std::size_t count)
+{
+    dentora::sim::EngineConfig config;
+    config.wheel = wheel;
+    config.rpm = 1500;
+    dentora::sim::TachLog log(dentora::sim::ResolveTiming(config));
+    std::vector<dentora::TriggerRecord> records;
+    records.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto record = log.Next();
+        records.push_back({record.type, record.ticks});
+    }
+    return records;
+}
+
+// Identification against the whole library (and the generic candidates) of
+// an irregular wheel, on a full capture and on a million edges.
+void BM_IdentifyWheel(benchmark::State& state)
+{
+    const auto records = WheelCapture("36-2-2-2", std::size_t(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(dentora::AnalyzeTrigger(records, {4.0}));
+    state.counters["revolutions"] = double(dentora::AnalyzeTrigger(records, {4.0}).wheel.revolutionsSeen);
+}
+BENCHMARK(BM_IdentifyWheel)->Arg(kCaptureRecords)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// A capture no wheel fits: every candidate is walked to its end.
+void BM_IdentifyNoWheel(benchmark::State& state)
+{
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> period(60, 400);
+    std::vector<dentora::TriggerRecord> records = {{dentora::kCrankRise, 200}, {dentora::kCrankFall, 200}};
+    while (records.size() < kCaptureRecords) {
+        const int ticks = period(random);
+        records.push_back({dentora::kCrankRise, std::uint16_t(ticks / 2)});
+        records.push_back({dentora::kCrankFall, std::uint16_t(ticks - ticks / 2)});
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(dentora::AnalyzeTrigger(records, {4.0}));
+}
+BENCHMARK(BM_IdentifyNoWheel)->Unit(benchmark::kMillisecond);
+
 // A pointer anywhere over the capture: the tooth under it and its tooltip.
 void BM_HoverLookUp(benchmark::State& state)
 {

@@ -44,6 +44,48 @@ QJsonArray AnomaliesJson(const std::vector<Anomaly>& anomalies)
     return array;
 }
 
+QJsonObject WheelJson(const WheelSummary& wheel)
+{
+    QJsonArray candidates;
+    for (const WheelCandidate& candidate : wheel.candidates) {
+        candidates.append(QJsonObject{{QStringLiteral("pattern"), QString::fromStdString(candidate.pattern)},
+                                      {QStringLiteral("revolutionsSeen"), candidate.revolutionsSeen},
+                                      {QStringLiteral("revolutionsFitting"), candidate.revolutionsFitting},
+                                      {QStringLiteral("confidence"), candidate.Confidence()},
+                                      {QStringLiteral("camAgrees"), candidate.camAgrees}});
+    }
+    return QJsonObject{
+        {QStringLiteral("pattern"), QString::fromStdString(wheel.Pattern())},
+        {QStringLiteral("verdict"), wheel.Known() ? QStringLiteral("known") : QStringLiteral("unknown")},
+        {QStringLiteral("confidence"), wheel.confidence},
+        {QStringLiteral("source"), QString::fromStdString(wheel.source)},
+        {QStringLiteral("teethPresent"), wheel.teethPresent},
+        {QStringLiteral("teethMissing"), wheel.teethMissing},
+        {QStringLiteral("fallingEdges"), wheel.fallingEdges},
+        {QStringLiteral("toothOneRecord"),
+         wheel.toothOneRecord ? QJsonValue(qint64(*wheel.toothOneRecord)) : QJsonValue(QJsonValue::Null)},
+        {QStringLiteral("revolutionsSeen"), wheel.revolutionsSeen},
+        {QStringLiteral("revolutionsAgreeing"), wheel.revolutionsAgreeing},
+        {QStringLiteral("candidates"), candidates},
+    };
+}
+
+// Each tooth of the matched wheel: where the wheel puts it and where it came.
+QJsonArray ToothAnglesJson(const std::vector<CrankTooth>& teeth)
+{
+    QJsonArray array;
+    for (const CrankTooth& tooth : teeth) {
+        if (tooth.number == 0)
+            continue;
+        array.append(QJsonObject{{QStringLiteral("record"), qint64(tooth.record)},
+                                 {QStringLiteral("ticks"), qint64(tooth.rise.ticks)},
+                                 {QStringLiteral("tooth"), tooth.number},
+                                 {QStringLiteral("expectedAngle"), Optional(tooth.expectedAngle)},
+                                 {QStringLiteral("measuredAngle"), Optional(tooth.measuredAngle)}});
+    }
+    return array;
+}
+
 }  // namespace
 
 AnalysisResult AnalyzeCapture(const CaptureLog& log, const AnalysisRequest& request)
@@ -55,7 +97,7 @@ AnalysisResult AnalyzeCapture(const CaptureLog& log, const AnalysisRequest& requ
         tickMicros = double(*log.tickNanoseconds) / 1000.0;
     result.report = AnalyzeTrigger(log.records, AnalysisOptions{tickMicros, log.fallingEdgesReal});
     if (request.expect)
-        result.check = CheckWheelPattern(result.report, *request.expect);
+        result.check = CheckWheelPattern(result.report, *request.expect, request.allowed);
     return result;
 }
 
@@ -82,21 +124,17 @@ void PrintAnalysisText(const AnalysisResult& result, const AnalysisRequest& requ
 
 QJsonObject AnalysisJson(const TriggerReport& report)
 {
-    const WheelSummary& wheel = report.wheel;
     return QJsonObject{
         {QStringLiteral("tickMicros"), Optional(report.tickMicros)},
-        {QStringLiteral("wheel"),
-         QJsonObject{{QStringLiteral("pattern"), QString::fromStdString(wheel.Pattern())},
-                     {QStringLiteral("teethPresent"), wheel.teethPresent},
-                     {QStringLiteral("teethMissing"), wheel.teethMissing},
-                     {QStringLiteral("revolutionsSeen"), wheel.revolutionsSeen},
-                     {QStringLiteral("revolutionsAgreeing"), wheel.revolutionsAgreeing}}},
+        {QStringLiteral("wheel"), WheelJson(report.wheel)},
         {QStringLiteral("crankTeeth"), int(report.teeth.size())},
+        {QStringLiteral("toothAngles"), ToothAnglesJson(report.teeth)},
         {QStringLiteral("cam"), CamJson(report.cam)},
         {QStringLiteral("speed"),
          QJsonObject{{QStringLiteral("minRpm"), Optional(report.speed.minRpm)},
                      {QStringLiteral("meanRpm"), Optional(report.speed.meanRpm)},
-                     {QStringLiteral("maxRpm"), Optional(report.speed.maxRpm)}}},
+                     {QStringLiteral("maxRpm"), Optional(report.speed.maxRpm)},
+                     {QStringLiteral("regime"), QLatin1String(SpeedRegimeName(report.speed.regime))}}},
         {QStringLiteral("anomalies"), AnomaliesJson(report.anomalies)},
     };
 }

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 namespace dentora {
 
@@ -18,6 +19,7 @@ struct AnalysisRequest {
     bool report = false;                 // print the trigger report
     std::optional<WheelPattern> expect;  // --expect, parsed
     QString expectText;                  // --expect as given
+    std::vector<AnomalyKind> allowed;    // --allow: anomaly kinds --expect tolerates
     std::optional<double> tickMicros;    // --tick-us: rpm is unknown without it
 };
 

@@ -81,6 +81,22 @@ void SetExpect(CommandOptions& options, const QString& text)
         Refuse(QStringLiteral("--expect: %1").arg(QString::fromStdString(error)));
 }
 
+void SetAllow(CommandOptions& options, const QString& text)
+{
+    std::string error;
+    const auto kinds = ParseAnomalyKinds(text.toStdString(), &error);
+    if (!kinds)
+        Refuse(QStringLiteral("--allow: %1").arg(QString::fromStdString(error)));
+    options.analysis.allowed = *kinds;
+}
+
+// --allow tolerates some anomalies of what --expect asks for.
+void RequireExpectForAllow(const CommandOptions& options, const Given& given)
+{
+    if (given.count(QStringLiteral("--allow")) && !options.analysis.expect)
+        Refuse(QStringLiteral("--allow is for --expect"));
+}
+
 const OptionInfo kJsonOption{"--json", nullptr, "print exactly one JSON document on standard output (docs/cli.md)",
                              [](CommandOptions& o, const QString&) { o.json = true; }};
 const OptionInfo kVcdOption{"--vcd", "FILE", "write the edges as a VCD for waveform viewers (PulseView, GTKWave)",
@@ -105,9 +121,15 @@ const OptionInfo kInvertCrankOption{"--invert-crank", nullptr, "of a file to imp
 const OptionInfo kInvertCamOption{"--invert-cam", nullptr, "of a file to import: the cam reads inverted",
                                   [](CommandOptions& o, const QString&) { o.import.invertCam = true; }};
 const OptionInfo kExpectOption{"--expect", "PATTERN",
-                               "exit 7 unless the wheel is PATTERN: 36-1, optionally with the cam,\n"
-                               "36-1,cam-tooth=6,cam-angle=55,tolerance=2 (degrees)",
+                               "exit 7 unless the wheel is PATTERN and healthy (no anomaly): a wheel\n"
+                               "library name (36-1, 36-2-2-2, gm-24x, miata-nb, ...; docs/analysis.md),\n"
+                               "optionally with the cam: 36-1,cam-tooth=7,cam-angle=60,tolerance=2 (degrees)",
                                SetExpect};
+const OptionInfo kAllowOption{"--allow", "KIND[,KIND...]",
+                              "with --expect: anomalies of these kinds do not fail it (glitch, lost-edge,\n"
+                              "unexpected-gap, missing-gap, tooth-spacing, tooth-count, cam-moved,\n"
+                              "saturated-count, bad-record)",
+                              SetAllow};
 
 const std::vector<OptionInfo> kCaptureOptions = {
     {"--port", "DEVICE", "the controller's serial device (/dev/ttyUSB0, COM3: the n-th device, as in `ports`)",
@@ -128,6 +150,7 @@ const std::vector<OptionInfo> kCaptureOptions = {
     {"--report", nullptr, "print the trigger report: wheel, cam, speed, anomalies",
      [](CommandOptions& o, const QString&) { o.analysis.report = true; }},
     kExpectOption,
+    kAllowOption,
     kTickOption,
     {"--timeout", "S",
      "give up when the controller has not acknowledged the capture within S seconds\n"
@@ -138,6 +161,7 @@ const std::vector<OptionInfo> kCaptureOptions = {
 
 void FinishCapture(CommandOptions& options, const Given& given)
 {
+    RequireExpectForAllow(options, given);
     if (options.port.isEmpty())
         Refuse(QStringLiteral("capture needs --port DEVICE (see: dentora-cli ports)"));
     if (given.count(QStringLiteral("--tick-pace")) && given.count(QStringLiteral("--fast")))
@@ -146,8 +170,9 @@ void FinishCapture(CommandOptions& options, const Given& given)
         Refuse(QStringLiteral("--ahead is for the fast fetch, not --tick-pace"));
 }
 
-void FinishAnalyze(CommandOptions& options, const Given&)
+void FinishAnalyze(CommandOptions& options, const Given& given)
 {
+    RequireExpectForAllow(options, given);
     if (options.input.isEmpty())
         Refuse(QStringLiteral("analyze needs the capture FILE to read"));
     options.analysis.report = true;
@@ -180,12 +205,13 @@ const std::vector<CommandInfo>& Commands()
         {"analyze",
          Command::kAnalyze,
          "FILE",
-         "analyze FILE [--tick-us T] [--expect PATTERN] [--crank NAME] [--cam NAME] [--json]",
+         "analyze FILE [--tick-us T] [--expect PATTERN [--allow KINDS]] [--crank NAME] [--cam NAME] [--json]",
          "Prints the trigger report of a capture file, or of a VCD, logic-analyser CSV,\n"
          "composite or tooth log it imports: the wheel, the revolutions, the cam, the\n"
          "engine speed and every anomaly. Exits 0 for any capture it could read,\n"
          "whatever that capture's outcome, unless --expect does not match.",
-         {kTickOption, kExpectOption, kCrankOption, kCamOption, kInvertCrankOption, kInvertCamOption, kJsonOption},
+         {kTickOption, kExpectOption, kAllowOption, kCrankOption, kCamOption, kInvertCrankOption, kInvertCamOption,
+          kJsonOption},
          FinishAnalyze},
         {"export",
          Command::kExport,

@@ -12,7 +12,7 @@ namespace dentora::analysis {
 namespace {
 
 // A cam pulse on the wheel, before the 720° cycle is known: its position in
-// tooth positions after tooth 1 of revolution 0, and the tooth it follows.
+// crank degrees after tooth 1 of revolution 0, and the tooth it follows.
 struct Placed {
     std::size_t pulse = 0;
     double position = 0.0;
@@ -32,9 +32,8 @@ std::string Degrees(double angle)
     return text;
 }
 
-std::vector<Placed> PlaceOnWheel(const SignalEdges& edges, const WheelGeometry& geometry, TriggerReport& report)
+std::vector<Placed> PlaceOnWheel(const SignalEdges& edges, TriggerReport& report)
 {
-    const std::vector<std::int64_t> positions = SlotPositions(report.teeth);
     // After a saturated count the two clocks no longer agree.
     std::size_t firstSaturated = report.records;
     for (const auto* signal : {&edges.crank, &edges.cam}) {
@@ -49,18 +48,21 @@ std::vector<Placed> PlaceOnWheel(const SignalEdges& edges, const WheelGeometry& 
             continue;
         report.cam.pulses.push_back({edge.record, edge.time, 0, std::nullopt});
         const std::ptrdiff_t index = ToothIndexAtTick(report.teeth, edge.time.ticks);
-        if (index < 0 || geometry.positions == 0 || edge.record > firstSaturated)
+        if (index < 0 || edge.record > firstSaturated)
             continue;
         const CrankTooth& tooth = report.teeth[std::size_t(index)];
+        if (tooth.number == 0 || !tooth.expectedAngle)
+            continue;
         const double fraction = double(edge.time.ticks - tooth.rise.ticks) / double(tooth.periodTicks);
-        const double position = double(positions[std::size_t(index)] - geometry.anchor) + fraction * double(tooth.span);
+        const double position =
+            double(tooth.revolution) * 360.0 + *tooth.expectedAngle + fraction * tooth.periodDegrees;
         placed.push_back({report.cam.pulses.size() - 1, position, std::size_t(index)});
     }
     return placed;
 }
 
 // Pulses per 720° from the median spacing between neighbouring pulses.
-int PulsesPer720(const std::vector<Placed>& placed, int slots)
+int PulsesPer720(const std::vector<Placed>& placed)
 {
     std::vector<double> spacings;
     for (std::size_t i = 1; i < placed.size(); ++i)
@@ -69,14 +71,14 @@ int PulsesPer720(const std::vector<Placed>& placed, int slots)
         return placed.empty() ? 0 : 1;
     std::nth_element(spacings.begin(), spacings.begin() + std::ptrdiff_t(spacings.size() / 2), spacings.end());
     const double median = spacings[spacings.size() / 2];
-    return median > 0.0 ? std::max(1, int(std::lround(2.0 * slots / median))) : 1;
+    return median > 0.0 ? std::max(1, int(std::lround(720.0 / median))) : 1;
 }
 
 // Numbers each placed pulse over 720°: the cycle's first revolution is the
 // one most pulses fall in.
-void NumberOver720(const std::vector<Placed>& placed, int slots, TriggerReport& report)
+void NumberOver720(const std::vector<Placed>& placed, TriggerReport& report)
 {
-    const auto revolution = [slots](double position) { return std::int64_t(std::floor(position / slots)); };
+    const auto revolution = [](double position) { return std::int64_t(std::floor(position / 360.0)); };
     int odd = 0;
     for (const Placed& pulse : placed)
         odd += int(revolution(pulse.position) & 1);
@@ -89,7 +91,7 @@ void NumberOver720(const std::vector<Placed>& placed, int slots, TriggerReport& 
         const bool toothInSecond = ((tooth.revolution - parity) & 1) != 0;
         CamPulse& cam = report.cam.pulses[pulse.pulse];
         cam.tooth = tooth.number + (toothInSecond ? present : 0);
-        cam.angle = (pulse.position - double(turn * slots)) * 360.0 / slots + (second ? 360.0 : 0.0);
+        cam.angle = pulse.position - double(turn) * 360.0 + (second ? 360.0 : 0.0);
     }
 }
 
@@ -157,16 +159,16 @@ void ReportMovedPulses(TriggerReport& report, double tolerance)
 
 }  // namespace
 
-void PlaceCam(const SignalEdges& edges, const WheelGeometry& geometry, TriggerReport& report)
+void PlaceCam(const SignalEdges& edges, TriggerReport& report)
 {
-    const std::vector<Placed> placed = PlaceOnWheel(edges, geometry, report);
+    const std::vector<Placed> placed = PlaceOnWheel(edges, report);
     if (placed.empty())
         return;
-    report.cam.pulsesPer720 = report.wheel.sizedByCam ? 1 : PulsesPer720(placed, geometry.positions);
-    NumberOver720(placed, geometry.positions, report);
-    // Half a tooth position: a cam edge that jitters across a crank edge
-    // stays put, one a tooth off has moved.
-    const double tolerance = 0.5 * 360.0 / geometry.positions;
+    report.cam.pulsesPer720 = PulsesPer720(placed);
+    NumberOver720(placed, report);
+    // Half a tooth: a cam edge that jitters across a crank edge stays put,
+    // one a tooth off has moved.
+    const double tolerance = 0.5 * 360.0 / report.wheel.teethPresent;
     report.cam.locations = MostFollowedTeeth(report.cam);
     GatherSpread(report.cam, tolerance);
     ReportMovedPulses(report, tolerance);
@@ -174,24 +176,29 @@ void PlaceCam(const SignalEdges& edges, const WheelGeometry& geometry, TriggerRe
 
 void ComputeSpeed(TriggerReport& report)
 {
-    const int slots = report.wheel.Slots();
-    if (!report.tickMicros || slots == 0)
+    if (!report.tickMicros || !report.wheel.Known())
         return;
     double sum = 0.0;
     int count = 0;
+    int cranking = 0;
     SpeedSummary& speed = report.speed;
     for (CrankTooth& tooth : report.teeth) {
-        if (!tooth.trusted || tooth.periodTicks == 0)
+        if (!tooth.trusted || tooth.periodTicks == 0 || tooth.periodDegrees <= 0.0)
             continue;
-        const double revolutionMicros = double(tooth.periodTicks) * *report.tickMicros * slots / tooth.span;
-        tooth.rpm = 60e6 / revolutionMicros;
+        const double periodMicros = double(tooth.periodTicks) * *report.tickMicros;
+        tooth.rpm = 60e6 * tooth.periodDegrees / 360.0 / periodMicros;
         speed.minRpm = std::min(speed.minRpm.value_or(*tooth.rpm), *tooth.rpm);
         speed.maxRpm = std::max(speed.maxRpm.value_or(*tooth.rpm), *tooth.rpm);
         sum += *tooth.rpm;
         ++count;
+        cranking += *tooth.rpm < kCrankingRpm ? 1 : 0;
     }
-    if (count > 0)
-        speed.meanRpm = sum / count;
+    if (count == 0)
+        return;
+    speed.meanRpm = sum / count;
+    speed.regime = cranking == count ? SpeedRegime::kCranking
+        : cranking == 0              ? SpeedRegime::kRunning
+                                     : SpeedRegime::kCrankingAndRunning;
 }
 
 }  // namespace dentora::analysis

@@ -1,5 +1,5 @@
-// The analysis's frame: reading the records onto each signal's clock and
-// finding the crank teeth, glitches taken out.
+// The analysis's frame: reading the records onto each signal's clock, and
+// the steps in order.
 #include "analysis/trigger_analysis.h"
 
 #include "analysis_steps.h"
@@ -16,13 +16,6 @@ namespace {
 constexpr std::uint16_t kSaturatedCount = 0xFFFF;
 // A crank half-tooth of the calibration is drawn this wide.
 constexpr double kChartUnitsPerHalfTooth = 10.0;
-// A period shorter than this share of its neighbours' median is a glitch.
-constexpr double kGlitchFraction = 0.6;
-// Neighbours on each side that set a tooth's expected period.
-constexpr std::ptrdiff_t kNeighbours = 4;
-// A period spanning more positions than this is a stall, not a wheel.
-constexpr double kMostSlots = 1000.0;
-
 bool ClassifyType(std::uint8_t type, bool* crank, bool* rising)
 {
     switch (type) {
@@ -51,97 +44,30 @@ std::string SignalName(bool crank)
     return crank ? "crank" : "cam";
 }
 
-// The rising crank edges, with what sets a tooth's expected period.
-class CrankRises {
-public:
-    explicit CrankRises(const std::vector<SignalEdge>& crank) : m_crank(crank)
-    {
-        for (std::size_t i = 0; i < crank.size(); ++i) {
-            if (crank[i].rising)
-                m_rises.push_back(i);
-        }
-    }
-
-    std::size_t Count() const { return m_rises.size(); }
-    const SignalEdge& Rise(std::size_t i) const { return m_crank[m_rises[i]]; }
-    std::size_t EdgeIndex(std::size_t i) const { return m_rises[i]; }
-    void Remove(std::size_t i) { m_rises.erase(m_rises.begin() + std::ptrdiff_t(i)); }
-
-    // Period of tooth i, i + 1 < Count().
-    double Period(std::size_t i) const { return double(Rise(i + 1).time.ticks - Rise(i).time.ticks); }
-
-    // False when a saturated count lies inside tooth i's period.
-    bool Trusted(std::size_t i) const
-    {
-        for (std::size_t edge = m_rises[i] + 1; edge <= m_rises[i + 1]; ++edge) {
-            if (m_crank[edge].saturated)
-                return false;
-        }
-        return true;
-    }
-
-    // The median of the trusted periods around tooth i, itself left out; 0 when none.
-    double NeighbourMedian(std::size_t i) const
-    {
-        double periods[2 * kNeighbours];
-        std::size_t count = 0;
-        const auto teeth = std::ptrdiff_t(Count()) - 1;
-        for (std::ptrdiff_t j = std::ptrdiff_t(i) - kNeighbours; j <= std::ptrdiff_t(i) + kNeighbours; ++j) {
-            if (j >= 0 && j < teeth && j != std::ptrdiff_t(i) && Trusted(std::size_t(j)))
-                periods[count++] = Period(std::size_t(j));
-        }
-        if (count == 0)
-            return 0.0;
-        std::nth_element(periods, periods + count / 2, periods + count);
-        return periods[count / 2];
-    }
-
-private:
-    const std::vector<SignalEdge>& m_crank;
-    std::vector<std::size_t> m_rises;
-};
-
-// Merges a short period into the neighbour that makes the more usual
-// period, taking out the rising edge between them; returns that edge's index.
-std::size_t GlitchRise(const CrankRises& rises, std::size_t i, double median)
-{
-    const auto distance = [median](double sum) { return std::abs(std::log(sum / median)); };
-    const double infinity = std::numeric_limits<double>::infinity();
-    const double viaPrevious = i > 0 ? distance(rises.Period(i - 1) + rises.Period(i)) : infinity;
-    const double viaNext = i + 2 < rises.Count() ? distance(rises.Period(i) + rises.Period(i + 1)) : infinity;
-    return viaPrevious <= viaNext ? i : i + 1;
-}
-
-void RemoveGlitches(CrankRises& rises, TriggerReport& report)
-{
-    for (std::size_t i = 0; i + 1 < rises.Count();) {
-        const double median = rises.NeighbourMedian(i);
-        const double period = rises.Period(i);
-        if (median <= 0.0 || !rises.Trusted(i) || period >= kGlitchFraction * median || rises.Count() < 3) {
-            ++i;
-            continue;
-        }
-        const std::size_t glitch = GlitchRise(rises, i, median);
-        AddAnomaly(report, AnomalyKind::kGlitch, TriggerChannel::kCrank, rises.Rise(glitch),
-                   "a crank period of " + std::to_string(std::llround(period)) +
-                       " ticks where its neighbours take about " + std::to_string(std::llround(median)) +
-                       ": a glitch edge");
-        rises.Remove(glitch);
-        i = i > 0 ? i - 1 : 0;
-    }
-}
-
-std::optional<double> Duty(const std::vector<SignalEdge>& crank, std::size_t riseEdge, const CrankTooth& tooth)
-{
-    if (riseEdge + 1 >= crank.size() || tooth.periodTicks == 0)
-        return std::nullopt;
-    const SignalEdge& fall = crank[riseEdge + 1];
-    if (fall.rising || fall.time.ticks > tooth.nextRise.ticks)
-        return std::nullopt;
-    return double(fall.time.ticks - tooth.rise.ticks) / double(tooth.periodTicks);
-}
-
 }  // namespace
+
+// A sensor wired the other way round puts the wheel's pattern on the
+// falling edges; where the rising ones fit no wheel for sure and the
+// falling ones fit an uneven one, the teeth are read on them.
+void TryFallingEdges(const std::vector<CamRise>& cam, SignalEdges& edges, CrankRises& rises,
+                     std::optional<WheelFit>& fit, WheelSummary& wheel)
+{
+    SignalEdges inverted = edges;
+    for (SignalEdge& edge : inverted.crank)
+        edge.rising = !edge.rising;
+    CrankRises falls = RisingCrankEdges(inverted);
+    WheelSummary fallsWheel;
+    std::optional<WheelFit> fallsFit = IdentifyWheel(falls.rises, cam, fallsWheel);
+    // Even falling edges are what a wheel of fixed falls (GM 24x) shows, not
+    // a sign of an inverted sensor.
+    if (!fallsFit || fallsFit->wheel.Uniform() || (fit && fallsFit->Confidence() <= fit->Confidence()))
+        return;
+    fallsWheel.fallingEdges = true;
+    edges = std::move(inverted);
+    rises = std::move(falls);
+    fit = std::move(fallsFit);
+    wheel = std::move(fallsWheel);
+}
 
 void AddAnomaly(TriggerReport& report, AnomalyKind kind, TriggerChannel channel, const SignalEdge& edge,
                 std::string reason)
@@ -193,25 +119,37 @@ SignalEdges ReadEdges(const std::vector<TriggerRecord>& records, TriggerReport& 
     return edges;
 }
 
-void FindTeeth(const SignalEdges& edges, TriggerReport& report)
+CrankRises RisingCrankEdges(const SignalEdges& edges)
 {
-    CrankRises rises(edges.crank);
-    RemoveGlitches(rises, report);
-    for (std::size_t i = 0; i + 1 < rises.Count(); ++i) {
-        CrankTooth tooth;
-        tooth.record = rises.Rise(i).record;
-        tooth.rise = rises.Rise(i).time;
-        tooth.nextRise = rises.Rise(i + 1).time;
-        tooth.periodTicks = tooth.nextRise.ticks - tooth.rise.ticks;
-        tooth.trusted = rises.Trusted(i);
-        tooth.duty = Duty(edges.crank, rises.EdgeIndex(i), tooth);
-        if (i > 0 && report.teeth.back().periodTicks > 0)
-            tooth.ratio = double(tooth.periodTicks) / double(report.teeth.back().periodTicks);
-        const double median = rises.NeighbourMedian(i);
-        if (median > 0.0 && tooth.trusted)
-            tooth.span = int(std::clamp(std::round(double(tooth.periodTicks) / median), 1.0, kMostSlots));
-        report.teeth.push_back(tooth);
+    CrankRises found;
+    bool saturatedSince = false;
+    for (std::size_t i = 0; i < edges.crank.size(); ++i) {
+        const SignalEdge& edge = edges.crank[i];
+        saturatedSince = saturatedSince || edge.saturated;
+        if (!edge.rising)
+            continue;
+        if (!found.rises.empty())
+            found.rises.back().trustedPeriod = !saturatedSince;
+        const bool fallFollows = i + 1 < edges.crank.size() && !edges.crank[i + 1].rising;
+        const double high = fallFollows ? double(edges.crank[i + 1].time.ticks - edge.time.ticks) : 0.0;
+        found.rises.push_back({double(edge.time.ticks), true, high});
+        found.edgeIndex.push_back(i);
+        saturatedSince = false;
     }
+    return found;
+}
+
+std::vector<CamRise> RisingCamEdges(const SignalEdges& edges)
+{
+    std::vector<CamRise> rises;
+    for (std::size_t i = 0; i < edges.cam.size(); ++i) {
+        if (!edges.cam[i].rising)
+            continue;
+        const bool fallFollows = i + 1 < edges.cam.size() && !edges.cam[i + 1].rising;
+        const double high = fallFollows ? double(edges.cam[i + 1].time.ticks - edges.cam[i].time.ticks) : 0.0;
+        rises.push_back({double(edges.cam[i].time.ticks), high});
+    }
+    return rises;
 }
 
 std::ptrdiff_t ToothIndexAtTick(const std::vector<CrankTooth>& teeth, std::uint64_t ticks)
@@ -224,18 +162,6 @@ std::ptrdiff_t ToothIndexAtTick(const std::vector<CrankTooth>& teeth, std::uint6
     return ticks < teeth[std::size_t(index)].nextRise.ticks ? index : -1;
 }
 
-std::vector<std::int64_t> SlotPositions(const std::vector<CrankTooth>& teeth)
-{
-    std::vector<std::int64_t> positions;
-    positions.reserve(teeth.size());
-    std::int64_t position = 0;
-    for (const CrankTooth& tooth : teeth) {
-        positions.push_back(position);
-        position += tooth.span;
-    }
-    return positions;
-}
-
 }  // namespace analysis
 
 TriggerReport AnalyzeTrigger(const std::vector<TriggerRecord>& records, const AnalysisOptions& options)
@@ -246,15 +172,21 @@ TriggerReport AnalyzeTrigger(const std::vector<TriggerRecord>& records, const An
     if (options.tickMicros && std::isfinite(*options.tickMicros) && *options.tickMicros >= 1e-3 &&
         *options.tickMicros <= 1e6)
         report.tickMicros = options.tickMicros;
-    const analysis::SignalEdges edges = analysis::ReadEdges(records, report);
-    analysis::FindTeeth(edges, report);
+    analysis::SignalEdges edges = analysis::ReadEdges(records, report);
+    const std::vector<analysis::CamRise> cam = analysis::RisingCamEdges(edges);
+    analysis::CrankRises rises = analysis::RisingCrankEdges(edges);
+    std::optional<analysis::WheelFit> fit = analysis::IdentifyWheel(rises.rises, cam, report.wheel);
+    if (!fit)
+        analysis::TryFallingEdges(cam, edges, rises, fit, report.wheel);
+    analysis::BuildTeeth(edges, rises, fit ? &*fit : nullptr, report);
     report.fallingEdgesReal = options.fallingEdgesReal;
     if (!options.fallingEdgesReal) {
         for (CrankTooth& tooth : report.teeth)
             tooth.duty.reset();
     }
-    const analysis::WheelGeometry geometry = analysis::FindWheel(edges, report);
-    analysis::PlaceCam(edges, geometry, report);
+    if (fit)
+        analysis::MeasureAngles(*fit, report);
+    analysis::PlaceCam(edges, report);
     analysis::ComputeSpeed(report);
     std::stable_sort(report.anomalies.begin(), report.anomalies.end(), [](const Anomaly& a, const Anomaly& b) {
         return a.at.ticks != b.at.ticks ? a.at.ticks < b.at.ticks : a.record < b.record;
@@ -280,6 +212,7 @@ const char* AnomalyKindName(AnomalyKind kind)
     case AnomalyKind::kLostEdge: return "lost edge";
     case AnomalyKind::kUnexpectedGap: return "unexpected gap";
     case AnomalyKind::kMissingGap: return "missing gap";
+    case AnomalyKind::kToothSpacing: return "tooth spacing";
     case AnomalyKind::kToothCount: return "tooth count";
     case AnomalyKind::kCamMoved: return "cam moved";
     case AnomalyKind::kSaturated: return "saturated count";
@@ -288,11 +221,24 @@ const char* AnomalyKindName(AnomalyKind kind)
     return "anomaly";
 }
 
-std::string WheelSummary::Pattern() const
+const std::vector<AnomalyKind>& AnomalyKinds()
 {
-    if (!Known())
-        return "unknown";
-    return std::to_string(Slots()) + "-" + std::to_string(teethMissing);
+    static const std::vector<AnomalyKind> kinds = {
+        AnomalyKind::kGlitch,     AnomalyKind::kLostEdge,     AnomalyKind::kUnexpectedGap,
+        AnomalyKind::kMissingGap, AnomalyKind::kToothSpacing, AnomalyKind::kToothCount,
+        AnomalyKind::kCamMoved,   AnomalyKind::kSaturated,    AnomalyKind::kBadRecord};
+    return kinds;
+}
+
+const char* SpeedRegimeName(SpeedRegime regime)
+{
+    switch (regime) {
+    case SpeedRegime::kUnknown: return "unknown";
+    case SpeedRegime::kCranking: return "cranking";
+    case SpeedRegime::kRunning: return "running";
+    case SpeedRegime::kCrankingAndRunning: return "cranking and running";
+    }
+    return "unknown";
 }
 
 }  // namespace dentora

@@ -1,198 +1,329 @@
-// The wheel: its pattern from the gaps the teeth's periods show (or, on a
-// wheel without a gap, from the cam), the teeth numbered from the gap, and
-// every gap and revolution held against that pattern.
+// The wheel: every library wheel and the generic candidates fitted to the
+// teeth, the best named only when it is sure, the teeth numbered and every
+// tooth the wheel does not explain reported.
 #include "analysis_steps.h"
 
 #include <algorithm>
-#include <map>
+#include <cmath>
+#include <cstdio>
 #include <string>
 
 namespace dentora::analysis {
 namespace {
 
-// The most frequent value; the smallest among equals. 0 for none.
-std::int64_t Mode(const std::vector<std::int64_t>& values)
+// The matched wheel must explain this share of the revolutions seen...
+constexpr double kLeastConfidence = 0.7;
+// ...lead the runner-up by this share (or have a cam that agrees where the
+// runner-up's does not)...
+constexpr double kLeastMargin = 0.25;
+// ...over at least one whole revolution and this many teeth: a few teeth
+// that happen to fit a small wheel are no evidence.
+constexpr int kLeastTeeth = 24;
+// Candidates the report lists.
+constexpr std::size_t kCandidatesShown = 4;
+// A capture longer than this many rising edges (a full fetch holds about
+// 2,000; these are a dozen revolutions of most wheels) is first fitted on
+// these by every wheel, then on the whole by the best few.
+constexpr std::size_t kTrialRises = 800;
+constexpr std::size_t kShortlist = 4;
+
+// A's spacings are B's repeated: a generic 22-2 is half of a Renix 44-2-2.
+bool RepeatsWithin(const WheelDefinition& part, const WheelDefinition& whole)
 {
-    std::map<std::int64_t, int> counts;
-    for (std::int64_t value : values)
-        ++counts[value];
-    std::int64_t best = 0;
-    int bestCount = 0;
-    for (const auto& [value, count] : counts) {
-        if (count > bestCount) {
-            best = value;
-            bestCount = count;
+    const std::size_t n = part.rises.size();
+    const std::size_t m = whole.rises.size();
+    if (n == 0 || m <= n || m % n != 0)
+        return false;
+    const double times = double(m / n);
+    for (std::size_t shift = 0; shift < m; ++shift) {
+        bool same = true;
+        for (std::size_t k = 0; k < m && same; ++k)
+            same = std::abs(whole.Spacing((k + shift) % m) * times - part.Spacing(k % n)) < 1e-6;
+        if (same)
+            return true;
+    }
+    return false;
+}
+
+std::vector<WheelDefinition> Candidates(const std::vector<CrankRise>& rises, const std::vector<CamRise>& cam)
+{
+    std::vector<WheelDefinition> wheels = WheelLibrary();
+    for (WheelDefinition& generic : GenericCandidates(rises, cam)) {
+        const bool known = std::any_of(wheels.begin(), wheels.end(), [&](const WheelDefinition& wheel) {
+            return wheel.name == generic.name || RepeatsWithin(generic, wheel);
+        });
+        if (!known)
+            wheels.push_back(std::move(generic));
+    }
+    return wheels;
+}
+
+// The better fit first: a larger share of revolutions explained, then a
+// cam that agrees, more revolutions, fewer faults, fewer glitches; then
+// the library's order.
+bool Better(const WheelFit& a, const WheelFit& b)
+{
+    if (a.Confidence() != b.Confidence())
+        return a.Confidence() > b.Confidence();
+    if (a.camAgrees != b.camAgrees)
+        return a.camAgrees;
+    if (a.revolutionsFitting != b.revolutionsFitting)
+        return a.revolutionsFitting > b.revolutionsFitting;
+    if (a.faults != b.faults)
+        return a.faults < b.faults;
+    return a.glitches < b.glitches;
+}
+
+// On a long capture every wheel is tried on its first rises only, and the
+// closest few go on to the whole capture.
+std::vector<WheelDefinition> Shortlist(const std::vector<WheelDefinition>& candidates,
+                                       const std::vector<CrankRise>& rises, const std::vector<CamRise>& cam)
+{
+    const std::vector<CrankRise> trial(rises.begin(), rises.begin() + std::ptrdiff_t(kTrialRises));
+    const double end = trial.back().ticks;
+    std::vector<CamRise> trialCam;
+    for (const CamRise& pulse : cam) {
+        if (pulse.ticks < end)
+            trialCam.push_back(pulse);
+    }
+    std::vector<WheelFit> fits;
+    for (const WheelDefinition& candidate : candidates) {
+        fits.push_back(FitWheel(candidate, trial));
+        FitCam(fits.back(), trial, trialCam);
+    }
+    std::stable_sort(fits.begin(), fits.end(), Better);
+    std::vector<WheelDefinition> shortlist;
+    for (std::size_t i = 0; i < std::min(fits.size(), kShortlist); ++i)
+        shortlist.push_back(fits[i].wheel);
+    return shortlist;
+}
+
+bool Sure(const WheelFit& best, const WheelFit* runnerUp)
+{
+    const int teeth = best.revolutionsFitting * int(best.wheel.rises.size());
+    if (best.revolutionsSeen < 1 || teeth < kLeastTeeth || best.Confidence() < kLeastConfidence)
+        return false;
+    return !runnerUp || best.Confidence() - runnerUp->Confidence() >= kLeastMargin ||
+        (best.camAgrees && !runnerUp->camAgrees);
+}
+
+// A cam of several pulses that agrees with one wheel is that wheel's
+// evidence: naming another, whose crank merely fits better, is a guess.
+bool CamSpeaksForAnother(const WheelFit& best, const std::vector<WheelFit>& fits)
+{
+    return std::any_of(fits.begin(), fits.end(), [&](const WheelFit& fit) {
+        return fit.camAgrees && fit.wheel.cam.size() >= 2 && fit.wheel.name != best.wheel.name;
+    });
+}
+
+void Describe(const WheelFit& fit, WheelSummary& wheel)
+{
+    wheel.name = fit.wheel.name;
+    wheel.source = fit.wheel.source;
+    wheel.teethPresent = int(fit.wheel.rises.size());
+    wheel.teethMissing = fit.wheel.positions > 0 ? fit.wheel.positions - wheel.teethPresent : 0;
+    wheel.sizedByCam = fit.wheel.Uniform();
+    wheel.revolutionsSeen = fit.revolutionsSeen;
+    wheel.revolutionsAgreeing = fit.revolutionsFitting;
+    wheel.confidence = fit.Confidence();
+}
+
+std::string Teeth(int count)
+{
+    return std::to_string(count) + (count == 1 ? " tooth" : " teeth");
+}
+
+std::string Degrees(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f°", value);
+    return text;
+}
+
+void AddAt(TriggerReport& report, AnomalyKind kind, const SignalEdge& edge, std::string reason)
+{
+    AddAnomaly(report, kind, TriggerChannel::kCrank, edge, std::move(reason));
+}
+
+// The anomalies one rise's decision stands for.
+void ReportRise(const SignalEdges& edges, const CrankRises& rises, const WheelFit& fit, std::size_t i,
+                TriggerReport& report)
+{
+    const RiseFit& rise = fit.rises[i];
+    const SignalEdge& edge = edges.crank[rises.edgeIndex[i]];
+    if (rise.role == RiseRole::kGlitch)
+        AddAt(report, AnomalyKind::kGlitch, edge,
+              "a crank edge inside a period the wheel gives as one tooth: a glitch edge, left out");
+    if (rise.role == RiseRole::kExtraTooth)
+        AddAt(report, AnomalyKind::kMissingGap, edge, "a tooth where the wheel's gap should be");
+    if (rise.role == RiseRole::kStrayTooth)
+        AddAt(report, AnomalyKind::kToothSpacing, edge, "a pulse as long as a tooth where the wheel has none");
+    if (rise.role != RiseRole::kTooth || i + 1 >= rises.edgeIndex.size())
+        return;
+    const SignalEdge& end = edges.crank[rises.edgeIndex[i + 1]];
+    if (rise.lostAfter > 0)
+        AddAt(report, AnomalyKind::kUnexpectedGap, end,
+              "a gap of " + Teeth(rise.lostAfter) + " after tooth " + std::to_string(rise.index + 1) +
+                  ", where the wheel has none");
+    if (rise.misfit)
+        AddAt(report, AnomalyKind::kToothSpacing, end,
+              "the period after tooth " + std::to_string(rise.index + 1) + " fits no place on " + fit.wheel.name +
+                  ", where the wheel gives " + Degrees(fit.wheel.Spacing(std::size_t(rise.index))));
+}
+
+// Each whole revolution (from a tooth 1 to the next of one sync) holds
+// the wheel's number of teeth.
+void CountTeeth(const SignalEdges& edges, const CrankRises& rises, const WheelFit& fit, TriggerReport& report)
+{
+    const int wheelTeeth = int(fit.wheel.rises.size());
+    std::ptrdiff_t start = -1;
+    int counted = 0;
+    for (std::size_t i = 0; i < fit.rises.size(); ++i) {
+        const RiseFit& rise = fit.rises[i];
+        if (rise.role == RiseRole::kUnsynced ||
+            (rise.role == RiseRole::kTooth && start >= 0 && rise.sync != fit.rises[std::size_t(start)].sync)) {
+            start = -1;
         }
-    }
-    return best;
-}
-
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b)
-{
-    const std::int64_t quotient = a / b;
-    return (a % b != 0 && (a < 0) != (b < 0)) ? quotient - 1 : quotient;
-}
-
-// From the gaps: their most common size, the most common distance between
-// two of that size, and where they end.
-WheelGeometry GeometryFromGaps(const std::vector<CrankTooth>& teeth, const std::vector<std::int64_t>& positions,
-                               int* missing)
-{
-    std::vector<std::int64_t> sizes;
-    for (const CrankTooth& tooth : teeth) {
-        if (tooth.span >= 2)
-            sizes.push_back(tooth.span);
-    }
-    if (sizes.empty())
-        return {};
-    const std::int64_t gapSlots = Mode(sizes);
-    std::vector<std::int64_t> ends;
-    for (std::size_t i = 0; i < teeth.size(); ++i) {
-        if (teeth[i].span == gapSlots)
-            ends.push_back(positions[i] + gapSlots);
-    }
-    std::vector<std::int64_t> distances;
-    for (std::size_t i = 1; i < ends.size(); ++i)
-        distances.push_back(ends[i] - ends[i - 1]);
-    const std::int64_t slots = Mode(distances);
-    if (slots <= gapSlots)
-        return {};
-    std::vector<std::int64_t> phases;
-    for (std::int64_t end : ends)
-        phases.push_back(end % slots);
-    *missing = int(gapSlots - 1);
-    return {int(slots), Mode(phases)};
-}
-
-// Without a gap, one cam pulse per 720° is taken to mark the cycle: the
-// teeth between two pulses are two revolutions, and the tooth a pulse
-// follows is tooth 1.
-WheelGeometry GeometryFromCam(const std::vector<CrankTooth>& teeth, const std::vector<std::int64_t>& positions,
-                              const std::vector<SignalEdge>& cam)
-{
-    std::vector<std::int64_t> followed;
-    for (const SignalEdge& edge : cam) {
-        const std::ptrdiff_t tooth = edge.rising ? ToothIndexAtTick(teeth, edge.time.ticks) : -1;
-        if (tooth >= 0)
-            followed.push_back(positions[std::size_t(tooth)]);
-    }
-    std::vector<std::int64_t> spacings;
-    for (std::size_t i = 1; i < followed.size(); ++i)
-        spacings.push_back(followed[i] - followed[i - 1]);
-    const std::int64_t cycle = Mode(spacings);
-    if (cycle < 2 || cycle % 2 != 0)
-        return {};
-    const std::int64_t slots = cycle / 2;
-    std::vector<std::int64_t> phases;
-    for (std::int64_t position : followed)
-        phases.push_back(position % slots);
-    return {int(slots), Mode(phases)};
-}
-
-void NumberTeeth(std::vector<CrankTooth>& teeth, const std::vector<std::int64_t>& positions,
-                 const WheelGeometry& geometry)
-{
-    for (std::size_t i = 0; i < teeth.size(); ++i) {
-        const std::int64_t relative = positions[i] - geometry.anchor;
-        teeth[i].revolution = FloorDiv(relative, geometry.positions);
-        teeth[i].number = int(relative - teeth[i].revolution * geometry.positions) + 1;
+        if (rise.role == RiseRole::kTooth && rise.index == 0) {
+            if (start >= 0 && counted != wheelTeeth)
+                AddAt(report, AnomalyKind::kToothCount, edges.crank[rises.edgeIndex[std::size_t(start)]],
+                      "a revolution of " + Teeth(counted) + " where the wheel has " + std::to_string(wheelTeeth));
+            start = std::ptrdiff_t(i);
+            counted = 0;
+        }
+        if (rise.role == RiseRole::kExtraTooth || rise.role == RiseRole::kStrayTooth || rise.role == RiseRole::kTooth)
+            ++counted;
     }
 }
 
-std::string MissingTeeth(int count)
+std::optional<double> Duty(const std::vector<SignalEdge>& crank, std::size_t riseEdge, const CrankTooth& tooth)
 {
-    return std::to_string(count) + (count == 1 ? " missing tooth" : " missing teeth");
+    if (riseEdge + 1 >= crank.size() || tooth.periodTicks == 0)
+        return std::nullopt;
+    const SignalEdge& fall = crank[riseEdge + 1];
+    if (fall.rising || fall.time.ticks > tooth.nextRise.ticks)
+        return std::nullopt;
+    return double(fall.time.ticks - tooth.rise.ticks) / double(tooth.periodTicks);
 }
 
-void AddToothAnomaly(TriggerReport& report, AnomalyKind kind, std::size_t tooth, bool atEnd, std::string reason)
+bool KeptRise(const WheelFit* fit, std::size_t i)
 {
-    const CrankTooth& at = report.teeth[tooth];
-    const bool next = atEnd && tooth + 1 < report.teeth.size();
-    report.anomalies.push_back({kind, TriggerChannel::kCrank, next ? report.teeth[tooth + 1].record : at.record,
-                                atEnd ? at.nextRise : at.rise, std::move(reason)});
+    return !fit || fit->rises[i].role == RiseRole::kTooth || fit->rises[i].role == RiseRole::kUnsynced;
 }
 
-void CheckGapsFallOnTheWheel(TriggerReport& report, const WheelGeometry& geometry)
+void Number(const WheelFit& fit, const RiseFit& rise, CrankTooth& tooth)
 {
-    const int missing = report.wheel.teethMissing;
-    for (std::size_t i = 0; i < report.teeth.size(); ++i) {
-        const CrankTooth& tooth = report.teeth[i];
-        const bool endsRevolution = tooth.number - 1 + tooth.span == geometry.positions;
-        if (tooth.span >= 2 && (missing == 0 || !endsRevolution))
-            AddToothAnomaly(report, AnomalyKind::kUnexpectedGap, i, true,
-                            "a gap of " + MissingTeeth(tooth.span - 1) + " after tooth " +
-                                std::to_string(tooth.number) + ", where the wheel has none");
-    }
-}
-
-// One whole revolution: teeth [first, last], all of one revolution.
-void CheckRevolution(TriggerReport& report, std::size_t first, std::size_t last, const WheelGeometry& geometry)
-{
-    WheelSummary& wheel = report.wheel;
-    const int teeth = int(last - first + 1);
-    const CrankTooth& closing = report.teeth[last];
-    const bool closesAtBoundary = closing.number - 1 + closing.span == geometry.positions;
-    const bool gapRight = wheel.teethMissing == 0 || (closesAtBoundary && closing.span == wheel.teethMissing + 1);
-    ++wheel.revolutionsSeen;
-    if (teeth == wheel.teethPresent && gapRight)
-        ++wheel.revolutionsAgreeing;
-    if (teeth != wheel.teethPresent)
-        AddToothAnomaly(report, AnomalyKind::kToothCount, first, false,
-                        "a revolution of " + std::to_string(teeth) + " teeth where the wheel has " +
-                            std::to_string(wheel.teethPresent));
-    if (gapRight)
+    if (rise.role != RiseRole::kTooth)
         return;
-    if (closesAtBoundary && closing.span > 1) {
-        AddToothAnomaly(report, AnomalyKind::kMissingGap, last, false,
-                        "a gap of " + MissingTeeth(closing.span - 1) + " where the wheel's gap has " +
-                            std::to_string(wheel.teethMissing));
-        return;
-    }
-    // A tooth stands where the gap should be: the first one numbered past the wheel's teeth.
-    std::size_t extra = last;
-    while (extra > first && report.teeth[extra - 1].number > wheel.teethPresent)
-        --extra;
-    AddToothAnomaly(report, AnomalyKind::kMissingGap, extra, false,
-                    "no gap after tooth " + std::to_string(wheel.teethPresent) + " where the wheel has " +
-                        std::to_string(wheel.teethMissing) + " missing");
-}
-
-void CheckRevolutions(TriggerReport& report, const std::vector<std::int64_t>& positions, const WheelGeometry& geometry)
-{
-    auto& teeth = report.teeth;
-    const std::int64_t end = positions.back() + teeth.back().span;
-    for (std::size_t first = 0; first < teeth.size();) {
-        std::size_t last = first;
-        while (last + 1 < teeth.size() && teeth[last + 1].revolution == teeth[first].revolution)
-            ++last;
-        const std::int64_t start = geometry.anchor + teeth[first].revolution * geometry.positions;
-        if (start >= positions.front() && start + geometry.positions <= end)
-            CheckRevolution(report, first, last, geometry);
-        first = last + 1;
-    }
+    const WheelDefinition& wheel = fit.wheel;
+    double least = 360.0;
+    for (std::size_t k = 0; k < wheel.rises.size(); ++k)
+        least = std::min(least, wheel.Spacing(k));
+    tooth.number = rise.index + 1;
+    tooth.revolution = rise.revolution;
+    tooth.expectedAngle = wheel.rises[std::size_t(rise.index)];
+    for (int step = 0; step <= rise.lostAfter; ++step)
+        tooth.periodDegrees += wheel.Spacing(std::size_t((rise.index + step) % int(wheel.rises.size())));
+    tooth.span = std::max(1, int(std::lround(tooth.periodDegrees / least)));
 }
 
 }  // namespace
 
-WheelGeometry FindWheel(const SignalEdges& edges, TriggerReport& report)
+std::optional<WheelFit> IdentifyWheel(const std::vector<CrankRise>& rises, const std::vector<CamRise>& cam,
+                                      WheelSummary& wheel)
 {
-    if (report.teeth.empty())
-        return {};
-    const std::vector<std::int64_t> positions = SlotPositions(report.teeth);
-    int missing = 0;
-    WheelGeometry geometry = GeometryFromGaps(report.teeth, positions, &missing);
-    const bool hasGap = geometry.positions > 0;
-    if (!hasGap)
-        geometry = GeometryFromCam(report.teeth, positions, edges.cam);
-    if (geometry.positions == 0)
-        return {};
-    report.wheel.teethPresent = geometry.positions - missing;
-    report.wheel.teethMissing = missing;
-    report.wheel.sizedByCam = !hasGap;
-    NumberTeeth(report.teeth, positions, geometry);
-    CheckGapsFallOnTheWheel(report, geometry);
-    CheckRevolutions(report, positions, geometry);
-    return geometry;
+    if (rises.size() < 3)
+        return std::nullopt;
+    std::vector<WheelDefinition> candidates = Candidates(rises, cam);
+    if (rises.size() > kTrialRises)
+        candidates = Shortlist(candidates, rises, cam);
+    std::vector<WheelFit> fits;
+    for (const WheelDefinition& candidate : candidates) {
+        WheelFit fit = FitWheel(candidate, rises);
+        FitCam(fit, rises, cam);
+        if (fit.revolutionsSeen > 0)
+            fits.push_back(std::move(fit));
+    }
+    std::stable_sort(fits.begin(), fits.end(), Better);
+    for (std::size_t i = 0; i < std::min(fits.size(), kCandidatesShown); ++i)
+        wheel.candidates.push_back(
+            {fits[i].wheel.name, fits[i].revolutionsSeen, fits[i].revolutionsFitting, fits[i].camAgrees});
+    if (fits.empty() || !Sure(fits.front(), fits.size() > 1 ? &fits[1] : nullptr) ||
+        CamSpeaksForAnother(fits.front(), fits))
+        return std::nullopt;
+    Describe(fits.front(), wheel);
+    return std::move(fits.front());
+}
+
+void BuildTeeth(const SignalEdges& edges, const CrankRises& rises, const WheelFit* fit, TriggerReport& report)
+{
+    const auto& crank = edges.crank;
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < rises.rises.size(); i = next) {
+        next = i + 1;
+        while (next < rises.rises.size() && !KeptRise(fit, next))
+            ++next;
+        if (!KeptRise(fit, i) || next >= rises.rises.size())
+            continue;
+        CrankTooth tooth;
+        const SignalEdge& edge = crank[rises.edgeIndex[i]];
+        tooth.record = edge.record;
+        tooth.rise = edge.time;
+        tooth.nextRise = crank[rises.edgeIndex[next]].time;
+        tooth.periodTicks = tooth.nextRise.ticks - tooth.rise.ticks;
+        tooth.trusted = true;
+        for (std::size_t j = i; j < next; ++j)
+            tooth.trusted = tooth.trusted && rises.rises[j].trustedPeriod;
+        tooth.duty = Duty(crank, rises.edgeIndex[i], tooth);
+        if (!report.teeth.empty() && report.teeth.back().periodTicks > 0)
+            tooth.ratio = double(tooth.periodTicks) / double(report.teeth.back().periodTicks);
+        if (fit) {
+            Number(*fit, fit->rises[i], tooth);
+            if (tooth.number == 1 && !report.wheel.toothOneRecord)
+                report.wheel.toothOneRecord = tooth.record;
+        }
+        report.teeth.push_back(tooth);
+    }
+    if (!fit)
+        return;
+    for (std::size_t i = 0; i < fit->rises.size(); ++i)
+        ReportRise(edges, rises, *fit, i, report);
+    CountTeeth(edges, rises, *fit, report);
+}
+
+void MeasureAngles(const WheelFit& fit, TriggerReport& report)
+{
+    auto& teeth = report.teeth;
+    const WheelDefinition& wheel = fit.wheel;
+    std::vector<std::size_t> toothOnes;
+    for (std::size_t i = 0; i < teeth.size(); ++i) {
+        if (teeth[i].number == 1)
+            toothOnes.push_back(i);
+    }
+    for (std::size_t r = 0; r + 1 < toothOnes.size(); ++r) {
+        const std::size_t first = toothOnes[r];
+        const std::size_t last = toothOnes[r + 1];
+        if (teeth[last].revolution != teeth[first].revolution + 1)
+            continue;
+        const double start = double(teeth[first].rise.ticks);
+        const double length = double(teeth[last].rise.ticks) - start;
+        if (length <= 0.0)
+            continue;
+        for (std::size_t i = first; i < last; ++i)
+            teeth[i].measuredAngle = 360.0 * (double(teeth[i].rise.ticks) - start) / length;
+        const double chartPerTick = report.chartUnitsPerTick;
+        const auto at = [&](double degrees) {
+            const double ticks = start + length * degrees / 360.0;
+            return CaptureTime{std::uint64_t(std::llround(ticks)), ticks * chartPerTick};
+        };
+        for (std::size_t k = 0; k < wheel.rises.size(); ++k) {
+            report.expectedCrankEdges.push_back({at(wheel.rises[k]), true, int(k) + 1});
+            if (!wheel.falls.empty())
+                report.expectedCrankEdges.push_back({at(wheel.falls[k]), false, int(k) + 1});
+        }
+    }
+    std::sort(report.expectedCrankEdges.begin(), report.expectedCrankEdges.end(),
+              [](const ExpectedCrankEdge& a, const ExpectedCrankEdge& b) { return a.at.ticks < b.at.ticks; });
 }
 
 }  // namespace dentora::analysis

@@ -1,5 +1,8 @@
 #include "analysis/trigger_text.h"
 
+#include "analysis/wheel_library.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -66,15 +69,16 @@ std::optional<WheelPattern> ParseWheelPattern(const std::string& text, std::stri
             break;
         start = comma + 1;
     }
-    const std::string& wheel = parts.front();
-    WheelPattern pattern;
-    const std::size_t dash = wheel.find('-');
-    if (dash == std::string::npos || !ParseWhole(wheel.substr(0, dash), 100000, &pattern.teeth) ||
-        !ParseWhole(wheel.substr(dash + 1), pattern.teeth, &pattern.missing) || pattern.teeth < 1 ||
-        pattern.missing >= pattern.teeth) {
-        *error = "'" + wheel + "' is no wheel: expected TEETH-MISSING such as 36-1 or 24-0";
+    const std::optional<WheelDefinition> wheel = WheelNamed(parts.front());
+    if (!wheel) {
+        *error = "'" + parts.front() +
+            "' is no wheel: expected a name from the wheel library (36-1, 36-2-2-2, gm-24x, miata-nb, ...; "
+            "docs/analysis.md lists them) or any N-M or N+1";
         return std::nullopt;
     }
+    WheelPattern pattern;
+    pattern.wheel = wheel->name;
+    pattern.teeth = int(wheel->rises.size());
     for (std::size_t i = 1; i < parts.size(); ++i) {
         const std::string& setting = parts[i];
         if (!ApplySetting(setting, pattern)) {
@@ -86,11 +90,39 @@ std::optional<WheelPattern> ParseWheelPattern(const std::string& text, std::stri
     return pattern;
 }
 
-PatternCheck CheckWheelPattern(const TriggerReport& report, const WheelPattern& expected)
+std::optional<std::vector<AnomalyKind>> ParseAnomalyKinds(const std::string& text, std::string* error)
+{
+    std::vector<AnomalyKind> kinds;
+    for (std::size_t start = 0;;) {
+        const std::size_t comma = text.find(',', start);
+        std::string name = text.substr(start, comma - start);
+        std::replace(name.begin(), name.end(), '-', ' ');
+        const auto& all = AnomalyKinds();
+        const auto found =
+            std::find_if(all.begin(), all.end(), [&](AnomalyKind kind) { return name == AnomalyKindName(kind); });
+        if (found == all.end()) {
+            std::string names;
+            for (AnomalyKind kind : all) {
+                std::string known = AnomalyKindName(kind);
+                std::replace(known.begin(), known.end(), ' ', '-');
+                names += (names.empty() ? "" : ", ") + known;
+            }
+            *error = "'" + text.substr(start, comma - start) + "' is no anomaly kind: expected " + names;
+            return std::nullopt;
+        }
+        kinds.push_back(*found);
+        if (comma == std::string::npos)
+            return kinds;
+        start = comma + 1;
+    }
+}
+
+PatternCheck CheckWheelPattern(const TriggerReport& report, const WheelPattern& expected,
+                               const std::vector<AnomalyKind>& allowed)
 {
     PatternCheck check;
     const WheelSummary& wheel = report.wheel;
-    const std::string pattern = std::to_string(expected.teeth) + "-" + std::to_string(expected.missing);
+    const std::string& pattern = expected.wheel;
     if (wheel.Pattern() != pattern)
         check.differences.push_back("the wheel is " + wheel.Pattern() + ", not " + pattern);
     else if (wheel.revolutionsAgreeing < wheel.revolutionsSeen)
@@ -112,6 +144,10 @@ PatternCheck CheckWheelPattern(const TriggerReport& report, const WheelPattern& 
                                             Degrees(location.maxAngle) + ", not within " + Degrees(tolerance) + " of " +
                                             Degrees(*expected.camAngle));
         }
+    }
+    for (const Anomaly& anomaly : report.anomalies) {
+        if (std::find(allowed.begin(), allowed.end(), anomaly.kind) == allowed.end())
+            check.differences.push_back(FormatAnomaly(anomaly));
     }
     check.matches = check.differences.empty();
     return check;

@@ -22,7 +22,7 @@ TEST(TriggerText, ReportNamesWheelCamSpeedAndEachAnomaly)
     const TriggerReport clean = AnalyzeTrigger(GeneratedCapture(config, 1000), {4.0});
     const std::string text = FormatTriggerReport(clean);
     EXPECT_NE(text.find("Wheel: 36-1 (35 teeth, 1 missing per revolution)"), std::string::npos) << text;
-    EXPECT_NE(text.find("after tooth 6 at 55.0°"), std::string::npos) << text;
+    EXPECT_NE(text.find("after tooth 7 at 60.0°"), std::string::npos) << text;
     EXPECT_NE(text.find(speed), std::string::npos) << text;
     EXPECT_NE(text.find("Anomalies: none"), std::string::npos) << text;
 
@@ -59,11 +59,12 @@ TEST(TriggerText, ToothSummaryGivesMicrosecondsAndRpmOnlyWithATickLength)
     ASSERT_EQ(gap.number, 35);
     EXPECT_EQ(FormatTooth(timed, gap),
               "Tooth 35 after the gap, before a gap of 1\n"
+              "At 340.0° on the wheel, measured 340.0°\n"
               "Period 500 ticks = 2000.0 µs, 1667 rpm\n"
               "Ratio to the previous tooth 2.00\nDuty 0.25");
     const TriggerReport untimed = AnalyzeTrigger(records);
     EXPECT_EQ(FormatTooth(untimed, untimed.teeth[35]),
-              "Tooth 1 after the gap\nPeriod 250 ticks\n"
+              "Tooth 1 after the gap\nAt 0.0° on the wheel, measured 0.0°\nPeriod 250 ticks\n"
               "Ratio to the previous tooth 0.50\nDuty 0.50");
 }
 
@@ -77,13 +78,13 @@ TEST(WheelPatternCheck, AgreesWithTheWheelAndCamItWasGivenOnly)
         return pattern ? CheckWheelPattern(report, *pattern) : PatternCheck{};
     };
     EXPECT_TRUE(check("36-1").matches);
-    EXPECT_TRUE(check("36-1,cam-tooth=6,cam-angle=55").matches);
-    EXPECT_TRUE(check("36-1,cam-angle=56,tolerance=1.5").matches);
+    EXPECT_TRUE(check("36-1,cam-tooth=7,cam-angle=60").matches);
+    EXPECT_TRUE(check("36-1,cam-angle=61,tolerance=1.5").matches);
 
     const PatternCheck wrongWheel = check("60-2");
     EXPECT_FALSE(wrongWheel.matches);
     EXPECT_EQ(wrongWheel.differences, std::vector<std::string>{"the wheel is 36-1, not 60-2"});
-    const PatternCheck wrongCam = check("36-1,cam-tooth=7,cam-angle=65");
+    const PatternCheck wrongCam = check("36-1,cam-tooth=8,cam-angle=70");
     EXPECT_FALSE(wrongCam.matches);
     EXPECT_EQ(wrongCam.differences.size(), 2u);
 }

@@ -53,19 +53,31 @@ TEST(CliAnalysis, ExpectSaysWhetherTheWheelMatchesInTheExitStatus)
               QStringLiteral("pattern-mismatch"));
 }
 
-// The README's bench-rig line, run by a shell as a script would.
-TEST(CliAnalysis, BenchRigLineEchoesOnlyOnAMatch)
+// The README's bench-rig line, run by a shell as a script would: "trigger
+// OK" only for the wheel asked for, and only when it is healthy, unless the
+// rig tolerates the anomaly found.
+TEST(CliAnalysis, BenchRigLineEchoesOnlyForAHealthyMatch)
 {
-    const auto controller = StartController(300, ThirtySixMinusOne);
     const QString line = QStringLiteral("'%1' capture --port '%2' --expect %3 >/dev/null 2>&1 && echo trigger OK");
-    for (const auto& [pattern, echoed] : {std::pair{"36-1", true}, std::pair{"36-2", false}}) {
+    const auto clean = StartController(300, ThirtySixMinusOne);
+    const auto glitchy = StartController(300, [](sim::ControllerConfig& config) {
+        ThirtySixMinusOne(config);
+        config.engine.faults.glitchAfterTooth = 40;
+    });
+    struct Case {
+        const sim::PtyController* controller;
+        const char* expect;
+        bool echoed;
+    };
+    for (const Case& run : {Case{clean.get(), "36-1", true}, Case{clean.get(), "36-2", false},
+                            Case{glitchy.get(), "36-1", false}, Case{glitchy.get(), "36-1 --allow glitch", true}}) {
         QProcess shell;
         shell.start(QStringLiteral("/bin/sh"),
                     {QStringLiteral("-c"),
-                     line.arg(QStringLiteral(DENTORA_CLI_EXECUTABLE), QString::fromStdString(controller->DevicePath()),
-                              QLatin1String(pattern))});
+                     line.arg(QStringLiteral(DENTORA_CLI_EXECUTABLE),
+                              QString::fromStdString(run.controller->DevicePath()), QLatin1String(run.expect))});
         ASSERT_TRUE(shell.waitForFinished(60000));
-        EXPECT_EQ(shell.readAllStandardOutput() == "trigger OK\n", echoed) << pattern;
+        EXPECT_EQ(shell.readAllStandardOutput() == "trigger OK\n", run.echoed) << run.expect;
     }
 }
 

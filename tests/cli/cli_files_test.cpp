@@ -94,18 +94,21 @@ TEST(CliFiles, CaptureWritesEveryFileAskedForAndExportRepeatsThem)
     EXPECT_EQ(Contents(dir.filePath(QStringLiteral("b.csv"))), Contents(dir.filePath(QStringLiteral("a.csv"))));
 }
 
-void GlitchAfterTooth10(sim::ControllerConfig& config)
+// A small wheel, so that the analysis sees whole revolutions before the
+// glitch, which comes late enough to be in the view that follows the end.
+void TwelveMinusOneGlitchAfterTooth60(sim::ControllerConfig& config)
 {
-    config.engine.faults.glitchAfterTooth = 10;
+    config.engine.teeth = 12;
+    config.engine.missingTeeth = 1;
+    config.engine.faults.glitchAfterTooth = 60;
 }
 
 // The picture is drawn without the dialog, yet it is the dialog's chart
-// pixel for pixel, the anomaly's mark included (a short capture: all of it
-// in view).
+// pixel for pixel, the anomaly's mark included.
 TEST(CliFiles, PictureIsTheDialogsChartPixelForPixel)
 {
     QTemporaryDir dir;
-    const auto controller = StartController(60, GlitchAfterTooth10);
+    const auto controller = StartController(160, TwelveMinusOneGlitchAfterTooth60);
     const QString saved = dir.filePath(QStringLiteral("run.dentora"));
     const QString png = dir.filePath(QStringLiteral("cli.png"));
     const CliResult run = RunCli({kCapture, kPortOption, QString::fromStdString(controller->DevicePath()),

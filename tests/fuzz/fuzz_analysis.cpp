@@ -61,6 +61,8 @@ void CheckTeeth(const TriggerReport& report)
         Require(tooth.nextRise.ticks >= tooth.rise.ticks, "tooth period not negative");
         Require(Finite(tooth.duty) && Finite(tooth.ratio) && Finite(tooth.rpm), "tooth figures finite");
         Require(tooth.span >= 1 && tooth.number >= 0, "tooth span and number");
+        Require(Finite(tooth.measuredAngle) && Finite(tooth.expectedAngle) && std::isfinite(tooth.periodDegrees),
+                "tooth angles finite");
         Require(!previous || previous->nextRise.ticks == tooth.rise.ticks, "teeth follow one another");
         const double middle = (tooth.rise.chartX + tooth.nextRise.chartX) / 2;
         const CrankTooth* hovered = ToothAt(report, middle);
@@ -79,6 +81,12 @@ void CheckCamSpeedAnomalies(const TriggerReport& report)
     for (const CamLocation& location : report.cam.locations)
         Require(std::isfinite(location.meanAngle) && location.minAngle <= location.maxAngle, "cam location");
     Require(Finite(report.speed.minRpm) && Finite(report.speed.meanRpm) && Finite(report.speed.maxRpm), "speed");
+    const WheelSummary& wheel = report.wheel;
+    Require(wheel.confidence >= 0.0 && wheel.confidence <= 1.0, "confidence a share");
+    Require(!wheel.Known() || (wheel.revolutionsAgreeing <= wheel.revolutionsSeen && !wheel.candidates.empty()),
+            "a named wheel is its candidates' best");
+    for (const ExpectedCrankEdge& edge : report.expectedCrankEdges)
+        Require(std::isfinite(edge.at.chartX) && edge.tooth >= 1, "expected edges finite");
     for (const Anomaly& anomaly : report.anomalies) {
         Require(anomaly.record < report.records, "anomaly record inside the capture");
         Require(std::isfinite(anomaly.at.chartX) && !anomaly.reason.empty(), "anomaly time finite, reason given");

@@ -53,7 +53,7 @@ TEST(EngineModel, ResolvesTheSmallWheelToWholeTicks)
     EXPECT_EQ(timing.crankHighTicks, 25u);
     EXPECT_EQ(timing.crankLowTicks, 75u);
     EXPECT_EQ(timing.camCycleTicks, 800u);
-    EXPECT_EQ(timing.camStartTicks, 100u);
+    EXPECT_EQ(timing.camStartTicks, 175u);  // 90° after tooth 1, which rises 75 ticks in
     EXPECT_EQ(timing.camHighTicks, 50u);
 }
 
@@ -62,10 +62,10 @@ TEST(EngineModel, LogInterleavesBothChannelsInTimeOrder)
     TachLog log(ResolveTiming(SmallWheel()));
     const std::vector<Expected> expected = {
         {'R', 100}, {'F', 100},                         // calibration: one tooth period each
-        {'R', 75},  {'F', 25},  {'r', 100}, {'f', 50},  // cam rises on the crank's fall: crank first
-        {'R', 75},  {'F', 25},  {'R', 75},  {'F', 25}, {'R', 175}, {'F', 25},  // low across the missing tooth
-        {'R', 75},  {'F', 25},  {'R', 75},  {'F', 25}, {'R', 175}, {'F', 25},
-        {'r', 750}, {'f', 50},  // next cam cycle starts at 800
+        {'R', 75},  {'F', 25},  {'R', 75}, {'r', 175},  // cam 90° after tooth 1's rise, with tooth 2's: crank first
+        {'F', 25},  {'f', 50},  {'R', 75}, {'F', 25},  {'R', 175}, {'F', 25},  // low across the missing tooth
+        {'R', 75},  {'F', 25},  {'R', 75}, {'F', 25},  {'R', 175}, {'F', 25},
+        {'R', 75},  {'r', 750},  // next cam cycle, 800 ticks on: 750 after the cam's fall
     };
     for (std::size_t i = 0; i < expected.size(); ++i) {
         const Record record = log.Next();

@@ -1,5 +1,7 @@
 #include "simulator/command_line.h"
 
+#include "simulator/wheel_shapes.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -79,7 +81,30 @@ const std::vector<Flag>& EngineFlags()
          }},
         {"--duty", "FRACTION", "part of a tooth period the crank signal is high (default 0.5)",
          [](SimulatorOptions& o, const std::string& v) { o.controller.engine.crankDuty = ParseNumber("--duty", v); }},
-        {"--cam-start", "DEGREES", "crank angle of the cam pulse's rising edge in the 720-degree cycle (default 60)",
+        {"--wheel", "NAME",
+         "a real wheel instead of --teeth/--missing-teeth, with its own cam pulses where it has them:\n"
+         "36-2-2, 36-2-2-2, subaru-ez30, 44-2-2, 66-2-2-2, 36-2-1, 36-2-1-1, gm-24x, gm-7x, honda-k,\n"
+         "kawasaki-kx450f, harley, miata-na, miata-nb, mitsubishi-4g63, subaru-6-7, nissan-360; any N-M, N+1",
+         [](SimulatorOptions& o, const std::string& v) {
+             if (!WheelShapeNamed(v))
+                 throw UsageError("--wheel: no wheel is called '" + v + "'");
+             o.controller.engine.wheel = v;
+         }},
+        {"--compression", "SHARE",
+         "speed swing of the compression strokes, e.g. 0.4 for +-40 % while cranking (default 0)",
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.engine.realism.compression = ParseNumber("--compression", v);
+         }},
+        {"--jitter", "SHARE", "each tooth early or late by up to half this share of a tooth, at most 0.34 (default 0)",
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.engine.realism.jitter = ParseNumber("--jitter", v);
+         }},
+        {"--noise-every", "N", "a noise pulse a twentieth of a tooth wide after every N-th tooth (default 0: none)",
+         [](SimulatorOptions& o, const std::string& v) {
+             o.controller.engine.realism.noiseEveryTeeth = ParseInt("--noise-every", v);
+         }},
+        {"--cam-start", "DEGREES",
+         "crank degrees from tooth 1's rising edge to the cam pulse's, as the analysis measures (default 60)",
          [](SimulatorOptions& o, const std::string& v) {
              o.controller.engine.camStartDegrees = ParseNumber("--cam-start", v);
          }},
@@ -307,6 +332,9 @@ std::string UsageText()
            "Every interval must fit in 16 bits: settings that would overflow are refused.\n"
            "Edges that fall on the same tick are logged crank first. With --accelerate the\n"
            "speed rises by that fraction each revolution, from --rpm up to --top-rpm.\n"
+           "--wheel draws a real wheel instead; --compression, --jitter and --noise-every\n"
+           "make a real start: the crank slowing at each compression, teeth early or late,\n"
+           "and noise pulses between teeth.\n"
            "\n";
     Describe(out, "Engine", EngineFlags());
     Describe(out, "Exchange", ExchangeFlags());

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -38,7 +39,6 @@ void ResolveAcceleration(const EngineConfig& config, EngineTiming& timing)
 {
     const double gain = config.accelerationPerRevolution;
     Require(std::isfinite(gain) && gain >= 0 && gain <= 10, "acceleration must lie in [0, 10] per revolution");
-    timing.crankLowFraction = double(timing.crankLowTicks) / double(timing.toothTicks);
     if (gain == 0) {
         return;
     }
@@ -53,10 +53,56 @@ void ResolveAcceleration(const EngineConfig& config, EngineTiming& timing)
         std::ceil(config.teeth * std::log(config.topRpm / timing.effectiveRpm) / std::log(1.0 + gain)));
 }
 
+// The crank's teeth in degrees: the named wheel's, or the slotted wheel's
+// with the configured duty (each position begins low).
+WheelShape ResolveShape(const EngineConfig& config, const EngineTiming& timing)
+{
+    if (!config.wheel.empty()) {
+        const std::optional<WheelShape> shape = WheelShapeNamed(config.wheel);
+        Require(shape.has_value(), "no wheel is called '" + config.wheel + "'");
+        return *shape;
+    }
+    WheelShape shape{std::to_string(config.teeth) + "-" + std::to_string(config.missingTeeth), {}, {}};
+    const double pitch = 360.0 / config.teeth;
+    for (int slot = 0; slot < config.teeth - config.missingTeeth; ++slot)
+        shape.teeth.push_back({(slot + timing.crankLowFraction) * pitch, (slot + 1) * pitch});
+    return shape;
+}
+
+// The longest time between two crank edges, at the starting speed.
+std::uint64_t LongestCrankInterval(const EngineTiming& timing)
+{
+    std::vector<double> edges;
+    for (const ShapeEdgePair& tooth : timing.shape.teeth) {
+        edges.push_back(tooth.rise);
+        edges.push_back(tooth.fall);
+    }
+    std::sort(edges.begin(), edges.end());
+    double longest = edges.front() + 360.0 - edges.back();
+    for (std::size_t i = 1; i < edges.size(); ++i)
+        longest = std::max(longest, edges[i] - edges[i - 1]);
+    return static_cast<std::uint64_t>(std::ceil(longest * static_cast<double>(timing.revolutionTicks) / 360.0));
+}
+
+void ResolveRealism(const EngineConfig& config, EngineTiming& timing)
+{
+    const EngineRealism& realism = config.realism;
+    Require(std::isfinite(realism.compression) && realism.compression >= 0 && realism.compression <= 0.6,
+            "compression must lie in [0, 0.6]");
+    Require(realism.cylinders >= 1 && realism.cylinders <= 16, "cylinders must lie in [1, 16]");
+    Require(std::isfinite(realism.jitter) && realism.jitter >= 0 && realism.jitter <= 0.34,
+            "jitter must lie in [0, 0.34] of a tooth");
+    Require(realism.noiseEveryTeeth >= 0, "noise pulses need a positive tooth count");
+    Require(std::isfinite(realism.stallSeconds) && realism.stallSeconds >= 0 && realism.stallSeconds <= 60,
+            "a stall lasts 0 to 60 seconds");
+    timing.realism = realism;
+    timing.stallTicks = realism.stallSeconds * 1e6 / config.tickMicros;
+}
+
 void ResolveFaults(const EngineConfig& config, EngineTiming& timing)
 {
     const SignalFaults& faults = config.faults;
-    Require(!faults.extraToothInRevolution || config.missingTeeth > 0,
+    Require(!faults.extraToothInRevolution || (config.missingTeeth > 0 && config.wheel.empty()),
             "an extra tooth needs an empty tooth position: set missing teeth");
     Require(!faults.lostEdgeAtRecord || *faults.lostEdgeAtRecord >= 2,
             "the lost edge must be an edge record (2 or later), not a calibration record");
@@ -112,22 +158,24 @@ EngineTiming ResolveTiming(const EngineConfig& config)
 
     timing.revolutionTicks = std::uint64_t{timing.toothTicks} * static_cast<std::uint64_t>(config.teeth);
     timing.camCycleTicks = 2 * timing.revolutionTicks;
-    timing.camStartTicks = DegreesToTicks(config.camStartDegrees, timing.revolutionTicks);
+    timing.crankLowFraction = double(timing.crankLowTicks) / double(timing.toothTicks);
+    timing.shape = ResolveShape(config, timing);
+    Require(!timing.shape.teeth.empty(), "the wheel needs a tooth");
+    const double toothOne = timing.shape.teeth.front().rise;
+    timing.camStartTicks = DegreesToTicks(toothOne + config.camStartDegrees, timing.revolutionTicks);
     timing.camHighTicks = DegreesToTicks(config.camWidthDegrees, timing.revolutionTicks);
     Require(timing.camHighTicks >= 1 && timing.camHighTicks < timing.camCycleTicks,
             "cam pulse width rounds to " + std::to_string(timing.camHighTicks) +
                 " ticks; it must leave the cam both high and low for at least one tick");
     timing.effectiveRpm = 60e6 / (static_cast<double>(timing.revolutionTicks) * config.tickMicros);
 
-    // The crank's high time is part of a tooth period, already known to fit.
-    const std::uint64_t missingGapTicks =
-        timing.crankLowTicks + std::uint64_t{timing.toothTicks} * static_cast<std::uint64_t>(config.missingTeeth);
-    RequireFitsTickCount(missingGapTicks, "crank low time across the missing teeth");
+    RequireFitsTickCount(LongestCrankInterval(timing), "crank low time across the missing teeth");
     RequireFitsTickCount(timing.camStartTicks, "time to the first cam edge");
     RequireFitsTickCount(timing.camHighTicks, "cam pulse width");
     RequireFitsTickCount(timing.camCycleTicks - timing.camHighTicks, "cam low time between pulses");
     ResolveAcceleration(config, timing);
     ResolveFaults(config, timing);
+    ResolveRealism(config, timing);
     return timing;
 }
 
@@ -183,62 +231,104 @@ void SignalEdges::Push(double tick, bool rising)
     m_pending.push_back({static_cast<std::uint64_t>(std::llround(tick)), rising});
 }
 
-bool CrankEdges::SlotHasTooth(std::uint64_t slot) const
+double CrankAngleTick(const EngineTiming& timing, double degrees)
 {
-    const auto teeth = static_cast<std::uint64_t>(m_timing.teeth);
-    const auto present = static_cast<std::uint64_t>(m_timing.teeth - m_timing.missingTeeth);
-    return slot % teeth < present ||
-        (m_timing.faults.extraToothInRevolution == slot / teeth && slot % teeth == present);
+    const double slots = degrees / 360.0 * timing.teeth;
+    const double whole = std::floor(slots);
+    const auto slot = static_cast<std::uint64_t>(std::max(0.0, whole));
+    const double start = SlotStartTick(timing, slot);
+    const double length = SlotStartTick(timing, slot + 1) - start;
+    double tick = start + (slots - whole) * length;
+    if (timing.realism.compression > 0) {
+        // Speed (1 + c sin) over the strokes: time runs (1 - c sin), the
+        // integral of which is this cosine, scaled by the local ticks per radian.
+        const double strokes = timing.realism.cylinders / 2.0;
+        const double radians = degrees * M_PI / 180.0;
+        const double ticksPerRadian = length * timing.teeth / (2.0 * M_PI);
+        tick += timing.realism.compression * ticksPerRadian * (std::cos(strokes * radians) - 1.0) / strokes;
+    }
+    if (timing.realism.stallInRevolution &&
+        degrees >= (static_cast<double>(*timing.realism.stallInRevolution) + 0.5) * 360.0)
+        tick += timing.stallTicks;
+    return tick;
 }
 
-// A tooth position begins low and ends high: its tooth rises after the low
-// part and falls where the next position begins.
+// The revolution's teeth, with an extra tooth in the first empty position
+// where the faults ask for one.
+std::vector<ShapeEdgePair> CrankEdges::RevolutionTeeth() const
+{
+    std::vector<ShapeEdgePair> teeth = m_timing.shape.teeth;
+    if (m_timing.faults.extraToothInRevolution == m_revolution) {
+        const double pitch = 360.0 / m_timing.teeth;
+        const int present = m_timing.teeth - m_timing.missingTeeth;
+        teeth.push_back({(present + m_timing.crankLowFraction) * pitch, (present + 1) * pitch});
+    }
+    return teeth;
+}
+
+// Uniform in [-0.5, 0.5): a small generator of our own, the same on every platform.
+double CrankEdges::Jitter()
+{
+    m_random ^= m_random << 13;
+    m_random ^= m_random >> 17;
+    m_random ^= m_random << 5;
+    return static_cast<double>(m_random) / 4294967296.0 - 0.5;
+}
+
+void CrankEdges::PushPulse(double tick, double width)
+{
+    // Edges keep their order whatever the jitter: each at least a tick after the last.
+    const double rise = std::max(tick, m_lastTick + 1.0);
+    const double fall = std::max(rise + width, rise + 1.0);
+    Push(rise, true);
+    Push(fall, false);
+    m_lastTick = std::round(fall);
+}
+
+void CrankEdges::PushTooth(double riseDegrees, double fallDegrees, double nextRiseDegrees)
+{
+    const std::uint64_t tooth = m_tooth++;
+    if (m_timing.faults.missingTooth == tooth)
+        return;
+    const double spacing = 360.0 / static_cast<double>(m_timing.shape.teeth.size());
+    const double shift = m_timing.realism.jitter > 0 ? Jitter() * m_timing.realism.jitter * spacing : 0.0;
+    const double rise = CrankAngleTick(m_timing, riseDegrees + shift);
+    const double fall = CrankAngleTick(m_timing, fallDegrees + shift);
+    PushPulse(rise, fall - rise);
+    const double nextRise = CrankAngleTick(m_timing, nextRiseDegrees);
+    const double low = nextRise - fall;
+    if (m_timing.faults.glitchAfterTooth == tooth)
+        PushPulse(fall + low / 2, std::max(1.0, low / 10));  // halfway through the low time, a tenth of it wide
+    else if (m_timing.realism.noiseEveryTeeth > 0 && (tooth + 1) % std::uint64_t(m_timing.realism.noiseEveryTeeth) == 0)
+        PushPulse(fall + low / 2, std::max(1.0, (CrankAngleTick(m_timing, fallDegrees + spacing) - fall) / 20));
+}
+
 void CrankEdges::ProduceMore()
 {
-    const std::uint64_t slot = m_slot++;
-    if (!SlotHasTooth(slot)) {
-        return;
+    const std::vector<ShapeEdgePair> teeth = RevolutionTeeth();
+    const double turn = 360.0 * static_cast<double>(m_revolution++);
+    for (std::size_t i = 0; i < teeth.size(); ++i) {
+        const double nextRise = i + 1 < teeth.size() ? teeth[i + 1].rise : m_timing.shape.teeth.front().rise + 360.0;
+        PushTooth(turn + teeth[i].rise, turn + teeth[i].fall, turn + nextRise);
     }
-    const double start = SlotStartTick(m_timing, slot);
-    const double end = SlotStartTick(m_timing, slot + 1);
-    const std::uint64_t tooth = m_tooth++;
-    if (m_timing.faults.missingTooth == tooth) {
-        return;
-    }
-    // (end - start) * low / tooth rather than a product with the fraction,
-    // so that a steady speed gives exactly crankLowTicks.
-    Push(start + (end - start) * m_timing.crankLowTicks / m_timing.toothTicks, true);
-    Push(end, false);
-    if (m_timing.faults.glitchAfterTooth == tooth) {
-        // Halfway through the next low time, a tenth of it wide.
-        const double low = (SlotStartTick(m_timing, slot + 2) - end) * m_timing.crankLowFraction;
-        Push(end + low / 2, true);
-        Push(end + low / 2 + std::max(1.0, low / 10), false);
-    }
-}
-
-std::uint64_t CamEdges::TickAtCycleDegrees(std::uint64_t cycle, double degrees) const
-{
-    if (m_timing.slotRatio == 1.0) {
-        return cycle * m_timing.camCycleTicks + DegreesToTicks(degrees, m_timing.revolutionTicks);
-    }
-    const double slots = (static_cast<double>(cycle) * 720.0 + degrees) / 360.0 * m_timing.teeth;
-    const auto slot = static_cast<std::uint64_t>(slots);
-    const double start = SlotStartTick(m_timing, slot);
-    const double next = SlotStartTick(m_timing, slot + 1);
-    return static_cast<std::uint64_t>(std::llround(start + (slots - static_cast<double>(slot)) * (next - start)));
 }
 
 void CamEdges::ProduceMore()
 {
-    const std::uint64_t cycle = m_cycle++;
-    const double jump = m_timing.faults.camJumpAtPulse == cycle ? m_timing.faults.camJumpDegrees : 0.0;
-    const double rise =
-        static_cast<double>(m_timing.camStartTicks) * 360.0 / static_cast<double>(m_timing.revolutionTicks) + jump;
-    const double width =
-        static_cast<double>(m_timing.camHighTicks) * 360.0 / static_cast<double>(m_timing.revolutionTicks);
-    Push(static_cast<double>(TickAtCycleDegrees(cycle, rise)), true);
-    Push(static_cast<double>(TickAtCycleDegrees(cycle, rise + width)), false);
+    const double cycle = 720.0 * static_cast<double>(m_cycle++);
+    std::vector<ShapeEdgePair> pulses = m_timing.shape.cam;
+    if (pulses.empty()) {
+        const double rise =
+            static_cast<double>(m_timing.camStartTicks) * 360.0 / static_cast<double>(m_timing.revolutionTicks);
+        const double width =
+            static_cast<double>(m_timing.camHighTicks) * 360.0 / static_cast<double>(m_timing.revolutionTicks);
+        pulses.push_back({rise, rise + width});
+    }
+    for (const ShapeEdgePair& pulse : pulses) {
+        const double jump = m_timing.faults.camJumpAtPulse == m_pulse++ ? m_timing.faults.camJumpDegrees : 0.0;
+        Push(std::round(CrankAngleTick(m_timing, cycle + pulse.rise + jump)), true);
+        Push(std::round(CrankAngleTick(m_timing, cycle + pulse.fall + jump)), false);
+    }
 }
 
 EdgeStream::EdgeStream(const EngineTiming& timing)

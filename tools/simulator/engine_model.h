@@ -10,12 +10,15 @@
 #pragma once
 
 #include "analysis/trigger_record.h"
+#include "simulator/wheel_shapes.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace dentora::sim {
 
@@ -36,6 +39,25 @@ struct SignalFaults {
     std::optional<std::size_t> lostEdgeAtRecord;  // that record's edge is never logged (0: first calibration record)
 };
 
+// What makes a real engine's trigger less than a clean wheel at one speed.
+struct EngineRealism {
+    // A real start: each compression stroke slows the crank and the next
+    // expansion speeds it up, by up to this share of the mean speed (0.4:
+    // +-40 %); cylinders / 2 strokes per revolution.
+    double compression = 0.0;
+    int cylinders = 4;
+    // Each tooth comes early or late by up to half this share of a mean
+    // tooth spacing, so a period varies by up to this share (1/3 at most).
+    double jitter = 0.0;
+    // A noise pulse a twentieth of a tooth wide after every n-th tooth; 0: none.
+    int noiseEveryTeeth = 0;
+    // The engine stops half a revolution before that revolution ends, and
+    // turns on after stallSeconds.
+    std::optional<std::uint64_t> stallInRevolution;
+    double stallSeconds = 1.0;
+    std::uint32_t seed = 1;  // of the jitter
+};
+
 struct EngineConfig {
     double rpm = 3000.0;
     // Speed gained per revolution, as a fraction (0.3: a cranking start that
@@ -45,14 +67,21 @@ struct EngineConfig {
     int teeth = 36;          // tooth positions per crank revolution
     int missingTeeth = 0;    // the last positions of each revolution carry no tooth (36-1 wheel: 1)
     double crankDuty = 0.5;  // fraction of a tooth period the crank signal is high
-    // One cam pulse per two revolutions; both angles are in crank degrees
-    // of the 720-degree cycle, which starts at the first tooth period.
+    // A wheel from the simulator's own descriptions (wheel_shapes.h): it
+    // replaces teeth, missingTeeth and crankDuty, and brings its own cam
+    // pulses where it has them. Empty: the slotted wheel above.
+    std::string wheel;
+    // One cam pulse per two revolutions, where the wheel brings none. Its
+    // rising edge comes camStartDegrees crank degrees after the rising edge
+    // of tooth 1 (the wheel's first tooth), the reference the analysis
+    // measures cam angles from.
     double camStartDegrees = 60.0;
     double camWidthDegrees = 36.0;  // a tenth of a revolution
     // 4 us keeps every interval in 16 bits down to about 460 rpm, so idle
     // speeds fit; a 1 us tick would refuse anything below about 1850 rpm.
     double tickMicros = 4.0;
     SignalFaults faults;
+    EngineRealism realism;
 };
 
 // The configuration resolved to whole ticks. The tooth period is rounded to
@@ -76,6 +105,9 @@ struct EngineTiming {
     double topToothTicks = 0.0;
     double crankLowFraction = 0.5;  // crankLowTicks / toothTicks
     SignalFaults faults;
+    WheelShape shape;  // the crank's teeth in degrees, the configured wheel's too
+    EngineRealism realism;
+    double stallTicks = 0.0;
 };
 
 // Resolves and validates a configuration. Throws std::invalid_argument,
@@ -114,6 +146,10 @@ double ChartUnitsPerTick(const EngineTiming& timing);
 // from 0) begins, low first; exact whole ticks at a steady speed.
 double SlotStartTick(const EngineTiming& timing, std::uint64_t slot);
 
+// The tick at which the crank has turned `degrees` since the log began:
+// the speed ramp, the compression strokes and a stall, without jitter.
+double CrankAngleTick(const EngineTiming& timing, double degrees);
+
 // One signal's edges in time order, without end: its next edge is Front().
 class SignalEdges {
 public:
@@ -133,31 +169,36 @@ private:
     std::deque<Pending> m_pending;
 };
 
-// The crank wheel: one tooth position at a time, with the crank faults.
+// The crank wheel: one revolution at a time, with the crank faults.
 class CrankEdges : public SignalEdges {
 public:
-    explicit CrankEdges(const EngineTiming& timing) : m_timing(timing) {}
+    explicit CrankEdges(const EngineTiming& timing) : m_timing(timing), m_random(timing.realism.seed) {}
 
 private:
     void ProduceMore() override;
-    bool SlotHasTooth(std::uint64_t slot) const;
+    std::vector<ShapeEdgePair> RevolutionTeeth() const;
+    void PushTooth(double riseDegrees, double fallDegrees, double nextRiseDegrees);
+    void PushPulse(double tick, double width);
+    double Jitter();
 
     EngineTiming m_timing;
-    std::uint64_t m_slot = 0;
+    std::uint64_t m_revolution = 0;
     std::uint64_t m_tooth = 0;
+    std::uint32_t m_random;
+    double m_lastTick = -1.0;
 };
 
-// The cam: one pulse per two revolutions, with the cam jump.
+// The cam: the wheel's pulses or one pulse per two revolutions, with the cam jump.
 class CamEdges : public SignalEdges {
 public:
     explicit CamEdges(const EngineTiming& timing) : m_timing(timing) {}
 
 private:
     void ProduceMore() override;
-    std::uint64_t TickAtCycleDegrees(std::uint64_t cycle, double degrees) const;
 
     EngineTiming m_timing;
     std::uint64_t m_cycle = 0;
+    std::uint64_t m_pulse = 0;
 };
 
 // Edges of both channels in time order, from the start of the cycle on,

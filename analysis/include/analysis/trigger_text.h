@@ -25,12 +25,12 @@ std::string FormatAnomaly(const Anomaly& anomaly);
 // length is known), its ratio to the previous tooth and its duty.
 std::string FormatTooth(const TriggerReport& report, const CrankTooth& tooth);
 
-// "36-1", optionally with where the cam pulse must be:
-// "36-1,cam-tooth=6,cam-angle=55,tolerance=2" (tolerance in crank degrees,
-// 2 unless given).
+// A wheel library name ("36-1", "gm-24x", any N-M or N+1), optionally with
+// where the cam pulse must be: "36-1,cam-tooth=6,cam-angle=60,tolerance=2"
+// (tolerance in crank degrees, 2 unless given).
 struct WheelPattern {
-    int teeth = 0;  // tooth positions, present and missing
-    int missing = 0;
+    std::string wheel;
+    int teeth = 0;  // teeth per revolution
     std::optional<int> camTooth;
     std::optional<double> camAngle;
     double angleTolerance = 2.0;
@@ -39,11 +39,19 @@ struct WheelPattern {
 // Empty on a pattern that does not parse, with the reason in *error.
 std::optional<WheelPattern> ParseWheelPattern(const std::string& text, std::string* error);
 
+// "glitch,saturated-count": anomaly kinds by their names, words joined by
+// '-' or ' '. Empty on a name that is no kind, with the reason in *error.
+std::optional<std::vector<AnomalyKind>> ParseAnomalyKinds(const std::string& text, std::string* error);
+
 struct PatternCheck {
     bool matches = false;
     std::vector<std::string> differences;  // one line each, empty when it matches
 };
 
-PatternCheck CheckWheelPattern(const TriggerReport& report, const WheelPattern& expected);
+// The capture matches when the wheel is the one expected, every revolution
+// agrees with it, the cam is where it was asked to be, and no anomaly of a
+// kind not in `allowed` was found: each such anomaly is a difference.
+PatternCheck CheckWheelPattern(const TriggerReport& report, const WheelPattern& expected,
+                               const std::vector<AnomalyKind>& allowed = {});
 
 }  // namespace dentora
