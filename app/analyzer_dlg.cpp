@@ -4,6 +4,7 @@
 #include "capture/test_run.h"
 #include "chart/chart_wnd.h"
 #include "chart_menu.h"
+#include "chart_view_actions.h"
 #include "fast_fetch_action.h"
 #include "res/resource.h"
 #include "serial/serial_link.h"
@@ -86,6 +87,8 @@ void CAnalyzerDlg::CreateChartMenu()
     m_chartMenu->addAction(MakeFastFetchAction(m_chartMenu));
     m_chartMenu->addSeparator();
     dentora::AddAnalysisActions(*m_chartMenu, m_trigger, GetSafeWidget());
+    m_chartMenu->addSeparator();
+    dentora::AddChartViewActions(*m_chartMenu, m_trigger, GetSafeWidget());
 }
 
 void CAnalyzerDlg::OnCommand(UINT controlId, UINT notifyCode)
