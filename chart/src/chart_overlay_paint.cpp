@@ -5,6 +5,9 @@
 
 #include "platform/dc.h"
 
+#include <QFontMetrics>
+#include <QGuiApplication>
+
 #include <algorithm>
 #include <cmath>
 
@@ -19,6 +22,7 @@ const COLORREF kZoomBandColor = RGB(200, 200, 200);
 // agrees with it and alone where the trace does not.
 constexpr int kExpectedTraceWidth = 6;
 constexpr int kTextMargin = 3;
+constexpr int kMarkRoom = 14;  // the anomaly marks hang this far from the top
 // Labels of the ruler about this many to a view.
 constexpr double kRulerLabels = 8.0;
 
@@ -30,6 +34,11 @@ QString RulerLabel(double value, double step)
 }
 
 }  // namespace
+
+int CChartWnd::RulerHeight() const
+{
+    return m_rulerShown ? QFontMetrics(QGuiApplication::font()).height() + 2 * kTextMargin : 0;
+}
 
 void CChartWnd::DrawExpectedTrace(CDC& dc) const
 {
@@ -63,8 +72,7 @@ void CChartWnd::DrawRuler(CDC& dc, int width) const
             unit = QStringLiteral("ms");
         }
     }
-    const int textHeight = dc.GetTextExtent(unit).height();
-    const int height = textHeight + 2 * kTextMargin;
+    const int height = RulerHeight();
     CBrush back;
     back.CreateSolidBrush(kRulerBack);
     const RECT band{0, 0, width, height};
@@ -129,7 +137,7 @@ void CChartWnd::DrawReadout(CDC& dc, int width) const
         textWidth = std::max(textWidth, dc.GetTextExtent(line).width());
     const int lineHeight = dc.GetTextExtent(text).height();
     // Under the ruler and the marks, at the right.
-    const int top = (m_rulerShown ? lineHeight + 2 * kTextMargin : 0) + 14;
+    const int top = RulerHeight() + kMarkRoom;
     const RECT box{width - textWidth - 3 * kTextMargin, top, width - kTextMargin,
                    top + int(lines.size()) * lineHeight + 2 * kTextMargin};
     CBrush back;

@@ -60,7 +60,8 @@ CPoint CChartWnd::DataToClient(float x, float y) const
     RECT client;
     GetClientRect(&client);
     const double width = client.right;
-    const double height = client.bottom;
+    // The ruler, when shown, takes a band off the top of the traces' room.
+    const double height = client.bottom - RulerHeight();
     const int column = TruncateToInt(width * (double(x) - double(m_xStart)) / double(m_xSpan));
     // A range of zero height has no scale: everything lies on row H.
     int offset = 0;

@@ -195,6 +195,7 @@ private:
     // Where the vertical grid stands: its step in x units, and whether it
     // keeps the chart's own columns (at kUsualSpan).
     double GridStep() const;
+    int RulerHeight() const;  // 0 while it is hidden
 
     float m_yMax = 0.0f;
     float m_yMin = 0.0f;
