@@ -43,7 +43,8 @@ void TriggerView::FollowCapture(const CaptureLog& log)
         ReportChanged();
         return;
     }
-    if (m_report)
+    // An ended capture replaced by another (a file opened) is analysed anew.
+    if (m_report && log.records == m_records)
         return;
     m_records = log.records;
     Analyze();

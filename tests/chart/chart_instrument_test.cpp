@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -31,17 +32,17 @@ constexpr double kUnitsPerTick = 10.0 / kHalfTooth;
 // The glitch: in the low time after tooth 10 of the second revolution.
 constexpr int kGlitchedTooth = kTeethPresent + 9;
 
-// Three revolutions of a 36-1 wheel from tooth 1, every tooth 125 ticks
-// high and 125 low, the gap's low 375, and the rise that ends the last
-// period; `rises` the tick of each tooth's rising edge.
+// Revolutions of a 36-1 wheel from tooth 1, every tooth 125 ticks high and
+// 125 low, the gap's low 375, a glitch after tooth kGlitchedTooth, and the
+// rise that ends the last period; `rises` the tick of each tooth's rise.
 struct HandMadeCapture {
     std::vector<TriggerRecord> records{{'R', 2 * kHalfTooth}, {'F', 2 * kHalfTooth}};
     std::vector<std::uint64_t> rises;
 
-    HandMadeCapture()
+    explicit HandMadeCapture(int revolutions = kRevolutions)
     {
         std::uint64_t tick = 0;
-        for (int tooth = 0; tooth <= kRevolutions * kTeethPresent; ++tooth) {
+        for (int tooth = 0; tooth <= revolutions * kTeethPresent; ++tooth) {
             const std::uint16_t low = tooth % kTeethPresent == 0 ? 3 * kHalfTooth : kHalfTooth;
             if (tooth == kGlitchedTooth + 1) {
                 records.insert(records.end(), {{'R', 60}, {'F', 5}, {'R', 60}});
@@ -50,7 +51,7 @@ struct HandMadeCapture {
             }
             tick += low;
             rises.push_back(tick);
-            if (tooth < kRevolutions * kTeethPresent) {
+            if (tooth < revolutions * kTeethPresent) {
                 records.push_back({'F', kHalfTooth});
                 tick += kHalfTooth;
             }
@@ -66,12 +67,7 @@ protected:
     {
         m_driver = std::make_unique<DialogDriver>();
         ASSERT_TRUE(m_driver->Opened());
-        dentora::CaptureLog log;
-        log.records = m_capture.records;
-        log.outcome = dentora::TestOutcome::kFinished;
-        ASSERT_TRUE(LoadCapture(log));
-        m_driver->Tick();  // the dialog analyses an ended capture on its next tick
-        ASSERT_TRUE(View().Report());
+        Open(m_capture);
         ASSERT_EQ(View().Report()->teeth.size(), std::size_t(kRevolutions * kTeethPresent));
         ASSERT_EQ(View().Report()->anomalies.size(), 1u);
         ASSERT_EQ(View().Report()->anomalies.front().kind, dentora::AnomalyKind::kGlitch);
@@ -80,6 +76,17 @@ protected:
     }
 
     dentora::TriggerView& View() { return m_driver->dialog().Trigger(); }
+
+    // Opened as from a file; the dialog analyses an ended capture on its next tick.
+    void Open(const HandMadeCapture& capture)
+    {
+        dentora::CaptureLog log;
+        log.records = capture.records;
+        log.outcome = dentora::TestOutcome::kFinished;
+        ASSERT_TRUE(LoadCapture(log));
+        m_driver->Tick();
+        ASSERT_TRUE(View().Report());
+    }
 
     // A cursor put just before a tooth's rise and stepped onto it with ].
     void PutCursorOnRise(int cursor, int tooth)
@@ -187,6 +194,41 @@ TEST_F(ChartInstrument, ToothTimeBarsStandAsTallAsEachPeriodAndLinkToTheChart)
     g_chart.ShowX(0.0);
     EXPECT_TRUE(marked(2));
     EXPECT_FALSE(marked(chosen));
+}
+
+TEST_F(ChartInstrument, AGlitchAmongAHundredThousandTeethStillShowsInTheWholePlot)
+{
+    const int revolutions = 2858;  // 100,030 teeth
+    Open(HandMadeCapture(revolutions));
+    ASSERT_EQ(View().Report()->teeth.size(), std::size_t(revolutions * kTeethPresent));
+    auto* window = dentora::ShowToothTimes(View(), m_driver->dialog().GetSafeWidget());
+    window->resize(800, 300);
+    QApplication::processEvents();
+    dentora::ToothTimePlot* plot = window->plot();
+    const QRect area = plot->PlotArea();
+    const QImage image = plot->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRgb glitch = dentora::ToothTimePlot::KindColor(dentora::ToothKind::kGlitch).rgb();
+    const QRgb gap = dentora::ToothTimePlot::KindColor(dentora::ToothKind::kGap).rgb();
+    // Tooth 44 of 100,030 lies in the plot's first column; each column holds
+    // about 150 teeth, so at least four gaps: every column is a gap's height.
+    EXPECT_EQ(image.pixel(area.left(), area.bottom()), glitch);
+    for (int x = area.left() + 1; x <= area.right(); ++x)
+        ASSERT_EQ(image.pixel(x, area.bottom()), gap) << "column " << x;
+
+    // Zoomed in with Ctrl and the wheel at the left edge, the glitched
+    // tooth gets a bar of its own again.
+    for (int notch = 0; notch < 28; ++notch) {  // 1.25^28: about 193 teeth left in view
+        QWheelEvent wheel(QPointF(area.left(), area.center().y()), plot->mapToGlobal(QPointF(area.left(), 50)),
+                          QPoint(), QPoint(0, 120), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(plot, &wheel);
+    }
+    EXPECT_LT(plot->CountShown(), 200.0);
+    EXPECT_EQ(plot->FirstShown(), 0.0);
+    const int column = area.left() + int((kGlitchedTooth + 0.5) * area.width() / plot->CountShown());
+    EXPECT_EQ(plot->ToothAtColumn(column), kGlitchedTooth);
+    const QImage zoomed = plot->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(zoomed.pixel(column, area.bottom()), glitch);
+    EXPECT_NE(zoomed.pixel(column + int(area.width() / plot->CountShown()) + 1, area.bottom()), glitch);
 }
 
 TEST_F(ChartInstrument, ZoomKeysReachTheWholeCaptureAndBackToTheSamePixels)
