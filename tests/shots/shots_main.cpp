@@ -151,7 +151,7 @@ void Type(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::No
 }
 
 // The chart at the whole capture, then zoomed to a tooth with a cursor on
-// each of its rising edges and the ruler on, then the tooth-time window
+// each of its rising edges, the ruler and the expected wheel on, then the tooth-time window
 // beside the dialog.
 bool SaveInstrumentShots(CAnalyzerDlg& dialog, const QDir& out)
 {
@@ -164,17 +164,20 @@ bool SaveInstrumentShots(CAnalyzerDlg& dialog, const QDir& out)
         return false;
     const auto& teeth = dialog.Trigger().Report()->teeth;
     const auto& tooth = teeth[teeth.size() / 2];
-    g_chart.ZoomToRange(tooth.rise.chartX - 8.0, tooth.nextRise.chartX + 8.0);
+    const double margin = (tooth.nextRise.chartX - tooth.rise.chartX) / 4.0;
+    g_chart.ZoomToRange(tooth.rise.chartX - margin, tooth.nextRise.chartX + margin);
     g_chart.SetCursor(0, tooth.rise.chartX - 1.0);
     Type(chart, Qt::Key_BracketRight);
     g_chart.SetCursor(1, tooth.nextRise.chartX - 1.0);
     Type(chart, Qt::Key_BracketRight);
     g_chart.ShowTimeRuler(TRUE);
+    dialog.Trigger().SetExpectedWheelShown(true);
     QTest::qWait(200);
     if (!Save(window, out.filePath(QStringLiteral("cursors.png"))))
         return false;
     g_chart.HideCursors();
     g_chart.ShowTimeRuler(FALSE);
+    dialog.Trigger().SetExpectedWheelShown(false);
     g_chart.ZoomToUsual();
     auto* toothTimes = dentora::ShowToothTimes(dialog.Trigger(), window);
     toothTimes->move(window->frameGeometry().topRight() + QPoint(8, 0));
