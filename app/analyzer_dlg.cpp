@@ -86,9 +86,9 @@ void CAnalyzerDlg::CreateChartMenu()
     m_chartMenu->addSeparator();
     m_chartMenu->addAction(MakeFastFetchAction(m_chartMenu));
     m_chartMenu->addSeparator();
-    dentora::AddAnalysisActions(*m_chartMenu, m_trigger, GetSafeWidget());
-    m_chartMenu->addSeparator();
     dentora::AddChartViewActions(*m_chartMenu, m_trigger, GetSafeWidget());
+    m_chartMenu->addSeparator();
+    dentora::AddAnalysisActions(*m_chartMenu, m_trigger, GetSafeWidget());
 }
 
 void CAnalyzerDlg::OnCommand(UINT controlId, UINT notifyCode)

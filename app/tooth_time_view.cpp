@@ -319,10 +319,8 @@ bool ToothTimePlot::event(QEvent* event)
         return QWidget::event(event);
     const auto* help = static_cast<QHelpEvent*>(event);
     const int tooth = ToothAtColumn(help->pos().x());
-    if (tooth < 0 || !Report()) {
-        QToolTip::hideText();
-        return true;
-    }
+    if (tooth < 0 || !Report())
+        return QWidget::event(event);  // the plot's own tooltip: how to use it
     const CrankTooth& chosen = Report()->teeth[std::size_t(tooth)];
     QString text = QStringLiteral("Tooth %1 (%2 of the capture): %3 ticks")
                        .arg(chosen.number > 0 ? QString::number(chosen.number) : QStringLiteral("?"))

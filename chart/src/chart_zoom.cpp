@@ -50,16 +50,33 @@ void CChartWnd::ZoomBy(double factor, double anchorX)
     PlaceView(anchorX - anchorFraction * span);
 }
 
+// The view's centre; but while the newest point is in view (the chart
+// follows it), that point, so that zooming keeps it in view and the
+// following goes on.
+double CChartWnd::ZoomAnchor() const
+{
+    const double right = double(m_xStart) + double(m_xSpan);
+    std::optional<double> newest;
+    for (const auto& entry : m_lines) {
+        if (!entry.second.points.empty())
+            newest = std::max(newest.value_or(entry.second.points.rbegin()->first),
+                              double(entry.second.points.rbegin()->first));
+    }
+    if (newest && *newest >= double(m_xStart) && *newest <= right)
+        return *newest;
+    return double(m_xStart) + double(m_xSpan) / 2.0;
+}
+
 void CChartWnd::ZoomAroundCentre(double factor)
 {
-    ZoomBy(factor, double(m_xStart) + double(m_xSpan) / 2.0);
+    ZoomBy(factor, ZoomAnchor());
 }
 
 void CChartWnd::ZoomToUsual()
 {
-    const double centre = double(m_xStart) + double(m_xSpan) / 2.0;
-    m_xSpan = kUsualSpan;
-    PlaceView(centre - double(kUsualSpan) / 2.0);
+    ZoomBy(double(m_xSpan) / double(kUsualSpan), ZoomAnchor());
+    m_xSpan = kUsualSpan;  // exactly, whatever the division left
+    PlaceView(m_xStart);
 }
 
 void CChartWnd::ZoomToRange(double left, double right)

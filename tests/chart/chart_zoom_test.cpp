@@ -121,9 +121,11 @@ TEST_F(ChartZoom, WholeViewOfManyEdgesFillsEachColumnBetweenTheLevelsAndNoMore)
 TEST_F(ChartZoom, FollowingNewPointsAndScrollingWorkInTheZoomedUnits)
 {
     CreateSquareWave(10.0, 2000.0);
-    g_chart.ZoomAroundCentre(10.0);  // 100 units wide, still over the newest point
-    g_chart.ShowX(2000.0);
+    // Following the newest point at 90 % of the view, zoom keeps it there.
+    ASSERT_FLOAT_EQ(g_chart.XStart() + 0.9f * g_chart.XSpan(), 2000.01f);
+    g_chart.ZoomAroundCentre(10.0);
     ASSERT_FLOAT_EQ(g_chart.XSpan(), 100.0f);
+    EXPECT_NEAR(g_chart.XStart() + 0.9 * g_chart.XSpan(), 2000.01, 0.01);
     // A new point past 90 % of the view moves it to stand at 90 %.
     g_chart.AddPoint(1, 2095.0f, 0.0f, FALSE);
     EXPECT_FLOAT_EQ(g_chart.XStart(), 2005.0f);

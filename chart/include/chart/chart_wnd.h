@@ -83,8 +83,10 @@ public:
     // staying where it is on the screen; the span is held between
     // kLeastSpan and the whole extent (at least kUsualSpan).
     void ZoomBy(double factor, double anchorX);
+    // These two about the view's centre, or about the newest point while it
+    // is in view, so that a chart following new points goes on following.
     void ZoomAroundCentre(double factor);
-    void ZoomToUsual();  // kUsualSpan about the view's centre
+    void ZoomToUsual();  // kUsualSpan
     void ZoomToWhole();  // the first to the last point of the lines shown
     void ZoomToRange(double left, double right);
     // Scrolls so that x stands in the view (centred, when it was outside).
@@ -195,6 +197,7 @@ private:
     // Where the vertical grid stands: its step in x units, and whether it
     // keeps the chart's own columns (at kUsualSpan).
     double GridStep() const;
+    double ZoomAnchor() const;
     int RulerHeight() const;  // 0 while it is hidden
 
     float m_yMax = 0.0f;
