@@ -3,6 +3,7 @@
 // tooth-time window against the capture's tooth periods, the zoom keys,
 // the expected wheel and the ruler from the chart's menu.
 #include "analysis/trigger_analysis.h"
+#include "analysis/trigger_record.h"
 #include "capture/test_run.h"
 #include "chart/chart_wnd.h"
 #include "chart_menu.h"
@@ -19,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <set>
 
 namespace {
 
@@ -194,6 +196,49 @@ TEST_F(ChartInstrument, ToothTimeBarsStandAsTallAsEachPeriodAndLinkToTheChart)
     g_chart.ShowX(0.0);
     EXPECT_TRUE(marked(2));
     EXPECT_FALSE(marked(chosen));
+}
+
+TEST_F(ChartInstrument, CrankEdgesStandWhereTheCaptureHasThemAtSeveralZooms)
+{
+    // Every crank edge of the capture in ticks: each rise, and its fall a
+    // high time later (the glitch's pair included).
+    std::vector<double> edges;
+    std::uint64_t tick = 0;
+    for (std::size_t i = dentora::kCalibrationRecords; i < m_capture.records.size(); ++i) {
+        tick += m_capture.records[i].ticks;
+        edges.push_back(double(tick) * kUnitsPerTick);
+    }
+    const QRgb crank = qRgb(0, 100, 255);
+    for (const double span : {60.0, 1000.0, 4000.0}) {
+        const double middle = m_capture.RiseX(50);
+        g_chart.ZoomToRange(middle - span / 2.0, middle + span / 2.0);
+        const QImage image = ChartPixels();
+        const int row = image.height() / 2;  // between the crank's levels
+        std::set<int> expected;
+        for (const double x : edges) {
+            // A 2-pixel stroke just outside the view still shows at its edge.
+            const int column = int(std::floor(image.width() * (x - g_chart.XStart()) / g_chart.XSpan()));
+            if (column >= -1 && column <= image.width())
+                expected.insert(column);
+        }
+        ASSERT_GT(expected.size(), 1u);
+        const auto nearExpected = [&](int column) {
+            return expected.count(column) + expected.count(column - 1) + expected.count(column + 1) > 0;
+        };
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, row) == crank) {
+                EXPECT_TRUE(nearExpected(x)) << "crank at column " << x << ", span " << span;
+            }
+        }
+        for (const int column : expected) {
+            if (column < 0 || column >= image.width())
+                continue;
+            const bool drawn = image.pixel(column, row) == crank ||
+                (column > 0 && image.pixel(column - 1, row) == crank) ||
+                (column + 1 < image.width() && image.pixel(column + 1, row) == crank);
+            EXPECT_TRUE(drawn) << "no edge at column " << column << ", span " << span;
+        }
+    }
 }
 
 TEST_F(ChartInstrument, AGlitchAmongAHundredThousandTeethStillShowsInTheWholePlot)
