@@ -79,6 +79,7 @@ public:
     // Zoom: how many x units the view is wide. kUsualSpan is the chart's
     // own scale, the one it starts at; the grid keeps its 20 columns there.
     static constexpr float kUsualSpan = 1000.0f;
+    static constexpr double kLeastSpan = 2.0;  // a fifth of a half-tooth at the usual calibration
     // The view factor times narrower (above 1) or wider, chart x anchorX
     // staying where it is on the screen; the span is held between
     // kLeastSpan and the whole extent (at least kUsualSpan).
@@ -94,7 +95,6 @@ public:
     // The scroll bar's positions over the whole extent: 1000, and finer
     // once the view is narrower than kUsualSpan.
     int ScrollRange() const;
-    static constexpr double kLeastSpan = 2.0;
 
     // A time ruler along the top, off by default: ticks of the controller's
     // clock (units per tick), and ms when the tick length is known.
@@ -124,7 +124,6 @@ public:
     void SetExpectedTrace(std::vector<std::pair<float, float>> points, COLORREF color);
     void ShowExpectedTrace(BOOL show);
     BOOL ExpectedTraceShown() const { return m_expectedShown; }
-    const std::vector<std::pair<float, float>>& ExpectedTrace() const { return m_expected; }
 
     // Called after the view moved or was zoomed (whoever draws a picture of it).
     void SetOnViewChanged(std::function<void()> callback) { m_onViewChanged = std::move(callback); }
@@ -138,8 +137,8 @@ protected:
     void OnPaint() override;
     void OnHScroll(UINT code, UINT position, CScrollBar* scrollBar) override;
     // Left and Right arrows, Page Up and Page Down scroll as the bar's
-    // arrows and page areas do.
-    // And: 1, 2, Escape (cursors); N, P, [, ] (stepping).
+    // arrows and page areas do; 1, 2 and Escape place and hide the cursors,
+    // N, P, ] and [ step.
     void OnKeyDown(UINT key, UINT repeatCount, UINT flags) override;
     UINT OnGetDlgCode() override;
     // A cursor dragged, or Shift and a drag over a stretch to zoom into it.
@@ -194,8 +193,8 @@ private:
     void DrawCursors(CDC& dc, int width, int height) const;
     void DrawReadout(CDC& dc, int width) const;
     void DrawZoomBand(CDC& dc, int height) const;
-    // Where the vertical grid stands: its step in x units, and whether it
-    // keeps the chart's own columns (at kUsualSpan).
+    // The vertical grid's step in x units: a 20th of the view at kUsualSpan,
+    // a round step about as wide at other zooms.
     double GridStep() const;
     double ZoomAnchor() const;
     int RulerHeight() const;  // 0 while it is hidden
