@@ -4,6 +4,7 @@
 #include "capture/trace_chart.h"
 #include "chart/chart_wnd.h"
 #include "chart_menu.h"
+#include "chart_view_actions.h"
 #include "fast_fetch_action.h"
 #include "res/resource.h"
 #include "serial/serial_link.h"
@@ -76,6 +77,8 @@ void CAnalyzerDlg::CreateChartMenu()
     AddCaptureFileEntries(m_chartMenu, this);
     m_chartMenu->addSeparator();
     m_chartMenu->addAction(MakeFastFetchAction(m_chartMenu));
+    m_chartMenu->addSeparator();
+    dentora::AddChartViewActions(*m_chartMenu, m_trigger, GetSafeWidget());
     m_chartMenu->addSeparator();
     dentora::AddAnalysisActions(*m_chartMenu, m_trigger, GetSafeWidget());
 }

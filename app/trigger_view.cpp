@@ -2,7 +2,9 @@
 
 #include "analysis/trigger_text.h"
 #include "capture/capture_files.h"
+#include "capture/decoder.h"
 #include "chart/chart_wnd.h"
+#include "cursor_readout.h"
 #include "formats/waveform_export.h"
 
 #include <algorithm>
@@ -15,26 +17,33 @@ TriggerView::TriggerView(CChartWnd& chart) : m_chart(chart) {}
 TriggerView::~TriggerView()
 {
     m_chart.SetToolTipSource({});
+    m_chart.SetCursorReadoutSource({});
 }
 
 void TriggerView::Attach()
 {
     m_chart.SetToolTipSource([this](double chartX) { return HoverText(chartX); });
+    m_chart.SetCursorReadoutSource(
+        [this](std::optional<double> first, std::optional<double> second) { return CursorReadoutText(first, second); });
+    m_chart.SetEdgeLine(kCrankLine);
 }
 
 void TriggerView::FollowCapture(const CaptureLog& log)
 {
     if (log.outcome == TestOutcome::kRunning) {
+        // The ruler reads ticks from the calibration while the capture arrives.
+        m_chart.SetTimeScale(g_dTimeScale, m_tickMicros);
         if (!m_report)
             return;
         m_report.reset();
         m_records.clear();
         m_chart.SetMarks({}, kAnomalyMarkColor);
-        if (m_onReportChanged)
-            m_onReportChanged();
+        m_chart.SetExpectedTrace({}, kExpectedWheelColor);
+        ReportChanged();
         return;
     }
-    if (m_report)
+    // An ended capture replaced by another (a file opened) is analysed anew.
+    if (m_report && log.records == m_records)
         return;
     m_records = log.records;
     m_fallingEdgesReal = log.fallingEdgesReal;
@@ -62,8 +71,49 @@ void TriggerView::Analyze()
 {
     m_report = AnalyzeTrigger(m_records, {m_tickMicros, m_fallingEdgesReal});
     MarkAnomalies(m_chart, *m_report);
+    m_chart.SetTimeScale(m_report->chartUnitsPerTick, m_tickMicros);
+    // Drawn as the decoder draws the crank: the old level at the edge's x,
+    // the new one a hair later.
+    constexpr float kEdgeWidth = 0.01f;
+    std::vector<std::pair<float, float>> expected;
+    for (const ExpectedCrankEdge& edge : m_report->expectedCrankEdges) {
+        const float x = float(edge.at.chartX);
+        expected.emplace_back(x, edge.rising ? 0.0f : g_fCrankHigh);
+        expected.emplace_back(x + kEdgeWidth, edge.rising ? g_fCrankHigh : 0.0f);
+    }
+    m_chart.SetExpectedTrace(std::move(expected), kExpectedWheelColor);
+    ReportChanged();
+}
+
+void TriggerView::ReportChanged()
+{
     if (m_onReportChanged)
         m_onReportChanged();
+    m_listeners.erase(std::remove_if(m_listeners.begin(), m_listeners.end(),
+                                     [](const auto& listener) { return listener.first.isNull(); }),
+                      m_listeners.end());
+    for (const auto& listener : m_listeners)
+        listener.second();
+}
+
+void TriggerView::AddReportListener(QObject* listener, std::function<void()> callback)
+{
+    m_listeners.emplace_back(listener, std::move(callback));
+}
+
+QString TriggerView::CursorReadoutText(std::optional<double> first, std::optional<double> second) const
+{
+    return QString::fromStdString(FormatCursorReadout(m_report ? &*m_report : nullptr, first, second));
+}
+
+void TriggerView::SetExpectedWheelShown(bool shown)
+{
+    m_chart.ShowExpectedTrace(shown ? TRUE : FALSE);
+}
+
+bool TriggerView::ExpectedWheelShown() const
+{
+    return m_chart.ExpectedTraceShown() != FALSE;
 }
 
 void TriggerView::SetMarksShown(bool shown)
@@ -78,13 +128,19 @@ bool TriggerView::MarksShown() const
 
 void TriggerView::ScrollTo(const Anomaly& anomaly)
 {
+    ScrollToX(anomaly.at.chartX);
+}
+
+void TriggerView::ScrollToX(double chartX)
+{
     const double extent = double(m_chart.XMax()) - double(m_chart.XMin());
     if (!(extent > 0.0))
         return;
-    // The bar runs from 0 to 1000 over the whole extent.
-    const double start = anomaly.at.chartX - double(m_chart.XSpan()) / 2.0;
-    const double position = std::round((start - double(m_chart.XMin())) * 1000.0 / extent);
-    m_chart.PlaceScrollThumb(int(std::clamp(position, 0.0, 1000.0)));
+    // The bar runs from 0 to its range over the whole extent.
+    const double range = m_chart.ScrollRange();
+    const double start = chartX - double(m_chart.XSpan()) / 2.0;
+    const double position = std::round((start - double(m_chart.XMin())) * range / extent);
+    m_chart.PlaceScrollThumb(int(std::clamp(position, 0.0, range)));
 }
 
 QString TriggerView::HoverText(double chartX) const

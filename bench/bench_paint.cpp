@@ -1,5 +1,5 @@
 // What one paint of the chart costs as the capture grows, against a painter
-// that walks every point of every line. The chart shows the end of the
+// that walks every point of every line, and at other zooms. The chart shows the end of the
 // capture, as it does during a test run: client 700 x 220, the crank and
 // cam traces as square waves.
 #include "capture/decoder.h"
@@ -141,6 +141,7 @@ public:
     }
 
     void PaintChart() { ClientWidget(m_chart)->render(&m_image); }
+    CChartWnd& Chart() { return m_chart; }
     void PaintBaseline() { ClientWidget(m_baseline)->render(&m_image); }
 
 private:
@@ -217,5 +218,28 @@ void BM_PaintGrowthAndSpeedUp(benchmark::State& state)
     state.counters["speedup_vs_full_walk_1e6"] = fullWalkSeconds / largeSeconds;
 }
 BENCHMARK(BM_PaintGrowthAndSpeedUp)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// A million edges (10^6 points on each of the two traces) at other zooms:
+// 0 the whole capture in view (about 1,400 edges to a pixel column), 1 a
+// view ten times the usual, 2 one a tenth of it, 3 the usual at the
+// capture's middle. The view goes back to the capture's end afterwards.
+void BM_MillionEdgesZoomedPaint(benchmark::State& state)
+{
+    PaintedCapture& capture = CaptureOf(1000000);
+    CChartWnd& chart = capture.Chart();
+    const double end = chart.XStart() + chart.XSpan();
+    const double middle = (chart.XMin() + end) / 2.0;
+    switch (state.range(0)) {
+    case 0: chart.ZoomToWhole(); break;
+    case 1: chart.ZoomToRange(middle, middle + 10.0 * CChartWnd::kUsualSpan); break;
+    case 2: chart.ZoomToRange(middle, middle + CChartWnd::kUsualSpan / 10.0); break;
+    default: chart.ZoomToRange(middle, middle + CChartWnd::kUsualSpan); break;
+    }
+    for (auto _ : state)
+        capture.PaintChart();
+    state.counters["span"] = chart.XSpan();
+    chart.ZoomToRange(end - CChartWnd::kUsualSpan, end);
+}
+BENCHMARK(BM_MillionEdgesZoomedPaint)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

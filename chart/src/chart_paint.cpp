@@ -14,6 +14,10 @@ const COLORREF kGridColor = RGB(0, 128, 0);
 constexpr int kMarkHalfWidth = 5;
 constexpr int kMarkHeight = 12;
 
+// Where several points share a column, up to this many are drawn one by
+// one: too few for a search to pay.
+constexpr std::size_t kPointsDrawnOneByOne = 4;
+
 void DrawHorizontalGrid(CDC& dc, int width, int height, unsigned int divisions)
 {
     const int step = height / int(divisions);
@@ -38,12 +42,26 @@ void DrawMarker(CDC& dc, CPoint centre, long long radius)
 
 }  // namespace
 
+int CChartWnd::ClientWidth() const
+{
+    RECT client;
+    GetClientRect(&client);
+    return client.right;
+}
+
+double CChartWnd::ClientToData(int column) const
+{
+    // The middle of the column, as the tooltip takes it.
+    return double(m_xStart) + (column + 0.5) * double(m_xSpan) / std::max(1, ClientWidth());
+}
+
 CPoint CChartWnd::DataToClient(float x, float y) const
 {
     RECT client;
     GetClientRect(&client);
     const double width = client.right;
-    const double height = client.bottom;
+    // The ruler, when shown, takes a band off the top of the traces' room.
+    const double height = client.bottom - RulerHeight();
     const int column = TruncateToInt(width * (double(x) - double(m_xStart)) / double(m_xSpan));
     // A range of zero height has no scale: everything lies on row H.
     int offset = 0;
@@ -87,9 +105,16 @@ void CChartWnd::OnPaint()
     DrawBackground(memDC, client);
     if (m_gridOn)
         DrawGrid(memDC, client.right, client.bottom);
+    if (m_expectedShown && !m_expected.empty())
+        DrawExpectedTrace(memDC);
     DrawTraces(memDC);
+    if (m_rulerShown)
+        DrawRuler(memDC, client.right);
     if (m_marksShown && !m_marks.empty())
         DrawMarks(memDC);
+    DrawCursors(memDC, client.right, client.bottom);
+    if (m_zoomBandStart && m_zoomBandEnd)
+        DrawZoomBand(memDC, client.bottom);
     dc.BitBlt(0, 0, client.right, client.bottom, &memDC, 0, 0, SRCCOPY);
     memDC.SelectObject(oldBitmap);
 }
@@ -116,18 +141,28 @@ void CChartWnd::DrawGrid(CDC& dc, int width, int height) const
     dc.SelectObject(oldPen);
 }
 
-// Columns at whole x positions about a step apart, counted from the multiple
-// of the span at or below the window's start, so that they move with the
-// data as it scrolls.
+// At the chart's own scale: columns at whole x positions about a step
+// apart, counted from the multiple of the span at or below the window's
+// start, so that they move with the data as it scrolls. Zoomed: at the
+// multiples of a round step, about as far apart.
 void CChartWnd::DrawVerticalGrid(CDC& dc, int height) const
 {
-    const double step = double(m_xSpan) / m_xGridDivisions;
     const double right = double(m_xStart) + double(m_xSpan);
-    int position = TruncateToInt((step - std::fmod(double(m_xStart), double(m_xSpan))) + double(m_xStart));
-    while (position < right) {
-        const int column = DataToClient(float(position), 0.0f).x;
+    const auto drawColumn = [&](double x) {
+        const int column = DataToClient(float(x), 0.0f).x;
         dc.MoveTo(column, 0);
         dc.LineTo(column, height);
+    };
+    if (m_xSpan != kUsualSpan) {
+        const double step = GridStep();
+        for (double k = std::ceil(double(m_xStart) / step); k * step < right; k += 1.0)
+            drawColumn(k * step);
+        return;
+    }
+    const double step = double(m_xSpan) / m_xGridDivisions;
+    int position = TruncateToInt((step - std::fmod(double(m_xStart), double(m_xSpan))) + double(m_xStart));
+    while (position < right) {
+        drawColumn(position);
         // A step below one x unit would leave the whole-number
         // position where it is: move on by at least one unit.
         const int next = std::max(TruncateToInt(position + step), TruncateToInt(position + 1.0));
@@ -135,6 +170,12 @@ void CChartWnd::DrawVerticalGrid(CDC& dc, int height) const
             break;  // held at the end of int's range
         position = next;
     }
+}
+
+double CChartWnd::GridStep() const
+{
+    const double plain = double(m_xSpan) / std::max(1u, m_xGridDivisions);
+    return m_xSpan == kUsualSpan ? plain : RoundStepAtLeast(plain);
 }
 
 void CChartWnd::DrawTraces(CDC& dc) const
@@ -154,9 +195,18 @@ void CChartWnd::DrawTrace(CDC& dc, const ChartLine& line) const
     brush.CreateSolidBrush(line.color);
     CPen* oldPen = dc.SelectObject(&pen);
     CBrush* oldBrush = dc.SelectObject(&brush);
-    const long long markerRadius = (long long)line.width + 2;
+    if (line.markers)
+        DrawEveryPoint(dc, line);
+    else
+        DrawByColumn(dc, line);
+    dc.SelectObject(oldPen);
+    dc.SelectObject(oldBrush);
+}
 
-    // One point beyond each edge, so the line enters and leaves the window.
+// A marker at every point: each point of the window and one beyond each edge.
+void CChartWnd::DrawEveryPoint(CDC& dc, const ChartLine& line) const
+{
+    const long long markerRadius = (long long)line.width + 2;
     auto it = line.points.lower_bound(m_xStart);
     if (it != line.points.begin())
         --it;
@@ -168,20 +218,65 @@ void CChartWnd::DrawTrace(CDC& dc, const ChartLine& line) const
     while (it != beyondWindow && it != line.points.end()) {
         const CPoint next = DataToClient(it->first, it->second);
         dc.LineTo(next);
-        if (line.markers)
-            DrawMarker(dc, previous, markerRadius);
+        DrawMarker(dc, previous, markerRadius);
         previous = next;
         ++it;
     }
-    if (line.markers)
-        DrawMarker(dc, previous, markerRadius);
+    DrawMarker(dc, previous, markerRadius);
     if (it != line.points.end()) {
         const CPoint trailing = DataToClient(it->first, it->second);
         dc.LineTo(trailing);
-        if (line.markers)
-            DrawMarker(dc, trailing, markerRadius);
+        DrawMarker(dc, trailing, markerRadius);
     }
+}
 
-    dc.SelectObject(oldPen);
-    dc.SelectObject(oldBrush);
+// The points of the window and one beyond each edge, joined in order. The
+// points of one pixel column all lie on its vertical line, so however many
+// there are, the path through them covers the same pixels as one stroke
+// from their lowest to their highest: that stroke is drawn instead, which
+// keeps a paint's cost to the columns, not the points.
+void CChartWnd::DrawByColumn(CDC& dc, const ChartLine& line) const
+{
+    TraceIndex& index = line.index;
+    if (index.Stale())
+        index.Rebuild(line.points);
+    std::size_t first = index.LowerBound(m_xStart);
+    if (first > 0)
+        --first;
+    const std::size_t end = std::min(index.UpperBound(float(double(m_xStart) + double(m_xSpan))) + 1, index.Size());
+    const auto pointAt = [&](std::size_t i) { return DataToClient(index.X(i), index.Y(i)); };
+    dc.MoveTo(pointAt(first));
+    for (std::size_t i = first + 1; i < end;) {
+        const CPoint point = pointAt(i);
+        const std::size_t next = ColumnEnd(index, i, point.x, end);
+        if (next - i <= kPointsDrawnOneByOne) {
+            for (; i < next; ++i)
+                dc.LineTo(pointAt(i));
+            continue;
+        }
+        dc.LineTo(point);
+        const auto [low, high] = index.YRange(i, next);
+        dc.MoveTo(point.x, DataToClient(0.0f, low).y);
+        dc.LineTo(point.x, DataToClient(0.0f, high).y);
+        dc.MoveTo(pointAt(next - 1));
+        i = next;
+    }
+}
+
+// The first point after i (up to end) outside i's pixel column.
+std::size_t CChartWnd::ColumnEnd(const TraceIndex& index, std::size_t i, int column, std::size_t end) const
+{
+    const auto columnOf = [&](std::size_t k) { return DataToClient(index.X(k), 0.0f).x; };
+    for (std::size_t k = i + 1; k <= i + kPointsDrawnOneByOne; ++k) {
+        if (k >= end || columnOf(k) != column)
+            return std::min(k, end);
+    }
+    const double columnRight = double(m_xStart) + (column + 1.0) * double(m_xSpan) / std::max(1, ClientWidth());
+    std::size_t next = std::clamp(index.LowerBound(float(columnRight), i + 1), i + 1, end);
+    // The search's float boundary may be a point off the truncated column.
+    while (next < end && columnOf(next) == column)
+        ++next;
+    while (next > i + 1 && columnOf(next - 1) != column)
+        --next;
+    return next;
 }

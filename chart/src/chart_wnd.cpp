@@ -183,6 +183,7 @@ BOOL CChartWnd::AddPoint(UINT id, float x, float y, BOOL redraw)
     }
 
     line->points[x] = y;
+    line->index.Append(x, y);
     if (changed)
         ClampView();
     if (redraw)
@@ -220,8 +221,12 @@ void CChartWnd::ShowMarks(BOOL show)
 void CChartWnd::ClearPoints()
 {
     m_marks.clear();
-    for (auto& entry : m_lines)
+    m_expected.clear();
+    m_cursors = {};
+    for (auto& entry : m_lines) {
         entry.second.points.clear();
+        entry.second.index.Clear();
+    }
     m_yMax = 0.0f;
     m_yMin = 0.0f;
     m_xMin = 0.0f;
@@ -274,9 +279,10 @@ void CChartWnd::UpdateScrollBar()
     SCROLLINFO info;
     info.fMask = SIF_ALL;
     info.nMin = 0;
-    info.nMax = 1000;
-    info.nPos = TruncateToInt((double(m_xStart) - double(m_xMin)) * 1000.0 / extent);
-    info.nPage = UINT(std::max(0, TruncateToInt(double(m_xSpan) * 1000.0 / extent)));
+    const double range = ScrollRange();
+    info.nMax = int(range);
+    info.nPos = TruncateToInt((double(m_xStart) - double(m_xMin)) * range / extent);
+    info.nPage = UINT(std::max(0, TruncateToInt(double(m_xSpan) * range / extent)));
     SetScrollInfo(SB_HORZ, &info, TRUE);
     NotifyParent();
 }
@@ -285,10 +291,7 @@ std::optional<QString> CChartWnd::OnToolTipNeeded(CPoint point)
 {
     if (!m_toolTipSource)
         return std::nullopt;
-    RECT client;
-    GetClientRect(&client);
-    const double chartX = double(m_xStart) + (point.x + 0.5) * double(m_xSpan) / std::max(1, client.right);
-    return m_toolTipSource(chartX);
+    return m_toolTipSource(double(m_xStart) + (point.x + 0.5) * double(m_xSpan) / std::max(1, ClientWidth()));
 }
 
 void CChartWnd::NotifyParent()
@@ -297,6 +300,8 @@ void CChartWnd::NotifyParent()
         m_viewUpdateMissed = TRUE;  // UpdateScrollBar tells the parent at the end
         return;
     }
+    if (m_onViewChanged)
+        m_onViewChanged();
     if (!m_notifyParent || !IsWindow())
         return;
     CWnd* parent = GetParent();

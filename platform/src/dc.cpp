@@ -2,6 +2,7 @@
 
 #include "qt_color.h"
 
+#include <QFontMetrics>
 #include <QVector>
 #include <QWidget>
 
@@ -194,6 +195,30 @@ void CDC::Ellipse(int left, int top, int right, int bottom)
         bottom -= half;
     }
     m_painter.drawEllipse(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
+}
+
+void CDC::SetTextColor(COLORREF color)
+{
+    m_textColor = color;
+}
+
+void CDC::TextOut(int x, int y, const QString& text)
+{
+    if (!m_painter.isActive())
+        return;
+    const QPen pen = m_painter.pen();
+    const Qt::BGMode mode = m_painter.backgroundMode();
+    m_painter.setPen(platform::ToQColor(m_textColor));
+    m_painter.setBackgroundMode(Qt::TransparentMode);
+    m_painter.drawText(QPoint(x, y + QFontMetrics(m_painter.font()).ascent()), text);
+    m_painter.setPen(pen);
+    m_painter.setBackgroundMode(mode);
+}
+
+QSize CDC::GetTextExtent(const QString& text) const
+{
+    const QFontMetrics metrics(m_painter.isActive() ? m_painter.font() : QFont());
+    return QSize(metrics.horizontalAdvance(text), metrics.height());
 }
 
 BOOL CDC::BitBlt(int x, int y, int width, int height, CDC* source, int xSource, int ySource, DWORD rop)

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QScrollBar>
@@ -24,6 +25,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <utility>
 
@@ -69,6 +71,8 @@ ClientArea::ClientArea(CWnd* owner, QWidget* parent) : QWidget(parent), m_owner(
 {
     // The owner paints every pixel of the client area itself.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // OnMouseMove hears the pointer without a button held too.
+    setMouseTracking(true);
 }
 
 void ClientArea::paintEvent(QPaintEvent*)
@@ -102,15 +106,57 @@ bool ClientArea::event(QEvent* event)
     return true;
 }
 
+namespace {
+
+// The virtual key of a key event and the DLGC_ bit that lets it through; 0
+// for a key no window handles.
+std::pair<UINT, UINT> VirtualKeyOf(const QKeyEvent& event)
+{
+    static const std::pair<int, UINT> kNamedKeys[] = {
+        {Qt::Key_PageUp, VK_PRIOR}, {Qt::Key_PageDown, VK_NEXT}, {Qt::Key_Left, VK_LEFT}, {Qt::Key_Right, VK_RIGHT}};
+    for (const auto& [qtKey, virtualKey] : kNamedKeys) {
+        if (event.key() == qtKey)
+            return {virtualKey, DLGC_WANTARROWS};
+    }
+    if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return {0, 0};
+    const int key = event.key();
+    if (key == Qt::Key_Escape)
+        return {VK_ESCAPE, DLGC_WANTALLKEYS};
+    if ((key >= Qt::Key_0 && key <= Qt::Key_9) || (key >= Qt::Key_A && key <= Qt::Key_Z))
+        return {UINT(key), DLGC_WANTCHARS};  // Qt's codes for them are ASCII, as the window system's
+    if (key == Qt::Key_BracketLeft)
+        return {VK_OEM_4, DLGC_WANTCHARS};
+    if (key == Qt::Key_BracketRight)
+        return {VK_OEM_6, DLGC_WANTCHARS};
+    return {0, 0};
+}
+
+UINT MouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers)
+{
+    UINT flags = 0;
+    if (buttons & Qt::LeftButton)
+        flags |= MK_LBUTTON;
+    if (modifiers & Qt::ShiftModifier)
+        flags |= MK_SHIFT;
+    if (modifiers & Qt::ControlModifier)
+        flags |= MK_CONTROL;
+    return flags;
+}
+
+CPoint ClientPoint(const QPointF& position)
+{
+    return CPoint{int(std::floor(position.x())), int(std::floor(position.y()))};
+}
+
+}  // namespace
+
 void ClientArea::keyPressEvent(QKeyEvent* event)
 {
-    static const std::pair<int, UINT> kKeys[] = {
-        {Qt::Key_PageUp, VK_PRIOR}, {Qt::Key_PageDown, VK_NEXT}, {Qt::Key_Left, VK_LEFT}, {Qt::Key_Right, VK_RIGHT}};
-    for (const auto& [qtKey, virtualKey] : kKeys) {
-        if (event->key() == qtKey) {
-            m_owner->OnKeyDown(virtualKey, UINT(std::max(event->count(), 1)), 0);
-            return;
-        }
+    const auto [virtualKey, wantedAs] = VirtualKeyOf(*event);
+    if (virtualKey != 0 && (m_owner->OnGetDlgCode() & wantedAs) != 0) {
+        m_owner->OnKeyDown(virtualKey, UINT(std::max(event->count(), 1)), 0);
+        return;
     }
     // A window that has the keyboard keeps Return: it does not press the
     // dialog's default button (Exit) behind the user's back.
@@ -119,6 +165,37 @@ void ClientArea::keyPressEvent(QKeyEvent* event)
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void ClientArea::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    m_owner->OnLButtonDown(MouseFlags(event->buttons(), event->modifiers()), ClientPoint(event->position()));
+}
+
+void ClientArea::mouseMoveEvent(QMouseEvent* event)
+{
+    m_owner->OnMouseMove(MouseFlags(event->buttons(), event->modifiers()), ClientPoint(event->position()));
+}
+
+void ClientArea::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mouseReleaseEvent(event);
+        return;
+    }
+    m_owner->OnLButtonUp(MouseFlags(event->buttons(), event->modifiers()), ClientPoint(event->position()));
+}
+
+void ClientArea::wheelEvent(QWheelEvent* event)
+{
+    const int delta = std::clamp(event->angleDelta().y(), -32768, 32767);
+    if (!m_owner->OnMouseWheel(MouseFlags(event->buttons(), event->modifiers()), short(delta),
+                               ClientPoint(event->position())))
+        QWidget::wheelEvent(event);
 }
 
 }  // namespace platform
@@ -432,6 +509,17 @@ void CWnd::DispatchTimer(int qtTimerId)
 
 void CWnd::OnHScroll(UINT, UINT, CScrollBar*) {}
 void CWnd::OnKeyDown(UINT, UINT, UINT) {}
+UINT CWnd::OnGetDlgCode()
+{
+    return DLGC_WANTARROWS;
+}
+void CWnd::OnLButtonDown(UINT, CPoint) {}
+void CWnd::OnMouseMove(UINT, CPoint) {}
+void CWnd::OnLButtonUp(UINT, CPoint) {}
+BOOL CWnd::OnMouseWheel(UINT, short, CPoint)
+{
+    return FALSE;
+}
 void CWnd::OnSize(UINT, int, int) {}
 void CWnd::OnTimer(UINT_PTR) {}
 LRESULT CWnd::OnMessage(UINT, WPARAM, LPARAM)

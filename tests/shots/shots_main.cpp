@@ -6,18 +6,22 @@
 // made as small as it goes.
 // With --report, instead: the trigger report beside the dialog, its first
 // anomaly chosen so the chart shows its mark, and the tooltip of the tooth
-// next to it. With --open FILE, instead: FILE opened as "Open capture..."
-// opens it (import.png: the import dialog, when the file leaves the crank
-// and cam open; open.png: the window with the capture drawn). Run it on a
-// display (Xvfb will do); scripts/screenshot does.
+// next to it. With --instrument: the whole capture in view, one tooth
+// zoomed with both cursors on its edges and the time ruler, and the
+// tooth-time window beside the dialog. With --open FILE, instead: FILE
+// opened as "Open capture..." opens it (import.png: the import dialog, when
+// the file leaves the crank and cam open; open.png: the window with the
+// capture drawn). Run it on a display (Xvfb will do); scripts/screenshot does.
 #include "analyzer_app.h"
 #include "analyzer_dlg.h"
 #include "capture/capture_files.h"
+#include "capture/fetch_options.h"
 #include "capture/test_run.h"
 #include "chart/chart_wnd.h"
 #include "import_dialog.h"
 #include "platform/wnd_testing.h"
 #include "res/resource.h"
+#include "tooth_time_view.h"
 #include "trigger_report_window.h"
 
 #include <QApplication>
@@ -43,7 +47,7 @@ namespace {
 
 constexpr int kCaptureTimeoutMs = 5 * 60 * 1000;
 const char kUsage[] =
-    "Usage: dentora-shots --port DEVICE --out DIRECTORY [--report]\n"
+    "Usage: dentora-shots --port DEVICE --out DIRECTORY [--report | --instrument]\n"
     "       dentora-shots --open FILE --out DIRECTORY\n";
 
 bool WritePicture(const QPixmap& picture, const QString& path)
@@ -182,17 +186,65 @@ bool SaveCaptureShots(CAnalyzerDlg& dialog, const QDir& out)
         SaveMenu(window, out.filePath(QStringLiteral("menu.png"))) && SaveKeyboardAndClosing(dialog, out);
 }
 
+// Keys as a user types them on the chart (it has the keyboard) or in the dialog.
+void Type(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QTest::keyClick(widget, key, modifiers);
+    QTest::qWait(50);
+}
+
+// The chart at the whole capture, then zoomed to a tooth with a cursor on
+// each of its rising edges, the ruler and the expected wheel on, then the tooth-time window
+// beside the dialog.
+bool SaveInstrumentShots(CAnalyzerDlg& dialog, const QDir& out)
+{
+    QWidget* window = dialog.GetSafeWidget();
+    window->move(0, 0);
+    QWidget* chart = ClientWidget(g_chart);
+    chart->setFocus();
+    Type(chart, Qt::Key_0, Qt::ControlModifier);
+    if (!Save(window, out.filePath(QStringLiteral("whole.png"))))
+        return false;
+    const auto& teeth = dialog.Trigger().Report()->teeth;
+    const auto& tooth = teeth[teeth.size() / 2];
+    const double margin = (tooth.nextRise.chartX - tooth.rise.chartX) / 4.0;
+    g_chart.ZoomToRange(tooth.rise.chartX - margin, tooth.nextRise.chartX + margin);
+    g_chart.SetCursor(0, tooth.rise.chartX - 1.0);
+    Type(chart, Qt::Key_BracketRight);
+    g_chart.SetCursor(1, tooth.nextRise.chartX - 1.0);
+    Type(chart, Qt::Key_BracketRight);
+    g_chart.ShowTimeRuler(TRUE);
+    dialog.Trigger().SetExpectedWheelShown(true);
+    QTest::qWait(200);
+    if (!Save(window, out.filePath(QStringLiteral("cursors.png"))))
+        return false;
+    g_chart.HideCursors();
+    g_chart.ShowTimeRuler(FALSE);
+    dialog.Trigger().SetExpectedWheelShown(false);
+    g_chart.ZoomToUsual();
+    auto* toothTimes = dentora::ShowToothTimes(dialog.Trigger(), window);
+    toothTimes->move(window->frameGeometry().topRight() + QPoint(8, 0));
+    if (!QTest::qWaitForWindowExposed(toothTimes))
+        return false;
+    QTest::qWait(300);
+    const QRect both = window->frameGeometry().united(toothTimes->frameGeometry()).adjusted(-4, -4, 4, 4);
+    return WritePicture(window->screen()->grabWindow(0, both.x(), both.y(), both.width(), both.height()),
+                        out.filePath(QStringLiteral("toothtimes.png")));
+}
+
 struct ShotsOptions {
     QString port;
     QString open;
     QString outDirectory;
     bool report = false;
+    bool instrument = false;
 };
 
 std::optional<ShotsOptions> ParseArguments(QStringList arguments)
 {
     ShotsOptions options;
     options.report = arguments.removeAll(QStringLiteral("--report")) > 0;
+    options.instrument = arguments.removeAll(QStringLiteral("--instrument")) > 0;
     for (int i = 0; i + 1 < arguments.size(); i += 2) {
         if (arguments[i] == QLatin1String("--port"))
             options.port = arguments[i + 1];
@@ -264,8 +316,10 @@ int main(int argc, char** argv)
     CAnalyzerApp app;  // the tool's name and help, as on a user's screen
     CAnalyzerDlg dialog;
     dialog.SetInitialPortText(options->port);
-    if (options->report)
+    if (options->report || options->instrument)
         dialog.Trigger().SetTickMicros(4.0);  // dentora-sim's tick, as --tick-us 4 would set it
+    if (options->instrument)
+        dentora::SetFetchOptions({true, dentora::kDefaultAhead});  // a long capture, fetched as --fast does
     dialog.CreateModeless();
     if (!QTest::qWaitForWindowExposed(dialog.GetSafeWidget())) {
         std::fputs("dentora-shots: the window did not appear\n", stderr);
@@ -277,5 +331,7 @@ int main(int argc, char** argv)
         return 1;
     if (options->report)
         return SaveReport(dialog, out.filePath(QStringLiteral("report.png"))) ? 0 : 1;
+    if (options->instrument)
+        return SaveInstrumentShots(dialog, out) ? 0 : 1;
     return SaveCaptureShots(dialog, out) ? 0 : 1;
 }

@@ -5,9 +5,14 @@
 
 #include "platform/wnd.h"
 
+#include "chart/trace_index.h"
+
+#include <array>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
+#include <utility>
 #include <vector>
 
 // Posted to the parent when asked for at creation (CWS_NOTIFY):
@@ -76,6 +81,58 @@ public:
     const std::vector<float>& Marks() const { return m_marks; }
     COLORREF MarkColor() const { return m_markColor; }
 
+    // Zoom: how many x units the view is wide. kUsualSpan is the chart's
+    // own scale, the one it starts at; the grid keeps its 20 columns there.
+    static constexpr float kUsualSpan = 1000.0f;
+    static constexpr double kLeastSpan = 2.0;  // a fifth of a half-tooth at the usual calibration
+    // The view factor times narrower (above 1) or wider, chart x anchorX
+    // staying where it is on the screen; the span is held between
+    // kLeastSpan and the whole extent (at least kUsualSpan).
+    void ZoomBy(double factor, double anchorX);
+    // These two about the view's centre, or about the newest point while it
+    // is in view, so that a chart following new points goes on following.
+    void ZoomAroundCentre(double factor);
+    void ZoomToUsual();  // kUsualSpan
+    void ZoomToWhole();  // the first to the last point of the lines shown
+    void ZoomToRange(double left, double right);
+    // Scrolls so that x stands in the view (centred, when it was outside).
+    void ShowX(double x);
+    // The scroll bar's positions over the whole extent: 1000, and finer
+    // once the view is narrower than kUsualSpan.
+    int ScrollRange() const;
+
+    // A time ruler along the top, off by default: ticks of the controller's
+    // clock (units per tick), and ms when the tick length is known.
+    void SetTimeScale(double unitsPerTick, std::optional<double> microsPerTick);
+    void ShowTimeRuler(BOOL show);
+    BOOL TimeRulerShown() const { return m_rulerShown; }
+
+    // Two cursors at chart x (index 0 and 1), none by default. Keys 1 and 2
+    // place them at the pointer, a drag moves one, Escape hides both; the
+    // readout beside them comes from the source (a difference in x units
+    // without one).
+    void SetCursor(int index, std::optional<double> x);
+    std::optional<double> Cursor(int index) const { return m_cursors.at(std::size_t(index)); }
+    void HideCursors();
+    using CursorReadout = std::function<QString(std::optional<double> first, std::optional<double> second)>;
+    void SetCursorReadoutSource(CursorReadout source);
+
+    // Stepping: N and P to the next and previous mark (scrolled into view),
+    // ] and [ the active cursor to the next and previous edge of the line
+    // set here (a change of its y). Each returns false where there is none.
+    void SetEdgeLine(UINT id) { m_edgeLine = id; }
+    bool StepToMark(int direction);
+    bool StepToEdge(int direction);
+
+    // A faint step trace under the lines (what they should look like), off
+    // by default; points as a line's, by ascending x.
+    void SetExpectedTrace(std::vector<std::pair<float, float>> points, COLORREF color);
+    void ShowExpectedTrace(BOOL show);
+    BOOL ExpectedTraceShown() const { return m_expectedShown; }
+
+    // Called after the view moved or was zoomed (whoever draws a picture of it).
+    void SetOnViewChanged(std::function<void()> callback) { m_onViewChanged = std::move(callback); }
+
     // The tooltip for the chart x under the pointer (the middle of its pixel
     // column), empty for none. Without a source the chart has no tooltip of
     // its own; an empty source takes it away again.
@@ -85,8 +142,16 @@ protected:
     void OnPaint() override;
     void OnHScroll(UINT code, UINT position, CScrollBar* scrollBar) override;
     // Left and Right arrows, Page Up and Page Down scroll as the bar's
-    // arrows and page areas do.
+    // arrows and page areas do; 1, 2 and Escape place and hide the cursors,
+    // N, P, ] and [ step.
     void OnKeyDown(UINT key, UINT repeatCount, UINT flags) override;
+    UINT OnGetDlgCode() override;
+    // A cursor dragged, or Shift and a drag over a stretch to zoom into it.
+    void OnLButtonDown(UINT flags, CPoint point) override;
+    void OnMouseMove(UINT flags, CPoint point) override;
+    void OnLButtonUp(UINT flags, CPoint point) override;
+    // Ctrl and the wheel zoom about the pointer.
+    BOOL OnMouseWheel(UINT flags, short delta, CPoint point) override;
     std::optional<QString> OnToolTipNeeded(CPoint point) override;
 
 private:
@@ -101,6 +166,7 @@ private:
         BOOL autoStep = FALSE;
         BOOL markers = FALSE;
         float xStep = 0.0f;
+        mutable TraceIndex index;  // the points again, for painting many per column
     };
 
     ChartLine* FindLine(UINT id);
@@ -110,13 +176,33 @@ private:
     void UpdateScrollBar();
     void NotifyParent();
     CPoint DataToClient(float x, float y) const;
+    double ClientToData(int column) const;
+    int ClientWidth() const;
+    // Holds the view inside the extent as the scroll bar does, then repaints.
+    void PlaceView(double start);
+    void PlaceCursorAt(int index, CPoint point);
+    std::optional<int> CursorNear(CPoint point) const;
+    const ChartLine* VisibleEdgeLine() const;
     // OnPaint's layers, from the bottom up.
     void DrawBackground(CDC& dc, const RECT& client) const;
     void DrawGrid(CDC& dc, int width, int height) const;
     void DrawVerticalGrid(CDC& dc, int height) const;
     void DrawTraces(CDC& dc) const;
     void DrawTrace(CDC& dc, const ChartLine& line) const;
+    void DrawEveryPoint(CDC& dc, const ChartLine& line) const;
+    void DrawByColumn(CDC& dc, const ChartLine& line) const;
+    std::size_t ColumnEnd(const TraceIndex& index, std::size_t i, int column, std::size_t end) const;
+    void DrawExpectedTrace(CDC& dc) const;
     void DrawMarks(CDC& dc) const;
+    void DrawRuler(CDC& dc, int width) const;
+    void DrawCursors(CDC& dc, int width, int height) const;
+    void DrawReadout(CDC& dc, int width) const;
+    void DrawZoomBand(CDC& dc, int height) const;
+    // The vertical grid's step in x units: a 20th of the view at kUsualSpan,
+    // a round step about as wide at other zooms.
+    double GridStep() const;
+    double ZoomAnchor() const;
+    int RulerHeight() const;  // 0 while it is hidden
 
     float m_yMax = 0.0f;
     float m_yMin = 0.0f;
@@ -137,7 +223,28 @@ private:
     COLORREF m_markColor = 0;
     BOOL m_marksShown = TRUE;
     std::function<QString(double)> m_toolTipSource;
+
+    std::optional<double> m_unitsPerTick;
+    std::optional<double> m_microsPerTick;
+    BOOL m_rulerShown = FALSE;
+    std::array<std::optional<double>, 2> m_cursors;
+    int m_activeCursor = 0;
+    std::optional<int> m_draggedCursor;
+    CursorReadout m_readoutSource;
+    std::optional<CPoint> m_pointer;     // the last place the pointer was seen over the client area
+    std::optional<int> m_zoomBandStart;  // the column a Shift-drag began at
+    std::optional<int> m_zoomBandEnd;
+    std::optional<float> m_steppedMark;  // the mark N or P went to last
+    UINT m_edgeLine = 0;
+    std::vector<std::pair<float, float>> m_expected;
+    COLORREF m_expectedColor = 0;
+    BOOL m_expectedShown = FALSE;
+    std::function<void()> m_onViewChanged;
 };
+
+// The smallest of 1, 2 and 5 times a power of ten at or above value (> 0):
+// steps a reader counts in.
+double RoundStepAtLeast(double value);
 
 // Chart coordinates to int: truncated toward zero, with values beyond int's
 // range held at its ends (and NaN as 0) instead of being undefined.

@@ -83,6 +83,12 @@ public:
     // within the bounding rectangle less its right and bottom edges; a wide
     // PS_INSIDEFRAME pen's outline lies wholly inside the rectangle.
     void Ellipse(int left, int top, int right, int bottom);
+    // Text in the application's font and the text colour, its top left at
+    // x, y, over whatever is there.
+    void SetTextColor(COLORREF color);
+    void TextOut(int x, int y, const QString& text);
+    // The width and height that text takes in TextOut.
+    QSize GetTextExtent(const QString& text) const;
     // FALSE for a raster operation other than SRCCOPY or nothing to copy.
     BOOL BitBlt(int x, int y, int width, int height, CDC* source, int xSource, int ySource, DWORD rop);
 
@@ -105,6 +111,7 @@ private:
     CBrush* m_brush = &m_stockBrush;
     int m_bkMode = OPAQUE;
     COLORREF m_bkColor = RGB(255, 255, 255);
+    COLORREF m_textColor = RGB(0, 0, 0);
     QPoint m_viewportOrigin;
     QPoint m_position;
 };

@@ -63,6 +63,20 @@ constexpr UINT VK_PRIOR = 0x21;  // Page Up
 constexpr UINT VK_NEXT = 0x22;   // Page Down
 constexpr UINT VK_LEFT = 0x25;
 constexpr UINT VK_RIGHT = 0x27;
+constexpr UINT VK_ESCAPE = 0x1B;
+constexpr UINT VK_OEM_4 = 0xDB;  // [ on a US keyboard
+constexpr UINT VK_OEM_6 = 0xDD;  // ] on a US keyboard
+// Digits and letters are their upper-case ASCII codes, '0' to '9', 'A' to 'Z'.
+
+// Mouse handlers' flags: the buttons held and the modifiers down.
+constexpr UINT MK_LBUTTON = 0x0001;
+constexpr UINT MK_SHIFT = 0x0004;
+constexpr UINT MK_CONTROL = 0x0008;
+
+// What OnGetDlgCode says a window wants of the keyboard beyond Tab.
+constexpr UINT DLGC_WANTARROWS = 0x0001;   // the arrows, Page Up and Page Down
+constexpr UINT DLGC_WANTCHARS = 0x0080;    // digits, letters and [ ]
+constexpr UINT DLGC_WANTALLKEYS = 0x0004;  // Escape too
 
 constexpr int PS_SOLID = 0;
 constexpr int PS_DASH = 1;

@@ -85,8 +85,21 @@ protected:
     virtual void OnPaint() {}
     virtual void OnHScroll(UINT code, UINT position, CScrollBar* scrollBar);
     // A key pressed while the client area has the keyboard: key is one of
-    // the VK_ codes, repeatCount 1 or more; flags are unused.
+    // the VK_ codes, repeatCount 1 or more; flags are unused. Only the keys
+    // OnGetDlgCode asks for arrive (without Ctrl or Alt); the rest go on to
+    // the dialog (Escape, Enter, shortcuts).
     virtual void OnKeyDown(UINT key, UINT repeatCount, UINT flags);
+    // DLGC_ bits; DLGC_WANTARROWS unless a window wants more.
+    virtual UINT OnGetDlgCode();
+    // The left button and the pointer over the client area: flags are MK_
+    // bits, point in client coordinates. A move arrives with or without a
+    // button held.
+    virtual void OnLButtonDown(UINT flags, CPoint point);
+    virtual void OnMouseMove(UINT flags, CPoint point);
+    virtual void OnLButtonUp(UINT flags, CPoint point);
+    // The wheel over the client area, delta in 120ths of a notch; FALSE
+    // leaves it to the windows below.
+    virtual BOOL OnMouseWheel(UINT flags, short delta, CPoint point);
     // The window's new client size, after it changed; type is unused.
     virtual void OnSize(UINT type, int cx, int cy);
     virtual void OnTimer(UINT_PTR id);
