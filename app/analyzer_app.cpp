@@ -144,14 +144,14 @@ QString Usage()
                "serial device present (USB and ACM adapters first).\n");
 }
 
-std::vector<dentora::options::OptionSpec> OptionSpecs()
+std::vector<dentora::options::OptionForm> OptionForms()
 {
-    std::vector<dentora::options::OptionSpec> specs;
+    std::vector<dentora::options::OptionForm> forms;
     for (const StartOption& option : kStartOptions) {
         if (option.apply)
-            specs.push_back({option.name, option.valueName ? option.valueName : ""});
+            forms.push_back({option.name, option.valueName ? option.valueName : ""});
     }
-    return specs;
+    return forms;
 }
 
 // A file manager starts "dentora FILE": the same as --open FILE.
@@ -177,7 +177,7 @@ bool ParseArguments(const QStringList& arguments, Options* options, int* exitCod
     try {
         dentora::options::ParseRules rules;
         rules.mostPositionals = 1;
-        const dentora::options::ParsedArguments parsed = dentora::options::ParseArguments(OptionSpecs(), words, rules);
+        const dentora::options::ParsedArguments parsed = dentora::options::ParseArguments(OptionForms(), words, rules);
         if (parsed.help) {
             std::fputs(qPrintable(Usage()), stdout);
             return false;

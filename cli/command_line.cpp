@@ -290,14 +290,14 @@ const OptionInfo& FindOption(const CommandInfo& info, const std::string& name)
 // one, at most once.
 CommandLine ParseCommand(const CommandInfo& info, const QStringList& arguments)
 {
-    std::vector<options::OptionSpec> specs;
+    std::vector<options::OptionForm> forms;
     for (const OptionInfo& option : info.options)
-        specs.push_back({option.name, option.valueName ? option.valueName : ""});
+        forms.push_back({option.name, option.valueName ? option.valueName : ""});
     std::vector<std::string> words;
     for (const QString& argument : arguments)
         words.push_back(argument.toStdString());
     const options::ParsedArguments parsed =
-        options::ParseArguments(specs, words, {info.positional ? 1u : 0u, true, std::string(info.name) + ": "});
+        options::ParseArguments(forms, words, {info.positional ? 1u : 0u, true, std::string(info.name) + ": "});
 
     CommandLine result;
     if (parsed.help) {

@@ -25,15 +25,15 @@ bool IsNumber(const std::string& text)
 
 class Parser {
 public:
-    Parser(const std::vector<OptionSpec>& specs, const ParseRules& rules) : m_specs(specs), m_rules(rules)
+    Parser(const std::vector<OptionForm>& forms, const ParseRules& rules) : m_forms(forms), m_rules(rules)
     {
         m_app.set_help_flag();
         m_app.allow_extras();
-        for (const OptionSpec& spec : specs) {
-            CLI::Option* option = spec.valueName.empty()
-                ? m_app.add_flag(ParserName(spec.name))
-                : m_app.add_option(ParserName(spec.name))->type_size(1)->take_all();
-            m_specOf[option] = &spec;
+        for (const OptionForm& form : forms) {
+            CLI::Option* option = form.valueName.empty()
+                ? m_app.add_flag(ParserName(form.name))
+                : m_app.add_option(ParserName(form.name))->type_size(1)->take_all();
+            m_formOf[option] = &form;
         }
     }
 
@@ -48,8 +48,8 @@ public:
                 continue;
             }
             CheckValue(argument, i + 1 == arguments.size());
-            const OptionSpec* spec = Find(argument);
-            tokens.push_back(spec ? ParserName(spec->name) : argument);
+            const OptionForm* form = Find(argument);
+            tokens.push_back(form ? ParserName(form->name) : argument);
         }
         // CLI11 parses a vector from its back.
         std::vector<std::string> reversed(tokens.rbegin(), tokens.rend());
@@ -66,11 +66,11 @@ public:
 private:
     [[noreturn]] void Refuse(const std::string& message) const { throw UsageError(m_rules.context + message); }
 
-    const OptionSpec* Find(const std::string& name) const
+    const OptionForm* Find(const std::string& name) const
     {
-        for (const OptionSpec& spec : m_specs) {
-            if (spec.name == name)
-                return &spec;
+        for (const OptionForm& form : m_forms) {
+            if (form.name == name)
+                return &form;
         }
         return nullptr;
     }
@@ -80,29 +80,29 @@ private:
     {
         const std::size_t equals = argument.find('=');
         if (argument.rfind("--", 0) == 0 && equals != std::string::npos) {
-            const OptionSpec* spec = Find(argument.substr(0, equals));
-            if (spec && spec->valueName.empty())
-                Refuse(spec->name + " takes no value");
-            if (spec && equals + 1 == argument.size())
-                Refuse(spec->name + " needs a value (" + spec->valueName + ")");
+            const OptionForm* form = Find(argument.substr(0, equals));
+            if (form && form->valueName.empty())
+                Refuse(form->name + " takes no value");
+            if (form && equals + 1 == argument.size())
+                Refuse(form->name + " needs a value (" + form->valueName + ")");
             return;
         }
-        const OptionSpec* spec = Find(argument);
-        if (spec && !spec->valueName.empty() && last)
-            Refuse(spec->name + " needs a value (" + spec->valueName + ")");
+        const OptionForm* form = Find(argument);
+        if (form && !form->valueName.empty() && last)
+            Refuse(form->name + " needs a value (" + form->valueName + ")");
     }
 
     void CollectOptions(ParsedArguments* parsed) const
     {
         std::map<const CLI::Option*, std::size_t> taken;
         for (const CLI::Option* option : m_app.parse_order()) {
-            const OptionSpec& spec = *m_specOf.at(option);
+            const OptionForm& form = *m_formOf.at(option);
             const std::size_t index = taken[option]++;
             if (m_rules.eachOnce && index > 0)
-                Refuse(spec.name + " is given more than once");
+                Refuse(form.name + " is given more than once");
             const std::vector<std::string>& results = option->results();
-            const bool hasValue = !spec.valueName.empty() && index < results.size();
-            parsed->options.push_back({spec.name, hasValue ? results[index] : std::string()});
+            const bool hasValue = !form.valueName.empty() && index < results.size();
+            parsed->options.push_back({form.name, hasValue ? results[index] : std::string()});
         }
     }
 
@@ -117,18 +117,18 @@ private:
         }
     }
 
-    const std::vector<OptionSpec>& m_specs;
+    const std::vector<OptionForm>& m_forms;
     const ParseRules& m_rules;
     CLI::App m_app;
-    std::map<const CLI::Option*, const OptionSpec*> m_specOf;
+    std::map<const CLI::Option*, const OptionForm*> m_formOf;
 };
 
 }  // namespace
 
-ParsedArguments ParseArguments(const std::vector<OptionSpec>& specs, const std::vector<std::string>& arguments,
+ParsedArguments ParseArguments(const std::vector<OptionForm>& forms, const std::vector<std::string>& arguments,
                                const ParseRules& rules)
 {
-    return Parser(specs, rules).Parse(arguments);
+    return Parser(forms, rules).Parse(arguments);
 }
 
 }  // namespace dentora::options

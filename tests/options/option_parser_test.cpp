@@ -6,7 +6,7 @@
 namespace dentora::options {
 namespace {
 
-const std::vector<OptionSpec> kSpecs = {{"--port", "DEVICE"}, {"-o", "FILE"}, {"--json", ""}, {"--shift", "DEGREES"}};
+const std::vector<OptionForm> kSpecs = {{"--port", "DEVICE"}, {"-o", "FILE"}, {"--json", ""}, {"--shift", "DEGREES"}};
 
 TEST(OptionParser, GivesOptionsInTheOrderGivenInBothSpellings)
 {

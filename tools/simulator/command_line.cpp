@@ -290,12 +290,12 @@ void Describe(std::ostringstream& out, const char* heading, const std::vector<Fl
 
 SimulatorOptions ParseCommandLine(const std::vector<std::string>& arguments)
 {
-    std::vector<options::OptionSpec> specs;
+    std::vector<options::OptionForm> forms;
     for (const auto* group : {&EngineFlags(), &ExchangeFlags(), &FaultFlags(), &SignalFaultFlags()}) {
         for (const Flag& flag : *group)
-            specs.push_back({flag.name, flag.valueName ? flag.valueName : ""});
+            forms.push_back({flag.name, flag.valueName ? flag.valueName : ""});
     }
-    const options::ParsedArguments parsed = options::ParseArguments(specs, arguments);
+    const options::ParsedArguments parsed = options::ParseArguments(forms, arguments);
     SimulatorOptions result;
     result.showHelp = parsed.help;
     for (const options::GivenOption& given : parsed.options)

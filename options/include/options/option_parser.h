@@ -16,13 +16,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-struct OptionSpec {
+struct OptionForm {
     std::string name;       // "--port", or a one-letter "-o"
     std::string valueName;  // "DEVICE"; empty for a switch
 };
 
 struct GivenOption {
-    std::string name;   // as in its OptionSpec
+    std::string name;   // as in its OptionForm
     std::string value;  // empty for a switch
 };
 
@@ -41,7 +41,7 @@ struct ParseRules {
 // "--name VALUE" and "--name=VALUE"; "-h" and "--help" anywhere. Throws
 // UsageError for an unknown option, a missing value, a value given to a
 // switch, one positional too many and, with eachOnce, a repeated option.
-ParsedArguments ParseArguments(const std::vector<OptionSpec>& specs, const std::vector<std::string>& arguments,
+ParsedArguments ParseArguments(const std::vector<OptionForm>& forms, const std::vector<std::string>& arguments,
                                const ParseRules& rules = {});
 
 }  // namespace dentora::options
