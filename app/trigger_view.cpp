@@ -12,6 +12,54 @@
 
 namespace dentora {
 
+namespace {
+
+// The wheel's expected crank edges as chart points, drawn as the decoder
+// draws the crank: the old level at the edge's x, the new one a hair later.
+// Where the wheel does not fix a tooth's falling edge, it falls after the
+// capture's mean duty of a tooth's usual period (not of a gap's).
+std::vector<std::pair<float, float>> ExpectedTrace(const TriggerReport& report)
+{
+    const std::vector<ExpectedCrankEdge>& edges = report.expectedCrankEdges;
+    std::vector<double> spacings;
+    for (std::size_t i = 1; i < edges.size(); ++i) {
+        if (edges[i].rising && edges[i - 1].rising)
+            spacings.push_back(edges[i].at.chartX - edges[i - 1].at.chartX);
+    }
+    double usual = 0.0;
+    if (!spacings.empty()) {
+        std::nth_element(spacings.begin(), spacings.begin() + std::ptrdiff_t(spacings.size() / 2), spacings.end());
+        usual = spacings[spacings.size() / 2];
+    }
+    double dutySum = 0.0;
+    int duties = 0;
+    for (const CrankTooth& tooth : report.teeth) {
+        if (tooth.duty) {
+            dutySum += *tooth.duty;
+            ++duties;
+        }
+    }
+    const double duty = duties > 0 ? dutySum / duties : 0.5;
+
+    constexpr float kEdgeWidth = 0.01f;
+    std::vector<std::pair<float, float>> points;
+    const auto addEdge = [&](double x, bool rising) {
+        points.emplace_back(float(x), rising ? 0.0f : g_fCrankHigh);
+        points.emplace_back(float(x) + kEdgeWidth, rising ? g_fCrankHigh : 0.0f);
+    };
+    for (std::size_t i = 0; i < edges.size(); ++i) {
+        addEdge(edges[i].at.chartX, edges[i].rising);
+        const bool fallFollows = i + 1 < edges.size() && !edges[i + 1].rising;
+        if (edges[i].rising && !fallFollows && usual > 0.0) {
+            const double next = i + 1 < edges.size() ? edges[i + 1].at.chartX - edges[i].at.chartX : usual;
+            addEdge(edges[i].at.chartX + duty * std::min(next, usual), false);
+        }
+    }
+    return points;
+}
+
+}  // namespace
+
 TriggerView::TriggerView(CChartWnd& chart) : m_chart(chart) {}
 
 TriggerView::~TriggerView()
@@ -72,16 +120,7 @@ void TriggerView::Analyze()
     m_report = AnalyzeTrigger(m_records, {m_tickMicros, m_fallingEdgesReal});
     MarkAnomalies(m_chart, *m_report);
     m_chart.SetTimeScale(m_report->chartUnitsPerTick, m_tickMicros);
-    // Drawn as the decoder draws the crank: the old level at the edge's x,
-    // the new one a hair later.
-    constexpr float kEdgeWidth = 0.01f;
-    std::vector<std::pair<float, float>> expected;
-    for (const ExpectedCrankEdge& edge : m_report->expectedCrankEdges) {
-        const float x = float(edge.at.chartX);
-        expected.emplace_back(x, edge.rising ? 0.0f : g_fCrankHigh);
-        expected.emplace_back(x + kEdgeWidth, edge.rising ? g_fCrankHigh : 0.0f);
-    }
-    m_chart.SetExpectedTrace(std::move(expected), kExpectedWheelColor);
+    m_chart.SetExpectedTrace(ExpectedTrace(*m_report), kExpectedWheelColor);
     ReportChanged();
 }
 
